@@ -1,6 +1,7 @@
 #pragma once
 // Well-known folders, path kinds, folder creation, version resources and window centring.
 #include <windows.h>
+#include <cstddef>
 
 enum kcFolderKind {
     KCFOLDER_DESKTOP = 0,
