@@ -74,6 +74,10 @@ TEST(String, ReplaceAll)
     char a[64];
     EXPECT_EQ(8, kcReplaceAllA(a, "%LANG%.txt", "%LANG%", "日本"));
     EXPECT_STREQ("日本.txt", a);
+    // In place, with a replacement longer than the text found.
+    strcpy(a, "a-b-c");
+    EXPECT_EQ(9, kcReplaceAllA(a, a, "-", "<->"));
+    EXPECT_STREQ("a<->b<->c", a);
 
     // Sized: cut on a character boundary and reported.
     char s[6];
