@@ -3,6 +3,7 @@
 #include "kcCapsRules.h"
 #include "kcFormat.h"
 #include "kcString.h"
+#include "kcTextKey.h"
 #include <windows.h>
 #include <initguid.h>
 #include <dxdiag.h>
@@ -11,8 +12,6 @@
 #include <cstring>
 
 namespace {
-
-const wchar_t* Translate(const wchar_t* text) { return text; }
 
 template <typename Fn>
 Fn Lookup(const wchar_t* module, const char* name)
@@ -140,7 +139,7 @@ void kcCaps::ProbeOs()
         osInfo.bits = 64;
     int len = lstrlenW(osInfo.name);
     kcCopyStringWN(osInfo.name + len, 128 - len,
-                   Translate(osInfo.bits == 64 ? L" (x64)" : L" (x86)"));
+                   kcTranslateText(osInfo.bits == 64 ? L" (x64)" : L" (x86)"));
 
     auto getProductInfo = Lookup<GetProductInfoFn>(L"Kernel32.dll", "GetProductInfo");
     OSVERSIONINFOEXW ex = {};
@@ -156,7 +155,7 @@ void kcCaps::GetEditionName(uint32_t productType, wchar_t* out)
 {
     out[0] = 0;
     if (const wchar_t* text = kcEditionText(productType))
-        kcCopyStringWN(out, 128, Translate(text));
+        kcCopyStringWN(out, 128, kcTranslateText(text));
 }
 
 int kcCaps::GetDirectXVersion(unsigned* major, unsigned* minor, wchar_t* letter)
