@@ -213,6 +213,16 @@ TEST(CapsDde, ServesItsItemsInTheirWireLayout)
     EXPECT_EQ(live, kcHeapLiveBlocks());
 }
 
+TEST(CapsDde, ItemsOfADeletedObjectAreRefused)
+{
+    FixedServiceLock lock;
+    kcDDE dde;
+    delete new kcCaps(KCCAPS_CPU, 1);
+    // The items stay registered with the endpoint, but nothing answers for the gone object.
+    EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_CPU").answered);
+    EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXVER").answered);
+}
+
 TEST(CapsDde, FetchesFromAPeerInsteadOfProbing)
 {
     FixedServiceLock lock;
@@ -236,6 +246,27 @@ TEST(CapsDde, FetchesFromAPeerInsteadOfProbing)
         EXPECT_EQ(0, memcmp(served.data() + 260, caps.GetCpuInfo(), 576));
     }
     EXPECT_EQ(0u, peer.Stop());
+}
+
+TEST(CapsDde, RefusesAProcessorItemOfAnyOtherSize)
+{
+    FixedServiceLock lock;
+    for (const wchar_t* size : {L"575", L"577", L"1000"}) {
+        ServingPeer peer(L"badcaps", size);
+        ASSERT_TRUE(peer.Ready());
+        {
+            kcDDE dde;
+            kcCaps caps(KCCAPS_CPU, 2);
+            EXPECT_FALSE(caps.FetchedOverDde()) << size;
+            // Probed here instead: the peer's pattern never reached the record.
+            const CpuInfo* cpu = caps.GetCpuInfo();
+            EXPECT_NE(DdePattern(16), Raw(cpu, 16)) << size;
+            SYSTEM_INFO si;
+            GetSystemInfo(&si);
+            EXPECT_EQ(si.dwNumberOfProcessors, cpu->processorCount);
+        }
+        EXPECT_EQ(0u, peer.Stop());
+    }
 }
 
 TEST(CapsDde, FallsBackToProbingWithoutAServer)

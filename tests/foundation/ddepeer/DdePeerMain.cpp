@@ -3,6 +3,8 @@
 //   dde_peer fetch <service> <output file>               fetches the test items, writes them out
 //   dde_peer caps <ready event> <quit event> <output file>
 //       serves the capability items and writes the record it serves
+//   dde_peer badcaps <ready event> <quit event> <bytes>
+//       serves the capability items with a processor item of the given size
 #include "DdePattern.h"
 #include "kcCaps.h"
 #include "kcDDE.h"
@@ -98,6 +100,19 @@ int ServeCaps(HANDLE ready, HANDLE quit, const wchar_t* outPath)
     return 0;
 }
 
+int ServeBadCaps(HANDLE ready, HANDLE quit, unsigned cpuBytes)
+{
+    kcDDE dde;
+    dde.CreateServer("KCDDE_SERVER");
+    if (!dde.RegisterItem("KCCAPS_DDE_DXVER", &Answer, (void*)(uintptr_t)4) ||
+        !dde.RegisterItem("KCCAPS_DDE_DXSTR", &Answer, (void*)(uintptr_t)8) ||
+        !dde.RegisterItem("KCCAPS_DDE_CPU", &Answer, (void*)(uintptr_t)cpuBytes))
+        return 3;
+    SetEvent(ready);
+    Pump(quit);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -105,15 +120,17 @@ int wmain(int argc, wchar_t** argv)
     kcHeapCreate(0x100000);
     int rc = 1;
     std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (argc == 5 && (mode == L"serve" || mode == L"caps")) {
+    if (argc == 5 && (mode == L"serve" || mode == L"caps" || mode == L"badcaps")) {
         HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
         HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
         if (!ready || !quit)
             rc = 2;
         else if (mode == L"serve")
             rc = Serve(ready, quit, Narrow(argv[4]));
-        else
+        else if (mode == L"caps")
             rc = ServeCaps(ready, quit, argv[4]);
+        else
+            rc = ServeBadCaps(ready, quit, (unsigned)_wtoi(argv[4]));
     } else if (argc == 4 && mode == L"fetch") {
         rc = Fetch(Narrow(argv[2]), argv[3]);
     }
