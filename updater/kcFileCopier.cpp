@@ -1,123 +1,23 @@
 #include "kcFileCopier.h"
+#include "kcCaps.h"
+#include "kcFile.h"
+#include "kcFolder.h"
 #include "kcFormat.h"
 #include "kcHeap.h"
+#include "kcString.h"
+#include "kcTextKey.h"
 #include "kcThread.h"
 #include <windows.h>
 #include <cwchar>
 
-// TEMPORARY stand-ins for foundation pieces that have not landed yet; each goes once its header exists.
-#if __has_include("kcString.h")
-#include "kcString.h"
-#else
-static const wchar_t* kcGetExtensionW(const wchar_t* path)
-{
-    if (!path) return nullptr;
-    const wchar_t* dot = nullptr;
-    const wchar_t* p = path;
-    for (; *p; ++p) {
-        if (*p == L'\\' || *p == L'/') dot = nullptr;
-        else if (*p == L'.') dot = p;
-    }
-    return dot ? dot + 1 : p;
-}
-static int kcGetParentPathW(const wchar_t* path, wchar_t* out)
-{
-    if (out) out[0] = 0;
-    if (!path || !path[0]) return 0;
-    const wchar_t* last = nullptr;
-    for (const wchar_t* p = path; *p; ++p)
-        if (*p == L'\\' || *p == L'/') last = p;
-    if (!last || last == path) return 0;
-    if (out) {
-        memcpy(out, path, (last - path) * sizeof(wchar_t));
-        out[last - path] = 0;
-    }
-    return 1;
-}
-#endif
-#if __has_include("kcFolder.h")
-#include "kcFolder.h"
-#else
-struct kcVersionInfo {
-    wchar_t texts[12][256];
-    unsigned long long version;
-};
-static int kcPathExists(const wchar_t* path)
-{
-    if (!path) return 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(path, &fd);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    FindClose(h);
-    return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
-}
-static int kcCreateFolders(const wchar_t* path, int isFilePath)
-{
-    if (((path[0] | 0x20) >= L'a' && (path[0] | 0x20) <= L'z') && path[1] == L':' && !path[2]) return 1;
-    wchar_t folder[260];
-    if (isFilePath) kcGetParentPathW(path, folder);
-    else lstrcpynW(folder, path, 260);
-    int kind = kcPathExists(folder);
-    if (kind == 2) return 1;
-    if (kind == 1) return 0;
-    wchar_t parent[260];
-    if (kcGetParentPathW(folder, parent) && !kcCreateFolders(parent, 0)) return 0;
-    return CreateDirectoryW(folder, nullptr) ? 1 : 0;
-}
-static int kcGetVersionInfo(const wchar_t* fileName, kcVersionInfo* info)
-{
-    memset(info, 0, sizeof(*info));
-    DWORD size = GetFileVersionInfoSizeW(fileName, nullptr);
-    if (!size) return 0;
-    void* data = HeapAlloc(GetProcessHeap(), 0, size);
-    if (!GetFileVersionInfoW(fileName, 0, size, data)) {
-        HeapFree(GetProcessHeap(), 0, data);
-        return 0;
-    }
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    if (VerQueryValueW(data, L"\\", (void**)&fixed, &len) && fixed)
-        info->version = (unsigned long long)fixed->dwFileVersionMS << 32 | fixed->dwFileVersionLS;
-    HeapFree(GetProcessHeap(), 0, data);
-    return 1;
-}
-#endif
-#if __has_include("kcTextKey.h")
-#include "kcTextKey.h"
-#else
-static const wchar_t* kcTranslateText(const wchar_t* text)
-{
-    if (text[0] != L'$') return text;
-    const wchar_t* end = wcschr(text + 1, L'$');
-    return end ? end + 1 : text;
-}
-#endif
-#if __has_include("kcFile.h")
-#include "kcFile.h"
-static unsigned long long kcCopierSizeOf64(const wchar_t* name) { return kcFile::GetSizeOf64(name); }
-static bool kcCopierFileExists(const wchar_t* name) { return kcFile().Exists(name); }
-#else
-static unsigned long long kcCopierSizeOf64(const wchar_t* name)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(name, &fd);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    FindClose(h);
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    return (unsigned long long)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
-}
-static bool kcCopierFileExists(const wchar_t* name)
-{
-    DWORD a = GetFileAttributesW(name);
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-#endif
-#if __has_include("kcCaps.h")
-#include "kcCaps.h"
-#endif
+// Unbuffered reading needs Windows 2000 or later; without the capability record nothing is known.
 static unsigned kcCopierOsCode()
 {
-    return 100;
+    kcCaps* caps = kcCaps::Instance();
+    if (!caps) return 0;
+    OsInfo info;
+    caps->GetOsInfo(&info);
+    return info.code;
 }
 
 namespace {
@@ -255,7 +155,7 @@ bool kcFileCopier::NeedsCopy(const CopyJob& job)
     if (m_mode != 1) return true;
     const wchar_t* ext = kcGetExtensionW(job.destination);
     if (!ext || (_wcsicmp(ext, L"exe") != 0 && _wcsicmp(ext, L"dll") != 0)) return true;
-    if (!kcCopierFileExists(job.destination)) return true;
+    if (!kcFile().Exists(job.destination)) return true;
     static kcVersionInfo installed, package; // only the control thread asks
     if (!kcGetVersionInfo(job.destination, &installed)) return true;
     if (!kcGetVersionInfo(job.source, &package)) return true;
@@ -464,7 +364,8 @@ void kcFileCopier::RunJobs()
     started = writer->Start(this, &kcFileCopier::WriterThread) && started;
 
     memset(&m_status, 0, sizeof(m_status));
-    for (const CopyJob& job : m_jobs) m_status.totalSize += kcCopierSizeOf64(job.source);
+    kcFile sizes;
+    for (const CopyJob& job : m_jobs) m_status.totalSize += sizes.GetSizeOf64(job.source);
     FreeBuffers();
 
     if (!started) {
@@ -521,7 +422,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
 
     if (!NeedsCopy(job)) {
         m_control->Lock(0);
-        m_status.currentSize = kcCopierSizeOf64(job.source);
+        m_status.currentSize = kcFile().GetSizeOf64(job.source);
         m_status.totalDone += m_status.currentSize;
         int go = Report();
         m_control->Unlock(0);

@@ -1,3 +1,4 @@
+#include "kcCaps.h"
 #include "kcFileCopier.h"
 #include "kcHeap.h"
 #include "support/TestSupport.h"
@@ -9,6 +10,16 @@
 #include <vector>
 
 namespace {
+
+// Sector I/O depends on the OS code of the capability record.
+struct CapsScope {
+    kcCaps* caps = nullptr;
+    CapsScope()
+    {
+        if (!kcCaps::Instance()) caps = new kcCaps(KCCAPS_OS, 0);
+    }
+    ~CapsScope() { delete caps; }
+};
 
 struct Seen {
     int done, error;
@@ -131,8 +142,13 @@ TEST(FileCopierPlan, ConstructionLeavesSlotsEmpty)
     {
         kcFileCopier copier(3, 1);
         EXPECT_EQ(0, copier.IsSectorIoAllowed());
+        kcFileCopier unknownOs(3, 0);
+        EXPECT_EQ(0, unknownOs.IsSectorIoAllowed()); // no capability record
+        CapsScope caps;
+        kcFileCopier sector(3, 0);
+        EXPECT_EQ(1, sector.IsSectorIoAllowed());
         EXPECT_EQ(0u, copier.GetSlotCapacity());
-        EXPECT_EQ(live + 1, kcHeapLiveBlocks());
+        EXPECT_EQ(live + 3, kcHeapLiveBlocks());
     }
     EXPECT_EQ(live, kcHeapLiveBlocks());
 }
@@ -154,6 +170,7 @@ TEST(FileCopierPlan, CachedBlocksOfFiveMiB)
 
 TEST(FileCopierPlan, SectorBlocksFollowTheVolume)
 {
+    CapsScope caps;
     TempDir dir;
     unsigned sector = SectorSizeOf(dir.Path());
     ASSERT_NE(0u, sector);
@@ -188,6 +205,7 @@ TEST(FileCopierPlan, SectorBlocksFollowTheVolume)
 
 TEST(FileCopierCopy, BlockEdgeSizesAreByteExact)
 {
+    CapsScope caps;
     TempDir dir;
     for (int noSector = 0; noSector <= 1; ++noSector) {
         const unsigned long long cap = kcFileCopier::BlockCapacity(noSector ? 0 : SectorSizeOf(dir.Path()));
@@ -561,6 +579,7 @@ TEST(FileCopierFailure, InjectedReadAndWriteFaults)
 
 TEST(FileCopierFailure, UnbufferedTailRequestsWholeSectors)
 {
+    CapsScope caps;
     TempDir dir;
     unsigned sector = SectorSizeOf(dir.Path());
     ASSERT_NE(0u, sector);
@@ -643,6 +662,7 @@ struct Teardown {
 
 TEST(FileCopierStop, TeardownWhileRunning)
 {
+    CapsScope caps;
     TempDir dir;
     const std::string data = Pattern(3 << 20, 11);
     ASSERT_TRUE(WriteBytes(dir.File(L"a.bin"), data));
