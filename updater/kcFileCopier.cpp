@@ -81,6 +81,9 @@ kcFileCopier::kcFileCopier(int slotCount, int noSectorIo)
 {
     memset(&m_status, 0, sizeof(m_status));
     m_tempPath[0] = 0;
+    m_lastFolder[0] = 0;
+    m_lastRoot[0] = 0;
+    m_lastSectorSize = 0;
     m_sectorIoAllowed = !noSectorIo && kcCopierOsCode() >= 64;
     m_slots = (CopySlot*)kcHeapAlloc(0, m_slotCount * (int)sizeof(CopySlot));
     if (!m_slots) m_slotCount = 0;
@@ -176,7 +179,6 @@ unsigned kcFileCopier::BlockRequest(unsigned bytes, unsigned sectorSize, int unb
 
 bool kcFileCopier::AllocBuffers(const wchar_t* source)
 {
-    FreeBuffers();
     m_sectorSize = 0;
     if (m_sectorIoAllowed) {
         wchar_t full[260];
@@ -188,16 +190,26 @@ bool kcFileCopier::AllocBuffers(const wchar_t* source)
                 size_t len = slash - full + 1;
                 memcpy(root, full, len * sizeof(wchar_t));
                 root[len] = 0;
-                DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
-                if (GetDiskFreeSpaceW(root, &spc, &bps, &freeClusters, &clusters) && bps) m_sectorSize = bps;
+                // Asking the volume is slow; a package lives on one volume.
+                if (wcscmp(root, m_lastRoot) != 0) {
+                    DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
+                    if (!GetDiskFreeSpaceW(root, &spc, &bps, &freeClusters, &clusters)) bps = 0;
+                    wcscpy(m_lastRoot, root);
+                    m_lastSectorSize = bps;
+                }
+                m_sectorSize = m_lastSectorSize;
             }
         }
     }
-    unsigned capacity = BlockCapacity(m_sectorSize);
+    const unsigned capacity = BlockCapacity(m_sectorSize);
+    // The ring of the previous file is reused when its size fits this one.
+    bool reuse = m_buffersReady;
+    for (int i = 0; i < m_slotCount && reuse; ++i) reuse = m_slots[i].buffer && m_slots[i].capacity == capacity;
+    if (!reuse) FreeBuffers();
     m_buffersReady = m_slotCount > 0;
     for (int i = 0; i < m_slotCount; ++i) {
         CopySlot& s = m_slots[i];
-        s.buffer = VirtualAlloc(nullptr, capacity, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!reuse) s.buffer = VirtualAlloc(nullptr, capacity, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!s.buffer) m_buffersReady = 0;
         s.capacity = s.buffer ? capacity : 0;
         s.state = 1;
@@ -347,6 +359,8 @@ void kcFileCopier::RunJobs()
     InterlockedExchange(&m_error, 0);
     InterlockedExchange(&m_finished, 0);
     m_source = m_destination = m_temp = nullptr;
+    m_lastFolder[0] = 0;
+    m_lastRoot[0] = 0;
     // The destructor may have asked for a stop before the run began.
     if (m_stopping) InterlockedExchange(&m_abort, 1);
 
@@ -443,11 +457,15 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             ReportSystemFailure(ERROR_NOT_ENOUGH_MEMORY, 0);
             return false;
         }
-        if (!kcCreateFolders(job.destination, 1)) {
-            kcGetParentPathW(job.destination, parent);
-            kcFormatW(text, 514, kcTranslateText(kFolderFailure), parent);
-            ReportFailure(text);
-            return false;
+        // Jobs come folder by folder: a folder made or found for the last file is not asked again.
+        kcGetParentPathW(job.destination, parent);
+        if (!parent[0] || wcscmp(parent, m_lastFolder) != 0) {
+            if (!kcCreateFolders(job.destination, 1)) {
+                kcFormatW(text, 514, kcTranslateText(kFolderFailure), parent);
+                ReportFailure(text);
+                return false;
+            }
+            wcscpy(m_lastFolder, parent);
         }
         int which = 0;
         LARGE_INTEGER size;
@@ -487,7 +505,6 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             FreeBuffers();
             return false;
         }
-        FreeBuffers();
     }
     SetFileAttributesW(job.destination, FILE_ATTRIBUTE_ARCHIVE);
     return !m_abort;
@@ -572,8 +589,8 @@ void kcFileCopier::WriteFileBlocks()
             return;
         }
         const int last = slot.last;
-        // The temporary file replaces the installed one only once it is on disk.
-        if (last && !FlushFileBuffers(m_temp)) {
+        // The temporary file replaces an installed one only once it is on disk.
+        if (last && !m_createdDestination && !FlushFileBuffers(m_temp)) {
             DWORD e = GetLastError();
             ReportSystemFailure(e ? e : ERROR_WRITE_FAULT, 0);
             return;

@@ -118,6 +118,9 @@ private:
     wchar_t m_tempPath[260];
     int m_createdDestination;
     int m_buffersReady;
+    wchar_t m_lastFolder[260]; // destination folder known to exist
+    wchar_t m_lastRoot[260];   // volume whose sector size was asked last
+    unsigned m_lastSectorSize;
     volatile long m_fileComplete; // the last block is written and flushed
     volatile long m_stopping;     // the destructor stops the run: no more reports
 };
