@@ -6,6 +6,7 @@
 #include "kcFolder.h"
 #include "kcHeap.h"
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -50,21 +51,23 @@ bool WriteFileOfSize(const std::wstring& path, unsigned long long size, unsigned
     return left == 0;
 }
 
-void RemoveTree(const std::wstring& dir)
+// Removes the copied files of a set and the folders that held them (deepest first).
+void RemoveCopies(const FileSet& set, const std::wstring& root)
 {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring n = fd.cFileName;
-            if (n == L"." || n == L"..") continue;
-            std::wstring p = dir + L"\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
-            else DeleteFileW(p.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    std::vector<std::wstring> folders;
+    for (auto& f : set.files) {
+        std::wstring path = root + f;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        for (size_t cut = path.find_last_of(L'\\'); cut > root.size(); cut = path.find_last_of(L'\\', cut - 1))
+            folders.push_back(path.substr(0, cut));
     }
-    RemoveDirectoryW(dir.c_str());
+    std::sort(folders.begin(), folders.end(), [](const std::wstring& a, const std::wstring& b) {
+        return a.size() != b.size() ? a.size() > b.size() : a < b;
+    });
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (auto& d : folders) RemoveDirectoryW(d.c_str());
+    RemoveDirectoryW(root.c_str());
 }
 
 struct RunState {
@@ -180,7 +183,6 @@ int wmain(int argc, wchar_t** argv)
         for (int s = 0; s < 3; ++s) {
             for (int m = 0; m < 4; ++m) {
                 std::wstring dst = work + L"\\out";
-                RemoveTree(dst);
                 double t0 = Now();
                 bool ok = m == 0 ? RunCopier(sets[s], src, dst, 0)
                         : m == 1 ? RunCopier(sets[s], src, dst, 1)
@@ -191,11 +193,13 @@ int wmain(int argc, wchar_t** argv)
                     printf("%s failed on %s\n", kMethods[m], sets[s].name);
                     return 1;
                 }
+                RemoveCopies(sets[s], dst);
                 if (t < results[s][m].seconds) results[s][m].seconds = t;
             }
         }
     }
-    RemoveTree(work);
+    for (auto& set : sets) RemoveCopies(set, src);
+    RemoveDirectoryW(work.c_str());
 
     for (int s = 0; s < 3; ++s) {
         printf("\n%s: %u files, %.1f MB\n", sets[s].name, (unsigned)sets[s].files.size(), sets[s].bytes / 1e6);
