@@ -348,6 +348,21 @@ void kcFileCopier::ReportSystemFailure(unsigned long code, unsigned language)
     ReportFailure(text);
 }
 
+void kcFileCopier::ReportFolderFailure(const wchar_t* destination)
+{
+    wchar_t parent[260], text[514];
+    kcGetParentPathW(destination, parent);
+    kcFormatW(text, 514, kcTranslateText(kFolderFailure), parent);
+    ReportFailure(text);
+}
+
+void kcFileCopier::ReportOpenFailure(int which, const wchar_t* path, const wchar_t* system)
+{
+    wchar_t text[514];
+    kcFormatW(text, 514, kcTranslateText(kOpenFailure[which]), path, system);
+    ReportFailure(text);
+}
+
 void kcFileCopier::ThreadMain(kcThread* thread, void* user)
 {
     ((kcFileCopier*)user)->RunJobs();
@@ -415,11 +430,10 @@ bool kcFileCopier::CheckPaths()
         lstrcpynW(m_status.source, job.source, 260);
         lstrcpynW(m_status.destination, job.destination, 260);
         m_status.jobFlag = job.flag;
-        wchar_t system[514], text[514];
+        wchar_t system[514];
         kcCopierSystemMessage(ERROR_FILENAME_EXCED_RANGE, 0x400, system, 514);
         int which = job.overlong == 2;
-        kcFormatW(text, 514, kcTranslateText(kOpenFailure[which]), which ? job.destination : job.source, system);
-        ReportFailure(text);
+        ReportOpenFailure(which, which ? job.destination : job.source, system);
         return false;
     }
     return true;
@@ -432,7 +446,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
     m_status.jobFlag = job.flag;
     m_status.currentSize = 0;
     m_status.currentDone = 0;
-    wchar_t text[514], system[514], parent[260];
+    wchar_t system[514], parent[260];
 
     if (!NeedsCopy(job)) {
         m_control->Lock(0);
@@ -446,9 +460,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
 
     if (kcPathExists(job.source) == 2) {
         if (!kcCreateFolders(job.destination, 0)) {
-            kcGetParentPathW(job.destination, parent);
-            kcFormatW(text, 514, kcTranslateText(kFolderFailure), parent);
-            ReportFailure(text);
+            ReportFolderFailure(job.destination);
             return false;
         }
     } else {
@@ -461,8 +473,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
         kcGetParentPathW(job.destination, parent);
         if (!parent[0] || wcscmp(parent, m_lastFolder) != 0) {
             if (!kcCreateFolders(job.destination, 1)) {
-                kcFormatW(text, 514, kcTranslateText(kFolderFailure), parent);
-                ReportFailure(text);
+                ReportFolderFailure(job.destination);
                 return false;
             }
             wcscpy(m_lastFolder, parent);
@@ -476,8 +487,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             opened = false;
         }
         if (!opened) {
-            kcFormatW(text, 514, kcTranslateText(kOpenFailure[which]), which ? job.destination : job.source, system);
-            ReportFailure(text);
+            ReportOpenFailure(which, which ? job.destination : job.source, system);
             return false;
         }
         m_status.currentSize = size.QuadPart;
@@ -500,8 +510,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             return false;
         }
         if (!CommitFile(system)) {
-            kcFormatW(text, 514, kcTranslateText(kOpenFailure[1]), job.destination, system);
-            ReportFailure(text);
+            ReportOpenFailure(1, job.destination, system);
             FreeBuffers();
             return false;
         }

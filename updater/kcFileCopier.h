@@ -91,6 +91,8 @@ private:
     // The one failure report of a run; later failures only stop.
     void ReportFailure(const wchar_t* text);
     void ReportSystemFailure(unsigned long code, unsigned language);
+    void ReportFolderFailure(const wchar_t* destination);
+    void ReportOpenFailure(int which, const wchar_t* path, const wchar_t* system);
     int Report();
 
     int m_slotCount;
