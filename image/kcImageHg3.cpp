@@ -2,7 +2,11 @@
 #include "kcZlib.h"
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #if __has_include("kcImageJpeg.h")
 #include "kcImageJpeg.h"
@@ -192,41 +196,89 @@ bool kcImageHg3::DecodeJpeg(const kcByteReader& r, uint32_t chunks, const uint8_
 #endif
 }
 
+namespace {
+struct Band {
+    uint32_t first, rows, packed1, raw1, packed2, raw2;
+    const uint8_t* stream1;
+    const uint8_t* stream2;
+    kcHg2Coding::Result result;
+};
+
+// Bands are independent (each starts afresh), so large pictures whose bands cover distinct
+// rows are decoded on a few threads, each with its own coding state.
+const uint64_t kParallelBytes = 1 << 20;
+const unsigned kMaxWorkers = 4;
+} // namespace
+
 bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int h, int bpp)
 {
     if (!SetupPixels(w, h, bpp, 1)) return false;
-    // Rows that no band covers are transparent black rather than stale heap contents.
-    memset(pixels, 0, pixelBytes);
+    // "img0000", "img0001", ... up to the first missing name; a broken band header ends the
+    // list and fails the load once the bands before it are decoded.
+    std::vector<Band> bands;
+    bool brokenHeader = false;
     for (int index = 0; index <= 9999; index++) {
         char name[8];
         BandName(name, index);
         uint32_t size = 0;
-        const uint8_t* band = FindChunk(r, chunks, name, &size);
-        if (!band) break;
-        kcByteReader b(band, size);
-        uint32_t first = b.U32(), rows = b.U32();
-        uint32_t packed1 = b.U32(), raw1 = b.U32(), packed2 = b.U32(), raw2 = b.U32();
-        const uint8_t* stream1 = b.Take(packed1);
-        const uint8_t* stream2 = b.Take(packed2);
-        if (!b.Ok() || first >= static_cast<uint32_t>(h) || rows > static_cast<uint32_t>(h) - first) {
-            kcLog(kBroken);
-            return false;
-        }
-        int top = h - 1 - static_cast<int>(first);
-        switch (m_coding.Decode(stream1, packed1, raw1, stream2, packed2, raw2, pixels, pitch, top, static_cast<int>(rows),
-                                w * bpp, bpp)) {
-        case kcHg2Coding::kOk:
+        const uint8_t* chunk = FindChunk(r, chunks, name, &size);
+        if (!chunk) break;
+        kcByteReader b(chunk, size);
+        Band band;
+        band.first = b.U32();
+        band.rows = b.U32();
+        band.packed1 = b.U32();
+        band.raw1 = b.U32();
+        band.packed2 = b.U32();
+        band.raw2 = b.U32();
+        band.stream1 = b.Take(band.packed1);
+        band.stream2 = b.Take(band.packed2);
+        band.result = kcHg2Coding::kBadData;
+        if (!b.Ok() || band.first >= static_cast<uint32_t>(h) || band.rows > static_cast<uint32_t>(h) - band.first) {
+            brokenHeader = true;
             break;
-        case kcHg2Coding::kByteAreaSize:
-            kcLog("kcImageHg3 : バイト領域のサイズが異常です");
-            return false;
-        case kcHg2Coding::kBitAreaSize:
-            kcLog("kcImageHg3 : ビット領域のサイズが異常です");
-            return false;
-        default:
-            return false;
         }
+        bands.push_back(band);
     }
+    std::vector<uint8_t> covered(static_cast<size_t>(h), 0);
+    bool disjoint = true;
+    for (const Band& band : bands)
+        for (uint32_t row = band.first; row < band.first + band.rows; row++) disjoint &= covered[row]++ == 0;
+
+    const int rowBytes = w * bpp;
+    auto decode = [&](kcHg2Coding& coding, Band& band) {
+        band.result = coding.Decode(band.stream1, band.packed1, band.raw1, band.stream2, band.packed2, band.raw2, pixels, pitch,
+                                    h - 1 - static_cast<int>(band.first), static_cast<int>(band.rows), rowBytes, bpp);
+        return band.result == kcHg2Coding::kOk;
+    };
+    unsigned workers = std::min<unsigned>(kMaxWorkers, std::max(1u, std::thread::hardware_concurrency()));
+    if (disjoint && bands.size() >= 2 && workers >= 2 && pixelBytes >= kParallelBytes) {
+        std::atomic<size_t> next(0);
+        auto work = [&] {
+            kcHg2Coding coding;
+            for (size_t i; (i = next++) < bands.size();) decode(coding, bands[i]);
+        };
+        std::vector<std::thread> threads;
+        for (unsigned t = 1; t < std::min<size_t>(workers, bands.size()); t++) threads.emplace_back(work);
+        work();
+        for (std::thread& t : threads) t.join();
+    } else {
+        for (Band& band : bands)
+            if (!decode(m_coding, band)) break;
+    }
+    // The first failing band decides, as if they had been decoded in order.
+    for (const Band& band : bands) {
+        if (band.result == kcHg2Coding::kByteAreaSize) kcLog("kcImageHg3 : バイト領域のサイズが異常です");
+        if (band.result == kcHg2Coding::kBitAreaSize) kcLog("kcImageHg3 : ビット領域のサイズが異常です");
+        if (band.result != kcHg2Coding::kOk) return false;
+    }
+    if (brokenHeader) {
+        kcLog(kBroken);
+        return false;
+    }
+    // Rows that no band covers are transparent black rather than stale heap contents.
+    for (int row = 0; row < h; row++)
+        if (!covered[h - 1 - row]) memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0, rowBytes);
     return true;
 }
 
