@@ -48,7 +48,9 @@ TEST_P(ArchiveTest, EveryPositionAndLengthReadsTheMembersBytes)
                 ASSERT_EQ(m.data.substr(pos, expect), std::string(buf, expect)) << size << " " << pos << " " << n;
                 ASSERT_EQ('\x5A', buf[expect]); // nothing written past what was delivered
                 EXPECT_EQ((uint32_t)(pos + expect), archive->GetEntryPosition(h));
-                if (pos + expect == size) EXPECT_EQ(0, archive->ReadEntry(h, buf, n)); // at the end
+                if (pos + expect == size) {
+                    EXPECT_EQ(0, archive->ReadEntry(h, buf, n)); // at the end
+                }
                 archive->CloseEntry(h);
             }
         }
