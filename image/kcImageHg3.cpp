@@ -1,6 +1,7 @@
 #include "kcImageHg3.h"
 #include "kcZlib.h"
 #include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include <cstring>
 
 #if __has_include("kcImageJpeg.h")
@@ -62,30 +63,6 @@ private:
     uint32_t m_next;
     bool m_done, m_broken;
 };
-
-// The number behind "ats": optional sign, decimal, or hexadecimal after "0x"; a decimal number
-// followed by '.' is not an integer.
-bool ParseAtsNumber(const char* s, int* value)
-{
-    int i = 0;
-    bool negative = false;
-    if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
-    if (s[i] < '0' || s[i] > '9') return false;
-    uint32_t v = 0;
-    if (s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        for (i += 2;; i++) {
-            char ch = s[i];
-            int d = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : -1;
-            if (d < 0) break;
-            v = v * 16 + d;
-        }
-    } else {
-        for (; s[i] >= '0' && s[i] <= '9'; i++) v = v * 10 + (s[i] - '0');
-        if (s[i] == '.') return false;
-    }
-    *value = static_cast<int>(negative ? 0u - v : v);
-    return true;
-}
 
 void BandName(char out[8], int index)
 {
@@ -323,8 +300,8 @@ void kcImageHg3::ReadAttributes(const kcByteReader& r, uint32_t chunks)
     ChunkWalk walk(r, chunks);
     Chunk c;
     while (walk.Next(&c)) {
-        int id = 0;
-        if (strncmp(c.name, "ats", 3) == 0 && ParseAtsNumber(c.name + 3, &id)) {
+        int id = 0, end = 0;
+        if (strncmp(c.name, "ats", 3) == 0 && kcParseIntExA(c.name + 3, &end, &id)) {
             if (c.size >= kInfoRecordBytes) SetInfo(id, 0, c.data);
         } else if (strcmp(c.name, "cptype") == 0) {
             if (c.size >= 4) cpType = static_cast<int>(kcByteReader::Le32(c.data));

@@ -1,0 +1,224 @@
+#include "image/kcImageHg3.h"
+#include "support/Hg3Builder.h"
+#include "support/TestSupport.h"
+#include <gtest/gtest.h>
+#include <cstring>
+
+namespace {
+MemoryBlock View(const std::string& s)
+{
+    MemoryBlock b;
+    b.data = reinterpret_cast<uint8_t*>(const_cast<char*>(s.data()));
+    b.size = b.capacity = static_cast<uint32_t>(s.size());
+    b.external = 1;
+    return b;
+}
+
+std::vector<uint8_t> Pixels(int w, int h, int bpp, int seed)
+{
+    std::vector<uint8_t> v(static_cast<size_t>(w) * h * bpp);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            for (int k = 0; k < bpp; k++)
+                v[(static_cast<size_t>(y) * w + x) * bpp + k] = static_cast<uint8_t>(x * (k + 1) + y * 3 + seed + ((x * y) % 5));
+    return v;
+}
+
+Hg3StdInfo Info(int w, int h, int bits)
+{
+    Hg3StdInfo i;
+    i.width = w, i.height = h, i.bits = bits;
+    i.canvasWidth = w, i.canvasHeight = h;
+    return i;
+}
+} // namespace
+
+TEST(Hg3Test, BandFramesAt32And24Bits)
+{
+    std::vector<uint8_t> px = Pixels(13, 9, 4, 1);
+    Hg3StdInfo info = Info(13, 9, 32);
+    info.offsetX = 3, info.offsetY = 4, info.canvasWidth = 40, info.canvasHeight = 30;
+    info.transparent = 1, info.valueA = 7, info.valueB = -8;
+    Hg3Builder b;
+    b.Frame(0).StdInfo(info).Bands(px.data(), 13 * 4, 13, 9, 4, 4).U32Chunk("cptype", 6);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(13, img.width);
+    EXPECT_EQ(52, img.pitch);
+    EXPECT_EQ(0, memcmp(img.pixels, px.data(), px.size()));
+    EXPECT_EQ(3, img.offsetX);
+    EXPECT_EQ(4, img.offsetY);
+    EXPECT_EQ(40, img.canvasWidth);
+    EXPECT_EQ(30, img.canvasHeight);
+    EXPECT_EQ(2, img.alphaState);
+    EXPECT_EQ(7, img.headerValueA);
+    EXPECT_EQ(-8, img.headerValueB);
+    EXPECT_EQ(6, img.cpType);
+
+    std::vector<uint8_t> rgb = Pixels(5, 200, 3, 2);
+    Hg3Builder b24;
+    b24.Frame(0).StdInfo(Info(5, 200, 24)).Bands(rgb.data(), 15, 5, 200, 3, 100);
+    file = b24.Build();
+    in = View(file);
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(4, img.bytesPerPixel);
+    EXPECT_EQ(20, img.pitch);
+    EXPECT_EQ(1, img.alphaState);
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 5; x++) {
+            const uint8_t* p = img.PixelAt(x, y);
+            ASSERT_EQ(0, memcmp(p, &rgb[(y * 5 + x) * 3], 3)) << x << "," << y;
+            ASSERT_EQ(255, p[3]);
+        }
+}
+
+TEST(Hg3Test, MissingBandStopsTheSequenceAndUncoveredRowsAreZero)
+{
+    std::vector<uint8_t> px = Pixels(4, 200, 4, 3);
+    Hg3Builder b;
+    b.Frame(0).StdInfo(Info(4, 200, 32)).Band(0, px.data(), 16, 4, 200, 4, 0, 100).Band(2, px.data(), 16, 4, 200, 4, 100, 100);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    // Band 0 holds the bottom 100 rows (99..199 top-down); rows 0..99 stay zero.
+    EXPECT_EQ(0, memcmp(img.PixelAt(0, 100), &px[100 * 16], 100 * 16));
+    for (int i = 0; i < 100 * 16; i++) ASSERT_EQ(0, img.pixels[i]);
+}
+
+TEST(Hg3Test, FramesByIdAndIndex)
+{
+    std::vector<uint8_t> a = Pixels(3, 3, 4, 4), c = Pixels(2, 5, 4, 5), d = Pixels(6, 1, 4, 6);
+    Hg3Builder b;
+    b.Frame(4).StdInfo(Info(3, 3, 32)).Bands(a.data(), 12, 3, 3, 4, 99);
+    b.Frame(7).StdInfo(Info(2, 5, 32)).Bands(c.data(), 8, 2, 5, 4, 99);
+    b.Frame(9).StdInfo(Info(6, 1, 32)).Bands(d.data(), 24, 6, 1, 4, 99);
+    b.Frame(7).StdInfo(Info(6, 1, 32)).Bands(d.data(), 24, 6, 1, 4, 99);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 7));
+    EXPECT_EQ(2, img.width);
+    EXPECT_EQ(0, memcmp(img.pixels, c.data(), c.size()));
+    EXPECT_FALSE(img.Load(&in, 8));
+    int id = 0;
+    ASSERT_TRUE(img.LoadIndexed(&in, 2, &id));
+    EXPECT_EQ(9, id);
+    EXPECT_EQ(6, img.width);
+    ASSERT_TRUE(img.LoadIndexed(&in, 3, &id)); // id 7 again: the first frame with it
+    EXPECT_EQ(7, id);
+    EXPECT_EQ(2, img.width);
+    EXPECT_FALSE(img.LoadIndexed(&in, 4, &id));
+    MemoryBlock empty;
+    EXPECT_FALSE(img.LoadIndexed(&empty, 0, &id));
+}
+
+TEST(Hg3Test, AttributeChunks)
+{
+    std::vector<uint8_t> px = Pixels(2, 2, 4, 7);
+    std::string rec1(20, '\x11'), rec2(20, '\x22'), rec3(20, '\x33');
+    Hg3Builder b;
+    b.Frame(0)
+        .Chunk("ats12", rec1)
+        .StdInfo(Info(2, 2, 32))
+        .Bands(px.data(), 8, 2, 2, 4, 2)
+        .Chunk("ats12", rec2)
+        .Chunk("ats0x1F", rec3)
+        .Chunk("ats5", std::string(19, '\x44'))
+        .Chunk("atsx", rec1)
+        .U32Chunk("imgmode", 1);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    ASSERT_NE(nullptr, img.GetInfo(12));
+    EXPECT_EQ(0x22, img.GetInfo(12)[0]);
+    ASSERT_NE(nullptr, img.GetInfo(0x1F));
+    EXPECT_EQ(0x33, img.GetInfo(0x1F)[19]);
+    EXPECT_EQ(nullptr, img.GetInfo(5));
+    EXPECT_EQ(2u, img.infoMap->size());
+    // imgmode 1: red and blue exchanged once, then the flag is cleared.
+    EXPECT_EQ(px[2], img.pixels[0]);
+    EXPECT_EQ(px[0], img.pixels[2]);
+    EXPECT_EQ(0, img.redBlueSwapped);
+}
+
+TEST(Hg3Test, FindChunkWalksOneFrame)
+{
+    Hg3Builder b;
+    b.Frame(0).Chunk("first", "abc").Chunk("second", "de").Frame(1).Chunk("third", "f");
+    std::string file = b.Build();
+    kcByteReader r(file.data(), static_cast<uint32_t>(file.size()));
+    uint32_t size = 0;
+    const uint8_t* p = kcImageHg3::FindChunk(r, 20, "second", &size);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(2u, size);
+    EXPECT_EQ('d', p[0]);
+    EXPECT_EQ(nullptr, kcImageHg3::FindChunk(r, 20, "third", &size));
+    EXPECT_EQ(0u, size);
+    kcByteReader none;
+    EXPECT_EQ(nullptr, kcImageHg3::FindChunk(none, 20, "first", &size));
+}
+
+TEST(Hg3Test, BadFiles)
+{
+    std::vector<uint8_t> px = Pixels(8, 8, 4, 8);
+    Hg3Builder b;
+    b.Frame(0).StdInfo(Info(8, 8, 32)).Bands(px.data(), 32, 8, 8, 4, 8);
+    const std::string good = b.Build();
+    const size_t frame = 12, chunk = 20, info = 36, band = 20 + 16 + 40 + 16;
+    struct Case {
+        const char* what;
+        size_t offset;
+        std::string bytes;
+        const char* message; // null: fails without a message
+    } cases[] = {
+        {"signature", 0, "HG-2", "HG3 : ヘッダが違います"},
+        {"header size", 4, Le32(16), "HG3 : ヘッダサイズが違います"},
+        {"frame id", frame + 4, Le32(3), nullptr},
+        {"no stdinfo", chunk, std::string("stdinfX", 7), nullptr},
+        {"name without NUL", chunk, "stdinfoX", "HG3 : データが壊れています"},
+        {"chunk size past end", chunk + 12, Le32(0x7FFFFFFF), "HG3 : データが壊れています"},
+        {"chunk link backwards", chunk + 8, Le32(0xFFFFFFF0), "HG3 : データが壊れています"},
+        {"chunk link inside header", chunk + 8, Le32(4), "HG3 : データが壊れています"},
+        {"overflowing size", info, Le32(0x10000) + Le32(0x10000), "HG3 : データが壊れています"},
+        {"band rows past picture", band + 4, Le32(9), "HG3 : データが壊れています"},
+        {"band first row past picture", band, Le32(8), "HG3 : データが壊れています"},
+        {"band packed size past chunk", band + 8, Le32(0x10000), "HG3 : データが壊れています"},
+        {"band byte area size", band + 12, Le32(5), "kcImageHg3 : バイト領域のサイズが異常です"},
+        {"band bit area size", band + 20, Le32(1), "kcImageHg3 : ビット領域のサイズが異常です"},
+        {"JPEG at 16 bits", 0, "", "HG3 : データが壊れています"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string file = good;
+        if (c.bytes.empty()) {
+            Hg3Builder j;
+            j.Frame(0).StdInfo(Info(8, 8, 16)).Jpeg("\xFF\xD8 not really");
+            file = j.Build();
+        } else {
+            file.replace(c.offset, c.bytes.size(), c.bytes);
+        }
+        MemoryBlock in = View(file);
+        LogCapture log;
+        kcImageHg3 img;
+        EXPECT_FALSE(img.Load(&in, 0));
+        if (c.message)
+            EXPECT_TRUE(log.Contains(c.message));
+        else
+            EXPECT_TRUE(log.Lines().empty());
+    }
+    // A frame link that loops back is not followed.
+    std::string loop = good;
+    loop.replace(frame, 4, Le32(0xFFFFFFF4));
+    MemoryBlock in = View(loop);
+    kcImageHg3 img;
+    EXPECT_FALSE(img.Load(&in, 5));
+    for (size_t n = 0; n < good.size(); n++) {
+        std::string cut = good.substr(0, n);
+        in = View(cut);
+        EXPECT_FALSE(img.Load(&in, 0)) << n;
+    }
+}
