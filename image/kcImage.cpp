@@ -47,6 +47,16 @@ static uint8_t* AllocPixels(uint32_t bytes)
     return static_cast<uint8_t*>(kcHeapAlloc(0, static_cast<int>(bytes)));
 }
 
+kcHeapScratch::kcHeapScratch(uint64_t bytes)
+    : m_data(bytes <= kcImageMaxBytes + 0x10000u ? static_cast<uint8_t*>(kcHeapAlloc(0, static_cast<int>(bytes))) : nullptr)
+{
+}
+
+kcHeapScratch::~kcHeapScratch()
+{
+    if (m_data) kcHeapRelease(m_data);
+}
+
 kcImage::kcImage()
     : width(0), height(0), pixels(nullptr), pixelBytes(0), pitch(0), bytesPerPixel(0), canvasWidth(0),
       canvasHeight(0), offsetX(0), offsetY(0), alphaState(0), headerValueA(0), headerValueB(0),

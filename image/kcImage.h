@@ -31,6 +31,20 @@ const uint32_t kcImageMaxBytes = 0x10000000;
 // without overflow; false for negative sizes, bytesPerPixel outside 1..4 or more than kcImageMaxBytes.
 bool kcImageLayout(int64_t width, int64_t height, int bytesPerPixel, int align, int* pitch, uint32_t* bytes);
 
+// A scratch block from the private heap, released at the end of its scope; null when the
+// size is above kcImageMaxBytes + 64 KiB or the heap fails.
+class kcHeapScratch {
+public:
+    explicit kcHeapScratch(uint64_t bytes);
+    ~kcHeapScratch();
+    uint8_t* Get() const { return m_data; }
+
+private:
+    kcHeapScratch(const kcHeapScratch&) = delete;
+    kcHeapScratch& operator=(const kcHeapScratch&) = delete;
+    uint8_t* m_data;
+};
+
 class kcImage {
 public:
     kcImage();

@@ -46,25 +46,15 @@ int copyFrame(IDirect3DSurface9* src, IDirect3DSurface9* dst, FormatsOk formatsO
     return 1;
 }
 
-template <typename PixelFn>
-void convert32(BYTE* d, const BYTE* s, UINT w, PixelFn fn)
+// Converts one row of little-endian pixel values of type T.
+template <typename T, typename PixelFn>
+void convertRow(BYTE* d, const BYTE* s, UINT w, PixelFn fn)
 {
     for (UINT x = 0; x < w; x++) {
-        uint32_t v;
-        std::memcpy(&v, s + x * 4, 4);
+        T v;
+        std::memcpy(&v, s + x * sizeof(T), sizeof(T));
         v = fn(v);
-        std::memcpy(d + x * 4, &v, 4);
-    }
-}
-
-template <typename PixelFn>
-void convert16(BYTE* d, const BYTE* s, UINT w, PixelFn fn)
-{
-    for (UINT x = 0; x < w; x++) {
-        uint16_t v;
-        std::memcpy(&v, s + x * 2, 2);
-        v = fn(v);
-        std::memcpy(d + x * 2, &v, 2);
+        std::memcpy(d + x * sizeof(T), &v, sizeof(T));
     }
 }
 
@@ -88,14 +78,14 @@ int kcSurfaceCopyA8R8G8B8ToX8R8G8B8(void*, IDirect3DSurface9* src, IDirect3DSurf
 {
     return copyFrame(
         src, dst, [](D3DFORMAT s, D3DFORMAT d) { return s == D3DFMT_A8R8G8B8 && d == D3DFMT_X8R8G8B8; },
-        [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) { convert32(d, s, w, [](uint32_t v) { return v & 0x00FFFFFFu; }); });
+        [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) { convertRow<uint32_t>(d, s, w, [](uint32_t v) { return v & 0x00FFFFFFu; }); });
 }
 
 int kcSurfaceCopyX8R8G8B8ToA8R8G8B8(void*, IDirect3DSurface9* src, IDirect3DSurface9* dst)
 {
     return copyFrame(
         src, dst, [](D3DFORMAT s, D3DFORMAT d) { return s == D3DFMT_X8R8G8B8 && d == D3DFMT_A8R8G8B8; },
-        [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) { convert32(d, s, w, [](uint32_t v) { return v | 0xFF000000u; }); });
+        [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) { convertRow<uint32_t>(d, s, w, [](uint32_t v) { return v | 0xFF000000u; }); });
 }
 
 int kcSurfaceCopyR5G6B5ToA4R4G4B4(void*, IDirect3DSurface9* src, IDirect3DSurface9* dst)
@@ -103,7 +93,7 @@ int kcSurfaceCopyR5G6B5ToA4R4G4B4(void*, IDirect3DSurface9* src, IDirect3DSurfac
     return copyFrame(
         src, dst, [](D3DFORMAT s, D3DFORMAT d) { return s == D3DFMT_R5G6B5 && d == D3DFMT_A4R4G4B4; },
         [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) {
-            convert16(d, s, w, [](uint16_t v) { return top4((v >> 11) & 31, ((v >> 5) & 63) >> 2, v & 31); });
+            convertRow<uint16_t>(d, s, w, [](uint16_t v) { return top4((v >> 11) & 31, ((v >> 5) & 63) >> 2, v & 31); });
         });
 }
 
@@ -113,7 +103,7 @@ int kcSurfaceCopyX1R5G5B5ToA4R4G4B4(void*, IDirect3DSurface9* src, IDirect3DSurf
         src, dst,
         [](D3DFORMAT s, D3DFORMAT d) { return (s == D3DFMT_X1R5G5B5 || s == D3DFMT_A1R5G5B5) && d == D3DFMT_A4R4G4B4; },
         [](BYTE* d, const BYTE* s, UINT w, D3DFORMAT) {
-            convert16(d, s, w, [](uint16_t v) { return top4((v >> 10) & 31, ((v >> 5) & 31) >> 1, v & 31); });
+            convertRow<uint16_t>(d, s, w, [](uint16_t v) { return top4((v >> 10) & 31, ((v >> 5) & 31) >> 1, v & 31); });
         });
 }
 

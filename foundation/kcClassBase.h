@@ -1,0 +1,3 @@
+#pragma once
+// The empty root of the library's object families (file objects, images).
+class kcClassBase {};

@@ -1,0 +1,220 @@
+#include "kcTextLines.h"
+#include "kcHeap.h"
+#include "kcString.h"
+#include <cstring>
+
+kcTextLines::kcTextLines(int size) : dataSize(size) {}
+
+kcTextLines::~kcTextLines()
+{
+    Clear();
+}
+
+// A fresh block is zeroed, so a line's data never shows stale heap bytes.
+void* kcTextLines::NewBlock() const
+{
+    if (dataSize <= 0) return nullptr;
+    void* p = kcHeapAlloc(0, dataSize);
+    if (p) memset(p, 0, (size_t)dataSize);
+    return p;
+}
+
+std::string* kcTextLines::At(int index)
+{
+    return index >= 0 && index < (int)lines.size() ? &lines[(size_t)index].text : nullptr;
+}
+
+const char* kcTextLines::GetLine(int index) const
+{
+    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index].text.c_str() : nullptr;
+}
+
+void* kcTextLines::GetLineData(int index) const
+{
+    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index].data : nullptr;
+}
+
+int kcTextLines::SetLineData(int index, const void* source, int bytes)
+{
+    void* block = GetLineData(index);
+    if (!block || bytes > dataSize || bytes < 0 || (bytes && !source)) return 0;
+    memcpy(block, source, (size_t)bytes);
+    return 1;
+}
+
+int kcTextLines::EraseLine(int index)
+{
+    if (!At(index)) return 0;
+    if (lines[(size_t)index].data) kcHeapRelease(lines[(size_t)index].data);
+    lines.erase(lines.begin() + index);
+    return 1;
+}
+
+void kcTextLines::Clear()
+{
+    for (Line& l : lines)
+        if (l.data) kcHeapRelease(l.data);
+    lines.clear();
+}
+
+static size_t InsertPoint(int index, size_t count)
+{
+    if (index < 0) return 0;
+    return (size_t)index < count ? (size_t)index : count;
+}
+
+int kcTextLines::InsertText(const char* text, int index)
+{
+    if (!text) return 0;
+    std::vector<Line> added;
+    const char* p = text;
+    while (*p) {
+        const char* end = p;
+        while (*end && *end != '\r' && *end != '\n') ++end;
+        added.push_back(Line{std::string(p, end), NewBlock()});
+        if (end[0] == '\r' && end[1] == '\n')
+            p = end + 2;
+        else if (*end)
+            p = end + 1;
+        else
+            p = end;
+    }
+    lines.insert(lines.begin() + (long)InsertPoint(index, lines.size()), added.begin(), added.end());
+    return 1;
+}
+
+static size_t CharPosition(int position, size_t length)
+{
+    if (position < 0) return 0;
+    return (size_t)position < length ? (size_t)position : length;
+}
+
+int kcTextLines::InsertString(int index, int position, const char* string)
+{
+    std::string* s = At(index);
+    if (!s) return 0;
+    if (string) s->insert(CharPosition(position, s->size()), string);
+    return 1;
+}
+
+int kcTextLines::InsertChar(int index, int position, int character)
+{
+    char one[2] = {(char)character, 0};
+    return InsertString(index, position, one);
+}
+
+int kcTextLines::InsertLines(int index, const kcTextLines* other)
+{
+    if (!other) return 0;
+    // Copy first: other may be this list, which the insertion changes.
+    std::vector<Line> added;
+    int copyBytes = dataSize >= other->dataSize && other->dataSize > 0 ? other->dataSize : 0;
+    for (const Line& l : other->lines) {
+        Line n{l.text, NewBlock()};
+        if (n.data && l.data && copyBytes) memcpy(n.data, l.data, (size_t)copyBytes);
+        added.push_back(n);
+    }
+    lines.insert(lines.begin() + (long)InsertPoint(index, lines.size()), added.begin(), added.end());
+    return 1;
+}
+
+int kcTextLines::Replace(int index, int position, const char* search, const char* replacement)
+{
+    std::string* s = At(index);
+    // An empty search text would match everywhere without ever moving on.
+    if (!s || !search || !*search) return -1;
+    size_t from = position < 0 ? 0 : (size_t)position;
+    if (from > s->size()) return -1;
+    size_t at = s->find(search, from);
+    if (at == std::string::npos) return -1;
+    size_t n = replacement ? strlen(replacement) : 0;
+    s->replace(at, strlen(search), replacement ? replacement : "", n);
+    return (int)(at + n);
+}
+
+int kcTextLines::EraseChars(int index, int position, int count)
+{
+    std::string* s = At(index);
+    if (!s) return 0;
+    size_t from = position < 0 ? 0 : (size_t)position;
+    if (count > 0 && from < s->size()) s->erase(from, (size_t)count);
+    return 1;
+}
+
+int kcTextLines::CollapseRuns(int index, int character)
+{
+    std::string* s = At(index);
+    if (!s) return 0;
+    char c = (char)character;
+    size_t out = 0;
+    for (size_t i = 0; i < s->size(); ++i)
+        if (!(out > 0 && (*s)[i] == c && (*s)[out - 1] == c)) (*s)[out++] = (*s)[i];
+    s->resize(out);
+    return 1;
+}
+
+// "//" cuts its line; "/*" to "*/" is erased, across lines (lines inside become empty).
+// Quotes give no protection.
+int kcTextLines::StripComments()
+{
+    bool inside = false;
+    for (Line& line : lines) {
+        std::string& s = line.text;
+        size_t start = 0; // where the open comment began in this line
+        size_t i = 0;
+        for (;;) {
+            if (!inside) {
+                size_t p = i;
+                while (p + 1 < s.size() && !(s[p] == '/' && (s[p + 1] == '*' || s[p + 1] == '/'))) ++p;
+                if (p + 1 >= s.size()) break;
+                if (s[p + 1] == '/') {
+                    s.resize(p);
+                    break;
+                }
+                inside = true;
+                start = p;
+                i = p + 1; // the closing search starts at the opener's '*': "/*/" is whole
+            } else {
+                size_t q = s.find("*/", i);
+                if (q == std::string::npos) {
+                    s.resize(start);
+                    break;
+                }
+                s.erase(start, q + 2 - start);
+                inside = false;
+                i = start;
+            }
+        }
+    }
+    return 1;
+}
+
+int kcTextLines::Normalize()
+{
+    StripComments();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string& s = lines[i].text;
+        for (char& c : s)
+            if (c == '\t') c = ' ';
+        CollapseRuns((int)i, ' ');
+        if (!s.empty() && s[0] == ' ') s.erase(0, 1);
+        if (!s.empty() && s.back() == ' ') s.pop_back();
+    }
+    size_t out = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].text.empty()) {
+            if (lines[i].data) kcHeapRelease(lines[i].data);
+        } else {
+            if (out != i) lines[out] = std::move(lines[i]);
+            ++out;
+        }
+    }
+    lines.resize(out);
+    return 1;
+}
+
+int kcTextLines::ConvertToUtf8()
+{
+    for (Line& l : lines) kcSjisToUtf8String(l.text);
+    return 1;
+}

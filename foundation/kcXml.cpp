@@ -1,0 +1,431 @@
+#include "kcXml.h"
+#include "kcFormat.h"
+#include "kcLog.h"
+#include "kcString.h"
+#include "kcXmlParser.h"
+#include <cstdarg>
+#include <cstring>
+#include <unordered_map>
+
+// Levels smaller than this are scanned; larger ones get a name index on first lookup.
+static const size_t kIndexFrom = 32;
+
+struct kcXmlLevel::Index {
+    std::unordered_map<std::string, std::vector<int>> positions;
+};
+
+kcXmlLevel::kcXmlLevel() : index(nullptr) {}
+
+kcXmlLevel::~kcXmlLevel()
+{
+    for (kcXmlElement& e : items) {
+        delete e.attributes;
+        delete e.children;
+    }
+    delete index;
+}
+
+void kcXmlLevel::Append(kcXmlElement e)
+{
+    if (index) index->positions[e.name].push_back((int)items.size());
+    items.push_back(std::move(e));
+}
+
+const std::vector<int>* kcXmlLevel::Lookup(const char* name)
+{
+    if (items.size() < kIndexFrom) return nullptr;
+    if (!index) {
+        index = new Index();
+        for (size_t i = 0; i < items.size(); ++i) index->positions[items[i].name].push_back((int)i);
+    }
+    static const std::vector<int> none;
+    auto it = index->positions.find(name);
+    return it == index->positions.end() ? &none : &it->second;
+}
+
+// Calls visit(element) for each element of the name in table order until it returns non-null.
+template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, const char* name, F visit)
+{
+    if (const std::vector<int>* at = level->Lookup(name)) {
+        for (int i : *at)
+            if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
+        return nullptr;
+    }
+    for (size_t i = 0; i < level->items.size(); ++i)
+        if (level->items[i].name == name)
+            if (const kcXmlElement* r = visit(level->items[i])) return r;
+    return nullptr;
+}
+
+// Depth first; the first complete match in table order wins (a dead end backtracks).
+static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth)
+{
+    if (!level || depth >= count) return nullptr;
+    return ForEachNamed(level, names[depth], [&](const kcXmlElement& e) -> const kcXmlElement* {
+        if (depth == count - 1) return &e;
+        return FindElement(e.children, names, count, depth + 1);
+    });
+}
+
+// The names of a variadic call, kept on the stack for ordinary path lengths.
+class NameList {
+public:
+    NameList(int count, va_list args) : n(count > 0 ? count : 0)
+    {
+        if (n > kSmall) big.resize((size_t)n);
+        const char** p = n > kSmall ? big.data() : small;
+        for (int i = 0; i < n; ++i) p[i] = va_arg(args, const char*);
+        data = p;
+    }
+    explicit NameList(const std::vector<std::string>& path) : n((int)path.size())
+    {
+        if (n > kSmall) big.resize((size_t)n);
+        const char** p = n > kSmall ? big.data() : small;
+        for (int i = 0; i < n; ++i) p[i] = path[(size_t)i].c_str();
+        data = p;
+    }
+    const char* const* data;
+    int n;
+
+private:
+    static const int kSmall = 16;
+    const char* small[kSmall];
+    std::vector<const char*> big;
+};
+
+// A level read from the parser's tree: each list copied as it runs (file order reversed).
+static int CopyNodes(kcXmlLevel* level, const kcXmlNode* node, int depth)
+{
+    if (depth > kcXmlMaxDepth) return 0;
+    for (; node; node = node->next) {
+        kcXmlElement e{node->name, node->text, nullptr, nullptr};
+        if (node->attributes->firstChild) {
+            e.attributes = new std::vector<kcXmlAttribute>();
+            for (const kcXmlAttrNode* a = node->attributes->firstChild; a; a = a->next)
+                e.attributes->push_back(kcXmlAttribute{a->name, a->value});
+        }
+        if (node->firstChild) {
+            e.children = new kcXmlLevel();
+            if (!CopyNodes(e.children, node->firstChild, depth + 1)) {
+                delete e.attributes;
+                delete e.children;
+                return 0;
+            }
+        }
+        level->Append(std::move(e));
+    }
+    return 1;
+}
+
+// The tree for saving: linking at the head turns table order back into file order.
+static int CopyElements(kcXmlParser* parser, kcXmlNode* parent, const kcXmlLevel* level, int depth)
+{
+    if (depth >= kcXmlMaxDepth) return 0;
+    for (const kcXmlElement& e : level->items) {
+        kcXmlNode* n = parser->AddChild(parent, e.name.c_str(), e.children ? "" : e.text.c_str());
+        if (!n) return 0;
+        if (e.attributes)
+            for (const kcXmlAttribute& a : *e.attributes) parser->AddAttribute(n, a.name.c_str(), a.value.c_str());
+        if (e.children && !CopyElements(parser, n, e.children, depth + 1)) return 0;
+    }
+    return 1;
+}
+
+// A name that the writer can put out and the parser read back as the same element.
+static bool IsWritableName(const char* name)
+{
+    if (!name || !*name || name[0] == '/' || strncmp(name, "!--", 3) == 0) return false;
+    return strpbrk(name, " \t\r\n<>") == nullptr;
+}
+
+// Longest prefix of at most cap - 1 bytes that ends on a UTF-8 character boundary.
+static void CopyUtf8Cut(char* dst, int cap, const char* src, size_t len)
+{
+    size_t n = len;
+    if (n > (size_t)(cap - 1)) {
+        n = (size_t)(cap - 1);
+        while (n > 0 && ((unsigned char)src[n] & 0xC0) == 0x80) --n;
+    }
+    memmove(dst, src, n);
+    dst[n] = 0;
+}
+
+static void SplitPath(const std::string& text, std::vector<std::string>* out)
+{
+    std::string cur;
+    for (char c : text) {
+        if (c == '/') {
+            out->push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) out->push_back(cur);
+}
+
+kcXml::kcXml() : parser(nullptr), elements(nullptr) {}
+
+kcXml::~kcXml()
+{
+    Reset();
+}
+
+void kcXml::Reset()
+{
+    delete parser;
+    parser = nullptr;
+    delete elements;
+    elements = nullptr;
+}
+
+int kcXml::New()
+{
+    Reset();
+    parser = new kcXmlParser();
+    elements = new kcXmlLevel();
+    elements->Append(kcXmlElement{"document", "", nullptr, nullptr});
+    return 1;
+}
+
+int kcXml::Open(const wchar_t* path)
+{
+    kcLogW(L"xml open %s", path ? path : L"");
+    Reset();
+    parser = new kcXmlParser();
+    elements = new kcXmlLevel();
+    if (parser->ParseFile(path) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+        kcLogW(L"kcXml : File open error %s", path ? path : L"");
+        delete elements;
+        elements = new kcXmlLevel();
+        return 0;
+    }
+    kcLog("xml open exit");
+    return 1;
+}
+
+int kcXml::OpenMemory(const char* bytes, int size)
+{
+    Reset();
+    parser = new kcXmlParser();
+    elements = new kcXmlLevel();
+    if (bytes && size == 0) size = (int)strlen(bytes);
+    if (parser->ParseMemory(bytes, size) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+        kcLog("kcXml : OpenMem error.");
+        delete elements;
+        elements = new kcXmlLevel();
+        return 0;
+    }
+    return 1;
+}
+
+int kcXml::Save(const wchar_t* path)
+{
+    delete parser;
+    parser = new kcXmlParser();
+    if (!elements) return 0;
+    if (!CopyElements(parser, nullptr, elements, 0) || parser->WriteFile(path) != KCXML_OK) {
+        kcLogW(L"kcXml : File save error %s", path ? path : L"");
+        return 0;
+    }
+    return 1;
+}
+
+// Files whose single root is "document" are read with paths that leave the root out.
+const kcXmlElement* kcXml::Find(const char* const* names, int count)
+{
+    if (!elements || count <= 0 || count > kcXmlMaxDepth) return nullptr;
+    kcXmlLevel* level = elements;
+    if (level->items.size() == 1 && level->items[0].name == "document") level = level->items[0].children;
+    return FindElement(level, names, count, 0);
+}
+
+int kcXml::GetInt(int def, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    const kcXmlElement* e = Find(names.data, names.n);
+    return e ? kcParseIntA(e->text.c_str()) : def;
+}
+
+int kcXml::GetIntVec(int def, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    const kcXmlElement* e = Find(names.data, names.n);
+    return e ? kcParseIntA(e->text.c_str()) : def;
+}
+
+float kcXml::GetFloat(float def, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    const kcXmlElement* e = Find(names.data, names.n);
+    return e ? kcParseFloat(e->text.c_str()) : def;
+}
+
+int kcXml::GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count)
+{
+    bool room = dst && dstBytes > 0;
+    if (room && def != dst) CopyUtf8Cut(dst, dstBytes, def ? def : "", def ? strlen(def) : 0);
+    const kcXmlElement* e = Find(names, count);
+    if (!e) return 0;
+    if (room) CopyUtf8Cut(dst, dstBytes, e->text.data(), e->text.size());
+    return 1;
+}
+
+int kcXml::GetString(char* dst, int dstBytes, const char* def, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    return GetStringAt(dst, dstBytes, def, names.data, names.n);
+}
+
+int kcXml::GetStringVec(char* dst, int dstBytes, const char* def, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    return GetStringAt(dst, dstBytes, def, names.data, names.n);
+}
+
+int kcXml::GetStringW(wchar_t* dst, int dstUnits, const wchar_t* def, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    bool room = dst && dstUnits > 0;
+    if (room && def != dst) kcCopyStringWN(dst, dstUnits, def ? def : L"");
+    const kcXmlElement* e = Find(names.data, names.n);
+    if (!e) return 0;
+    if (room) kcUtf8ToWideN(e->text.c_str(), dst, dstUnits);
+    return 1;
+}
+
+int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any)
+{
+    if (!elements || !it) return 0;
+    if (!any) {
+        if (elements->items.empty() || !elements->items[0].children) return 0;
+        *it = kcXmlIterator{elements->items[0].children, 0};
+        return 1;
+    }
+    std::vector<std::string> path{"document"};
+    for (const std::string& p : parts) SplitPath(p, &path);
+    NameList names(path);
+    if (names.n > kcXmlMaxDepth + 1) return 0;
+    const kcXmlElement* e = FindElement(elements, names.data, names.n, 0);
+    if (!e || !e->children) return 0;
+    *it = kcXmlIterator{e->children, 0};
+    return 1;
+}
+
+int kcXml::FindChildren(kcXmlIterator* it, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    std::vector<std::string> parts(names.data, names.data + names.n);
+    return FindChildrenAt(it, parts, names.n > 0);
+}
+
+int kcXml::FindChildrenVec(kcXmlIterator* it, const std::vector<std::string>& path)
+{
+    return FindChildrenAt(it, path, !path.empty());
+}
+
+int kcXml::NextChild(kcXmlIterator* it, std::string* name)
+{
+    if (!elements || !it || !it->children || it->current >= it->children->items.size()) return 0;
+    if (name) *name = it->children->items[it->current].name;
+    ++it->current;
+    return 1;
+}
+
+// Creates what is missing along "document"/names; the first same-named element is always the
+// one changed or extended (no backtracking).
+int kcXml::SetValue(const std::string& text, const char* const* names, int count)
+{
+    if (!elements || count < 0) return 0;
+    if (count + 1 > kcXmlMaxDepth) {
+        kcLog("kcXml : 階層が深すぎるため設定できません。");
+        return 0;
+    }
+    for (int d = 0; d < count; ++d) {
+        if (!IsWritableName(names[d])) {
+            kcLog("kcXml : 要素名(%s)は保存できません。", names[d] ? names[d] : "");
+            return 0;
+        }
+    }
+    // The dialect has no escapes: a '<' would start a tag when the file is read again.
+    if (text.find('<') != std::string::npos) {
+        kcLog("kcXml : テキストに '<' が含まれているため設定できません。");
+        return 0;
+    }
+    kcXmlLevel* level = elements;
+    for (int d = 0; d <= count; ++d) {
+        const char* name = d == 0 ? "document" : names[d - 1];
+        kcXmlElement* found = const_cast<kcXmlElement*>(
+            ForEachNamed(level, name, [](const kcXmlElement& e) -> const kcXmlElement* { return &e; }));
+        if (!found) {
+            level->Append(kcXmlElement{name, "", nullptr, nullptr});
+            found = &level->items.back();
+        }
+        if (d == count) {
+            found->text = text;
+            return 1;
+        }
+        if (!found->children) found->children = new kcXmlLevel();
+        level = found->children;
+    }
+    return 0;
+}
+
+int kcXml::SetInt(int value, int count, ...)
+{
+    char text[512];
+    kcFormat(text, sizeof text, "%d", value);
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    return SetValue(text, names.data, names.n);
+}
+
+int kcXml::SetIntVec(int value, const std::vector<std::string>& path)
+{
+    char text[512];
+    kcFormat(text, sizeof text, "%d", value);
+    NameList names(path);
+    return SetValue(text, names.data, names.n);
+}
+
+int kcXml::SetFloat(float value, int count, ...)
+{
+    char text[512];
+    kcFormat(text, sizeof text, "%f", (double)value);
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    return SetValue(text, names.data, names.n);
+}
+
+int kcXml::SetStringW(const wchar_t* text, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    // A UTF-16 unit takes at most 3 bytes, a surrogate pair 4 for its two units.
+    size_t units = text ? wcslen(text) : 0;
+    std::string utf8(units * 3 + 1, '\0');
+    if (units) kcWideToUtf8N(text, &utf8[0], (int)utf8.size());
+    utf8.resize(strlen(utf8.c_str()));
+    return SetValue(utf8, names.data, names.n);
+}

@@ -1,0 +1,95 @@
+#pragma once
+// XML documents addressed by paths of element names. The element table keeps every level in
+// reverse file order (the parser's lists run backwards); setters append at the end of a level;
+// saving writes each level from its last entry to its first, which restores file order.
+#include <string>
+#include <vector>
+
+class kcXmlParser;
+class kcXmlLevel;
+
+struct kcXmlAttribute {
+    std::string name;
+    std::string value;
+};
+
+// Plain record: the owning pointers are freed by the document, never by the record itself.
+struct kcXmlElement {
+    std::string name; // UTF-8 as in the file
+    std::string text; // every text token inside the element, untrimmed
+    std::vector<kcXmlAttribute>* attributes; // null when none
+    kcXmlLevel* children; // null when none; never empty
+};
+
+// One level of the table. Lookups by name go through an index once a level is large, so that
+// reading every key of a big section costs linear time.
+class kcXmlLevel {
+public:
+    kcXmlLevel();
+    ~kcXmlLevel();
+    kcXmlLevel(const kcXmlLevel&) = delete;
+    kcXmlLevel& operator=(const kcXmlLevel&) = delete;
+
+    std::vector<kcXmlElement> items;
+    void Append(kcXmlElement e);
+    // Positions of the elements of that name in table order; null means "scan the items".
+    const std::vector<int>* Lookup(const char* name);
+
+private:
+    struct Index;
+    Index* index;
+};
+
+// Walks one children level by position, so that setters appending to it keep it valid.
+struct kcXmlIterator {
+    kcXmlLevel* children;
+    size_t current;
+};
+
+class kcXml {
+public:
+    kcXml();
+    ~kcXml();
+    kcXml(const kcXml&) = delete;
+    kcXml& operator=(const kcXml&) = delete;
+
+    int New();
+    int Open(const wchar_t* path);
+    // size 0: the bytes are a NUL-terminated text.
+    int OpenMemory(const char* bytes, int size);
+    // 1 only when the whole file was written.
+    int Save(const wchar_t* path);
+
+    // Getters: count narrow element names follow. The root "document" is left out of paths.
+    int GetInt(int def, int count, ...);
+    float GetFloat(float def, int count, ...);
+    // Destination sizes count the terminator; a longer text is cut on a character boundary.
+    int GetString(char* dst, int dstBytes, const char* def, int count, ...);
+    int GetStringW(wchar_t* dst, int dstUnits, const wchar_t* def, int count, ...);
+    int GetIntVec(int def, const std::vector<std::string>& path);
+    int GetStringVec(char* dst, int dstBytes, const char* def, const std::vector<std::string>& path);
+
+    // Children of document/<names split at '/'>; the last child of the file comes first.
+    int FindChildren(kcXmlIterator* it, int count, ...);
+    int FindChildrenVec(kcXmlIterator* it, const std::vector<std::string>& path);
+    int NextChild(kcXmlIterator* it, std::string* name);
+
+    // Setters: 0 without a table, for a path deeper than the nesting limit, for a name the
+    // dialect cannot write back, or for a text holding '<' (which would not load again).
+    int SetInt(int value, int count, ...);
+    int SetFloat(float value, int count, ...);
+    int SetStringW(const wchar_t* text, int count, ...);
+    int SetIntVec(int value, const std::vector<std::string>& path);
+
+    kcXmlParser* GetParser() const { return parser; }
+
+private:
+    const kcXmlElement* Find(const char* const* names, int count);
+    int GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count);
+    int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
+    int SetValue(const std::string& text, const char* const* names, int count);
+    void Reset();
+
+    kcXmlParser* parser;
+    kcXmlLevel* elements;
+};
