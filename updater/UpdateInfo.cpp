@@ -55,17 +55,18 @@ namespace {
 // The XML layer hands back at most this many units; fields take what fits.
 const int kReadUnits = 4096;
 
-void ReadText(kcXml& xml, wchar_t* dst, size_t cap, const wchar_t* def, const std::vector<std::string>& path)
+template <typename... Names>
+void ReadText(kcXml& xml, wchar_t* dst, size_t cap, const wchar_t* def, Names... names)
 {
     std::vector<wchar_t> text(kReadUnits);
-    xml.GetStringVec(text.data(), kReadUnits, def, path);
+    xml.GetStringW(text.data(), kReadUnits, def, static_cast<int>(sizeof...(names)), names...);
     CopyTextCut(dst, cap, text.data());
 }
 
-template <size_t N>
-void ReadText(kcXml& xml, wchar_t (&dst)[N], const wchar_t* def, const std::vector<std::string>& path)
+template <size_t N, typename... Names>
+void ReadText(kcXml& xml, wchar_t (&dst)[N], const wchar_t* def, Names... names)
 {
-    ReadText(xml, dst, N, def, path);
+    ReadText(xml, dst, N, def, names...);
 }
 
 std::string ToUtf8(const std::wstring& text)
@@ -104,29 +105,29 @@ bool LoadUpdateInfo(UpdateInfo& info, const wchar_t* path)
     if (!xml.Open(path))
         return false;
 
-    ReadText(xml, info.brand, L"", {"brand"});
-    ReadText(xml, info.app, L"", {"app"});
-    ReadText(xml, info.mutex, L"", {"mutex"});
-    ReadText(xml, info.confmutex, L"", {"confmutex"});
-    ReadText(xml, info.major, L"", {"version", "major"});
-    ReadText(xml, info.minor, L"", {"version", "minor"});
-    ReadText(xml, info.defaultLanguage, L"jp", {"language", "default"});
+    ReadText(xml, info.brand, L"", "brand");
+    ReadText(xml, info.app, L"", "app");
+    ReadText(xml, info.mutex, L"", "mutex");
+    ReadText(xml, info.confmutex, L"", "confmutex");
+    ReadText(xml, info.major, L"", "version", "major");
+    ReadText(xml, info.minor, L"", "version", "minor");
+    ReadText(xml, info.defaultLanguage, L"jp", "language", "default");
 
     for (int counter = 0;; ++counter) {
         char lang[32];
         kcFormat(lang, sizeof(lang), "lang%02d", counter);
         LanguageRecord record;
         memset(&record, 0, sizeof(record));
-        record.code = static_cast<uint16_t>(xml.GetIntVec(0xFFFF, {"language", lang, "code"}));
+        record.code = static_cast<uint16_t>(xml.GetInt(0xFFFF, 3, "language", lang, "code"));
         if (record.code == 0xFFFF)
             break;
         std::vector<wchar_t> key(kReadUnits);
-        xml.GetStringVec(key.data(), kReadUnits, L"", {"language", lang, "prifix"});
+        xml.GetStringW(key.data(), kReadUnits, L"", 3, "language", lang, "prifix");
         // The whole key names the language's element; the map keeps what fits its field.
         const std::string prefix = ToUtf8(key.data());
         for (const LanguageText& t : kLanguageTexts) {
             wchar_t* field = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(&record) + t.offset);
-            ReadText(xml, field, t.cap, L"", {prefix, t.section, t.name});
+            ReadText(xml, field, t.cap, L"", prefix.c_str(), t.section, t.name);
             if (t.unescape)
                 UnescapeNewlines(field);
         }
