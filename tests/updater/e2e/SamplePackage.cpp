@@ -111,7 +111,7 @@ std::vector<uint8_t> SampleBackground(int width, int height)
 std::string SampleBackgroundHg3(int width, int height)
 {
     const std::vector<uint8_t> pixels = SampleBackground(width, height);
-    return Hg3BuildImage(width, height, pixels.data());
+    return Hg3FromBgra(pixels.data(), width, height);
 }
 
 std::vector<SampleFile> SampleFiles()
