@@ -209,8 +209,9 @@ TEST_F(UpdaterE2E, InstallationFolderMissingEmptyOrNotThere)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteFileW(InstallPathFile(package.brand, package.app).c_str());
-        if (c.writeFile)
+        if (c.writeFile) {
             ASSERT_TRUE(WriteInstallPathFile(package.brand, package.app, c.text));
+        }
         ExpectBoxes(Run(), {{t.wndtitle, t.intoro}, {t.wndtitle, t.error_inst}});
         ExpectUntouched();
         // The package folder itself must not have become an installation either.
@@ -322,20 +323,24 @@ TEST_F(UpdaterE2E, WindowShowsItsBackground)
     EXPECT_EQ(0, differing);
 }
 
+namespace {
+
+BOOL CALLBACK CollectManifest(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param)
+{
+    HRSRC found = FindResourceW(module, name, type);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    reinterpret_cast<std::vector<std::string>*>(param)->emplace_back(data, SizeofResource(module, found));
+    return TRUE;
+}
+
+} // namespace
+
 TEST(UpdaterExe, CarriesItsResourcesAndOneManifest)
 {
     HMODULE exe = LoadLibraryExW(UpdaterExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(exe);
     std::vector<std::string> manifests;
-    EnumResourceNamesW(
-        exe, RT_MANIFEST,
-        [](HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param) -> BOOL {
-            HRSRC found = FindResourceW(module, name, type);
-            const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-            reinterpret_cast<std::vector<std::string>*>(param)->emplace_back(data, SizeofResource(module, found));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&manifests));
+    EnumResourceNamesW(exe, RT_MANIFEST, CollectManifest, reinterpret_cast<LONG_PTR>(&manifests));
     ASSERT_EQ(1u, manifests.size());
     EXPECT_NE(std::string::npos, manifests[0].find("level=\"highestAvailable\""));
     EXPECT_NE(std::string::npos, manifests[0].find("uiAccess=\"false\""));
