@@ -39,20 +39,13 @@ std::string Utf8(const std::wstring& text)
 
 namespace {
 
-// A line feed goes into the file as backslash-n, which the program turns back.
+// A line feed goes into the file as backslash-n, which the program turns back (the XML
+// dialect has no entities, so the texts hold no markup characters).
 std::string Escaped(const wchar_t* text)
 {
     std::string out;
-    for (char c : Utf8(text)) {
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else
-            out += c;
-    }
+    for (char c : Utf8(text))
+        out += c == '\n' ? std::string("\\n") : std::string(1, c);
     return out;
 }
 

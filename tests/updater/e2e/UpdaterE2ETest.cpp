@@ -161,7 +161,7 @@ TEST_F(UpdaterE2E, NoUpdateInfo)
 TEST_F(UpdaterE2E, MalformedUpdateInfo)
 {
     Prepare();
-    ASSERT_TRUE(WriteFileBytes(packageFolder + L"\\updateinfo.xml", "<?xml version=\"1.0\"?><document><brand>x</document>"));
+    ASSERT_TRUE(WriteFileBytes(packageFolder + L"\\updateinfo.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document><brand>x</document>"));
     ExpectBoxes(Run(), {{L"error", L"updateinfo.xml was not found."}});
     ExpectUntouched();
 }
@@ -169,7 +169,7 @@ TEST_F(UpdaterE2E, MalformedUpdateInfo)
 TEST_F(UpdaterE2E, UpdateInfoWithoutLanguage)
 {
     Prepare();
-    ASSERT_TRUE(WriteFileBytes(packageFolder + L"\\updateinfo.xml", "<?xml version=\"1.0\"?><document><brand>x</brand></document>"));
+    ASSERT_TRUE(WriteFileBytes(packageFolder + L"\\updateinfo.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document><brand>x</brand></document>"));
     ExpectBoxes(Run(), {{L"error", L"updateinfo.xml names no language."}});
     ExpectUntouched();
 }
