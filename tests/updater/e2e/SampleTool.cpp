@@ -1,6 +1,6 @@
 // The demo's helper: "make <package> <installation>" writes a sample update package and an
 // installation that it fits; "run <package>" runs the update program on it, answers every box
-// with OK and saves a screenshot of the window and of each box.
+// with OK and saves a screenshot of the window and of each box; "key" prints the uninstall key.
 #include <windows.h>
 
 #include <cstdio>
@@ -54,6 +54,26 @@ int Run(const std::wstring& packageFolder)
     return run.exited && run.exitCode == 0 ? 0 : 1;
 }
 
+// The uninstall key's values, printed in UTF-8 (the console would lose the title's characters).
+int ShowUninstallKey()
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rvl_morrowEX1", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        Print(L"(no uninstall key)\n");
+        return 1;
+    }
+    for (const wchar_t* name : {L"DisplayName", L"UninstallString"}) {
+        wchar_t value[600] = {};
+        DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        Print(std::wstring(L"    ") + name + (type == REG_SZ ? L"  REG_SZ  " : L"  ?  ") + value + L"  (" +
+              std::to_wstring(size) + L" bytes)\n");
+    }
+    RegCloseKey(key);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -62,6 +82,8 @@ int wmain(int argc, wchar_t** argv)
         return Make(argv[2], argv[3]);
     if (argc == 3 && wcscmp(argv[1], L"run") == 0)
         return Run(argv[2]);
-    Print(L"usage: updater_sample make <package> <installation> | run <package>\n");
+    if (argc == 2 && wcscmp(argv[1], L"key") == 0)
+        return ShowUninstallKey();
+    Print(L"usage: updater_sample make <package> <installation> | run <package> | key\n");
     return 2;
 }
