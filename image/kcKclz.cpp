@@ -1,4 +1,5 @@
 #include "kcKclz.h"
+#include "kcImage.h"
 #include "foundation/kcHeap.h"
 #include <climits>
 #include <cstring>
@@ -6,17 +7,6 @@
 namespace {
 
 const uint16_t kNone = 0xFFFF;
-
-// Scratch memory from the private heap, released on every return path.
-struct HeapBuffer {
-    uint8_t* data;
-    explicit HeapBuffer(unsigned bytes)
-        : data(bytes <= (unsigned)INT_MAX ? (uint8_t*)kcHeapAlloc(0, (int)bytes) : nullptr)
-    {
-        if (data) memset(data, 0, bytes);
-    }
-    ~HeapBuffer() { kcHeapRelease(data); }
-};
 
 uint32_t ReadU32(const uint8_t* p)
 {
@@ -90,10 +80,13 @@ unsigned kcLzCompress(const uint8_t* data, unsigned length, uint8_t* out, int mo
     const unsigned longest = (1u << lengthBits) + 2;
 
     // Tokens never outgrow the input: a literal is one byte, a match two for at least three.
-    HeapBuffer flags(length / 8 + 1);
-    HeapBuffer tokens(length + 1);
+    kcHeapScratch flagArea(length / 8 + 1);
+    kcHeapScratch tokenArea(length + 1);
     kcLzMatchFinder finder(window);
-    if (!flags.data || !tokens.data || !finder.IsValid()) return 0;
+    uint8_t* flags = flagArea.Get();
+    uint8_t* tokens = tokenArea.Get();
+    if (!flags || !tokens || !finder.IsValid()) return 0;
+    memset(flags, 0, length / 8 + 1);
 
     unsigned tokenCount = 0, tokenBytes = 0, s = 0;
     while (s < length) {
@@ -116,11 +109,11 @@ unsigned kcLzCompress(const uint8_t* data, unsigned length, uint8_t* out, int mo
         }
         if (best >= 3) {
             unsigned token = (best - 3) | ((unsigned)(p - bestAt - 1) << lengthBits);
-            tokens.data[tokenBytes++] = (uint8_t)token;
-            tokens.data[tokenBytes++] = (uint8_t)(token >> 8);
-            flags.data[tokenCount >> 3] |= (uint8_t)(1u << (tokenCount & 7));
+            tokens[tokenBytes++] = (uint8_t)token;
+            tokens[tokenBytes++] = (uint8_t)(token >> 8);
+            flags[tokenCount >> 3] |= (uint8_t)(1u << (tokenCount & 7));
         } else {
-            tokens.data[tokenBytes++] = *p;
+            tokens[tokenBytes++] = *p;
             best = 1;
         }
         ++tokenCount;
@@ -143,8 +136,8 @@ unsigned kcLzCompress(const uint8_t* data, unsigned length, uint8_t* out, int mo
         header.flagOffset = sizeof(KclzHeader);
         header.tokenOffset = sizeof(KclzHeader) + header.flagCount;
         memcpy(out, &header, sizeof header);
-        memcpy(out + header.flagOffset, flags.data, header.flagCount);
-        memcpy(out + header.tokenOffset, tokens.data, tokenBytes);
+        memcpy(out + header.flagOffset, flags, header.flagCount);
+        memcpy(out + header.tokenOffset, tokens, tokenBytes);
         out[header.tokenOffset + tokenBytes] = 0;
         if (progress) progress((int)length, (int)length, user);
     }
