@@ -8,14 +8,8 @@
 #include <thread>
 #include <vector>
 
-#if __has_include("kcImageJpeg.h")
 #include "kcImageJpeg.h"
-#define KC_HG3_JPEG 1
-#endif
-#if __has_include("kcImageWebP.h")
 #include "kcImageWebP.h"
-#define KC_HG3_WEBP 1
-#endif
 
 static const char kBroken[] = "HG3 : データが壊れています";
 static const uint32_t kFirstFrame = 12;
@@ -124,57 +118,16 @@ const uint8_t* kcImageHg3::FindChunk(const kcByteReader& block, uint32_t firstCh
     return nullptr;
 }
 
+// The decoders check that the picture has the size "stdinfo" gives and write the file's
+// channel order (R first); the attribute chunks decide about swapping afterwards.
 bool kcImageHg3::DecodeWebP(const uint8_t* data, uint32_t size, int w, int h, int bpp)
 {
-#ifdef KC_HG3_WEBP
-    MemoryBlock block;
-    block.data = const_cast<uint8_t*>(data);
-    block.size = block.capacity = size;
-    block.external = 1;
-    kcImageWebP webp;
-    if (!webp.Load(&block, 0)) return false;
-    if (webp.width != w || webp.height != h || webp.bytesPerPixel != 4) {
-        kcLog(kBroken);
-        return false;
-    }
-    if (!SetupPixels(w, h, bpp, 1)) return false;
-    for (int y = 0; y < h; y++) {
-        const uint8_t* s = webp.pixels + static_cast<ptrdiff_t>(y) * webp.pitch;
-        uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch;
-        if (bpp == 4) {
-            memcpy(d, s, static_cast<size_t>(w) * 4);
-        } else {
-            for (int x = 0; x < w; x++, s += 4, d += 3) memcpy(d, s, 3);
-        }
-    }
-    return true;
-#else
-    return false;
-#endif
+    return SetupPixels(w, h, bpp, 1) && kcWebPDecodeTo(data, size, pixels, w, h, pitch, bpp);
 }
 
 bool kcImageHg3::DecodeJpeg(const kcByteReader& r, uint32_t chunks, const uint8_t* data, uint32_t size, int w, int h, int bpp)
 {
-#ifdef KC_HG3_JPEG
-    MemoryBlock block;
-    block.data = const_cast<uint8_t*>(data);
-    block.size = block.capacity = size;
-    block.external = 1;
-    kcImageJpeg jpeg;
-    if (!jpeg.Load(&block, 0)) return false;
-    if (jpeg.width != w || jpeg.height != h || jpeg.bytesPerPixel != 3) {
-        kcLog(kBroken);
-        return false;
-    }
-    if (!SetupPixels(w, h, bpp, 1)) return false;
-    for (int y = 0; y < h; y++) {
-        const uint8_t* s = jpeg.pixels + static_cast<ptrdiff_t>(y) * jpeg.pitch;
-        uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch;
-        for (int x = 0; x < w; x++, s += 3, d += bpp) {
-            memcpy(d, s, 3);
-            if (bpp == 4) d[3] = 255;
-        }
-    }
+    if (!SetupPixels(w, h, bpp, 1) || !kcJpegDecodeTo(data, size, pixels, w, h, pitch, bpp)) return false;
     uint32_t alSize = 0;
     const uint8_t* al = bpp == 4 ? FindChunk(r, chunks, "img_al", &alSize) : nullptr;
     if (!al || alSize < 8) return true;
@@ -183,17 +136,15 @@ bool kcImageHg3::DecodeJpeg(const kcByteReader& r, uint32_t chunks, const uint8_
     // A plane that is short, claims more than its stream can hold, or does not inflate to its
     // raw size is ignored: the pixels stay opaque.
     if (packed > alSize - 8 || raw < plane || raw > kcZlibMaxRaw(packed)) return true;
-    kcHeapScratch alpha(raw < 1024 ? 1024 : raw);
-    if (!alpha.Get() || kcZlibDecompress(alpha.Get(), raw < 1024 ? 1024 : raw, al + 8, packed) != static_cast<int>(raw)) return true;
+    uint32_t room = raw < 1024 ? 1024 : raw;
+    kcHeapScratch alpha(room);
+    if (!alpha.Get() || kcZlibDecompress(alpha.Get(), room, al + 8, packed) != static_cast<int>(raw)) return true;
     for (int y = 0; y < h; y++) {
         const uint8_t* s = alpha.Get() + static_cast<size_t>(y) * w;
         uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch + 3;
         for (int x = 0; x < w; x++, d += 4) *d = s[x];
     }
     return true;
-#else
-    return false;
-#endif
 }
 
 namespace {
