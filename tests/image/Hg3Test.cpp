@@ -382,3 +382,29 @@ TEST(Hg3PictureTest, WebPFramesAndPictureChoice)
     EXPECT_EQ(bgra[0], img.pixels[2]);
     EXPECT_EQ(bgra[3], img.pixels[3]);
 }
+
+TEST(Hg3Test, LargePictureBandsDecodeAlikeAndFailInOrder)
+{
+    // 1 MiB of pixels in four bands: decoded side by side, with the same result as in order.
+    const int w = 512, h = 512;
+    std::vector<uint8_t> px = Pixels(w, h, 4, 11);
+    Hg3Builder b;
+    b.Frame(0).StdInfo(Info(w, h, 32)).Bands(px.data(), w * 4, w, h, 4, 128);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(0, memcmp(img.pixels, px.data(), px.size()));
+
+    // Band 1 with a wrong bit-area size and band 3 with a wrong byte-area size: the first
+    // failing band in order is the one reported.
+    std::string bad = file;
+    size_t band1 = bad.find(std::string("img0001", 8)) + 16, band3 = bad.find(std::string("img0003", 8)) + 16;
+    bad.replace(band1 + 20, 4, Le32(7));
+    bad.replace(band3 + 12, 4, Le32(9));
+    in = View(bad);
+    LogCapture log;
+    EXPECT_FALSE(img.Load(&in, 0));
+    ASSERT_EQ(1u, log.Lines().size());
+    EXPECT_TRUE(log.Contains("kcImageHg3 : ビット領域のサイズが異常です"));
+}
