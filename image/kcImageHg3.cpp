@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -210,7 +211,11 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
             for (size_t i; (i = next++) < bands.size();) decode(coding, bands[i]);
         };
         std::vector<std::thread> threads;
-        for (unsigned t = 1; t < std::min<size_t>(workers, bands.size()); t++) threads.emplace_back(work);
+        // A thread that cannot be started leaves its share to the others.
+        try {
+            for (unsigned t = 1; t < std::min<size_t>(workers, bands.size()); t++) threads.emplace_back(work);
+        } catch (const std::exception&) {
+        }
         work();
         for (std::thread& t : threads) t.join();
     } else {
