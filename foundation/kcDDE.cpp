@@ -1,6 +1,7 @@
 #include "kcDDE.h"
 #include "kcHeap.h"
 #include "kcLog.h"
+#include "kcString.h"
 #include <dde.h>
 
 namespace {
@@ -10,18 +11,11 @@ const UINT kItemFormat = 0x200; // private, never registered
 const DWORD kRequestTimeoutMs = 1000;
 const int kNameChars = 256;
 
-// Names arrive as Shift_JIS; DDEML handles are made from the wide text (the Unicode code page:
-// Wine's DDEML reads the code-page argument literally).
+// Names arrive as Shift_JIS; DDEML handles are made from the wide text with the Unicode code
+// page (Wine's DDEML reads the code-page argument literally).
 bool SjisToWide(const char* sjis, wchar_t* out, int cap)
 {
-    if (!sjis)
-        return false;
-    int n = MultiByteToWideChar(932, 0, sjis, -1, out, cap);
-    if (n <= 0) {
-        out[0] = 0;
-        return false;
-    }
-    return true;
+    return sjis && kcSjisToWideN(out, cap, sjis) > 0;
 }
 
 // Wine's DDEML server follows the data of a request with a positive acknowledgement, which

@@ -2,6 +2,7 @@
 #include "kcStringImpl.h"
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <mmintrin.h>
 
 // ---- memory ----
@@ -152,6 +153,9 @@ template <class C> static int replaceAll(C* out, int cap, const C* text, const C
         out[0] = 0;
         return 0;
     }
+    // Callers replace in place (out == text): work from a copy of the text.
+    std::basic_string<C> source(text);
+    text = source.c_str();
     int findLen = kcLen(find), repLen = kcLen(replacement);
     // Assemble piece by piece; a piece that does not fit is cut on a character boundary.
     int n = 0;

@@ -1,4 +1,5 @@
 #include "kcThread.h"
+#include "kcString.h"
 #include <windows.h>
 #include <process.h>
 
@@ -123,8 +124,7 @@ kcNamedMutex::kcNamedMutex(const wchar_t* name, int* alreadyExists) : m_handle(n
 kcNamedMutex::kcNamedMutex(const char* sjisName, int* alreadyExists) : m_handle(nullptr)
 {
     wchar_t wide[4096];
-    if (!sjisName || MultiByteToWideChar(932, MB_PRECOMPOSED, sjisName, -1, wide, 4096) <= 0) wide[0] = 0;
-    wide[4095] = 0;
+    kcSjisToWide(wide, sjisName);
     Create(wide, alreadyExists);
 }
 

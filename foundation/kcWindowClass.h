@@ -16,4 +16,6 @@ private:
     kcWindowClass& operator=(const kcWindowClass&) = delete;
     ATOM m_atom;
     WNDCLASSEXW m_class;
+    // The class name is kept here: the caller's text may not outlive the registration.
+    wchar_t m_name[256];
 };

@@ -81,8 +81,6 @@ public:
     int SetStringW(const wchar_t* text, int count, ...);
     int SetIntVec(int value, const std::vector<std::string>& path);
 
-    kcXmlParser* GetParser() const { return parser; }
-
 private:
     const kcXmlElement* Find(const char* const* names, int count);
     int GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count);

@@ -1,4 +1,5 @@
 #include "kcBlit.h"
+#include "kcString.h"
 #include <cstring>
 #include <mmintrin.h>
 
@@ -6,10 +7,11 @@ namespace {
 
 int g_path = -1;
 
-// The processor record's MMX flag; without a capability object the plain path is taken.
+// The processor record's MMX flag, as the capability object published it; without a
+// capability object the plain path is taken.
 bool kcBlitCpuHasMmx()
 {
-    return false;
+    return kcMemGetMmx() != 0;
 }
 
 bool useMmx()

@@ -2,6 +2,7 @@
 // Memory blocks and the base class of every image format: owns the decoded pixels and offers
 // the pixel operations shared by readers, writers and the image holder.
 // Pixel layout: rows top-down at pixels + row * pitch; 4 bytes B, G, R, A; 3 bytes B, G, R.
+#include "foundation/kcClassBase.h"
 #include <cstdint>
 #include <map>
 
@@ -45,7 +46,7 @@ private:
     uint8_t* m_data;
 };
 
-class kcImage {
+class kcImage : public kcClassBase {
 public:
     kcImage();
     // Slot 0: releases the pixel block and the info records.
