@@ -10,14 +10,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#if __has_include("image/kcImagePng.h")
-#include "image/kcImagePng.h"
-#define BENCH_PNG 1
-#endif
-#if __has_include("image/kcImageJpeg.h")
 #include "image/kcImageJpeg.h"
-#define BENCH_JPEG 1
-#endif
+#include "image/kcImagePng.h"
 
 namespace {
 const int kW = 1920, kH = 1080, kBandRows = 256, kRuns = 7;
@@ -165,7 +159,6 @@ int wmain()
     printf("inflate    %8.1f MB/s  (%.2f ms, the HG-3 streams alone)\n", Mbps(tInflate), tInflate * 1e3);
 
     double tPng = -1;
-#ifdef BENCH_PNG
     {
         kcImagePng png;
         png.CopyFrom(&src);
@@ -181,8 +174,6 @@ int wmain()
             printf("png        %8.1f MB/s  (%.2f ms, %u bytes)\n", Mbps(tPng), tPng * 1e3, static_cast<unsigned>(file.size()));
         }
     }
-#endif
-#ifdef BENCH_JPEG
     {
         kcImageJpeg jpeg;
         jpeg.Create(kW, kH, 3);
@@ -210,7 +201,6 @@ int wmain()
             printf("hg3_jpeg   %8.1f MB/s  (%.2f ms, %u bytes)\n", Mbps(t), t * 1e3, static_cast<unsigned>(file.size()));
         }
     }
-#endif
     printf("hg3_vs_inflate=%.3f\n", tInflate > 0 ? tHg3 / tInflate : 0.0);
     printf("hg3_vs_png=%.3f\n", tPng > 0 ? tHg3 / tPng : 0.0);
     return 0;

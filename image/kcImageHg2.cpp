@@ -128,41 +128,25 @@ bool kcHg2Coding::ReadLongGamma(uint32_t* value)
 // Alternating zero runs and data runs fill the plane area. The byte area was inflated into the
 // area's tail, so data runs move forward in place (the write position never passes the read
 // position); every run must stay inside both.
-// Forward copy and fill in 4-byte steps, kept as loops: these runs are mostly short, and a
-// call into the C library per run costs more than the run.
-__attribute__((optimize("no-tree-loop-distribute-patterns"))) static void CopyForward(uint8_t* dst, const uint8_t* src, uint32_t count)
+// Alternating zero runs and data runs fill the plane area; every run must stay inside both
+// buffers. Most runs are short, so each one first moves a fixed 16 bytes (both buffers carry
+// 16 bytes of slack, and the next run overwrites what lies beyond this one), which spares a
+// mispredicted loop exit per run; longer runs finish with a library call.
+bool kcHg2Coding::Expand(const uint8_t* area, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst)
 {
-    // dst never lies behind src, so each step reads before anything overwrites it.
-    uint32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        uint32_t w;
-        memcpy(&w, src + i, 4);
-        memcpy(dst + i, &w, 4);
-    }
-    for (; i < count; i++) dst[i] = src[i];
-}
-
-__attribute__((optimize("no-tree-loop-distribute-patterns"))) static void Zero(uint8_t* dst, uint32_t count)
-{
-    uint32_t i = 0;
-    const uint32_t z = 0;
-    for (; i + 4 <= count; i += 4) memcpy(dst + i, &z, 4);
-    for (; i < count; i++) dst[i] = 0;
-}
-
-bool kcHg2Coding::Expand(uint8_t* planes, uint32_t total, uint32_t byteCount, bool dataFirst)
-{
-    const uint8_t* area = planes + (total - byteCount);
+    static const uint8_t kZeros[16] = {};
     uint32_t pos = 0, used = 0, count = 0;
     for (bool data = dataFirst; pos < total; data = !data) {
         if (!ReadGamma(&count) || count > total - pos) return false;
         uint8_t* dst = planes + pos;
         if (data) {
             if (count > byteCount - used) return false;
-            if (dst != area + used) CopyForward(dst, area + used, count);
+            memcpy(dst, area + used, 16);
+            if (count > 16) memcpy(dst + 16, area + used + 16, count - 16);
             used += count;
         } else {
-            Zero(dst, count);
+            memcpy(dst, kZeros, 16);
+            if (count > 16) memset(dst + 16, 0, count - 16);
         }
         pos += count;
     }
@@ -234,15 +218,12 @@ kcHg2Coding::Result kcHg2Coding::Decode(const uint8_t* stream1, uint32_t packed1
     if (!ReadBit(&first) || !ReadGamma(&total)) return kBadData;
     if (total % 4 != 0 || total < n || total > n + kPlaneSlack) return kBadData;
 
-    // The plane area, with the byte area inflated into its tail (room for 16 bytes of overrun).
+    kcHeapScratch bytes(static_cast<uint64_t>(raw1) + 16);
     kcHeapScratch planes(static_cast<uint64_t>(total) + 16);
     kcHeapScratch rowBuffer(static_cast<uint64_t>(rowBytes) + 8);
-    if (!planes.Get() || !rowBuffer.Get()) return kBadData;
-    // More non-zero bytes than plane positions cannot be right.
-    if (raw1 > total) return kBadData;
-    if (kcZlibDecompress(planes.Get() + (total - raw1), raw1 + 16, stream1, packed1) != static_cast<int>(raw1))
-        return kByteAreaSize;
-    if (!Expand(planes.Get(), total, raw1, first != 0)) return kBadData;
+    if (!bytes.Get() || !planes.Get() || !rowBuffer.Get()) return kBadData;
+    if (kcZlibDecompress(bytes.Get(), raw1 + 16, stream1, packed1) != static_cast<int>(raw1)) return kByteAreaSize;
+    if (!Expand(bytes.Get(), raw1, planes.Get(), total, first != 0)) return kBadData;
     Rebuild(planes.Get(), total / 4, rowBuffer.Get(), pixels, pitch, firstRow, rows, rowBytes, bpp);
     return kOk;
 }

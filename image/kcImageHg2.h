@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    bool Expand(uint8_t* planes, uint32_t total, uint32_t byteCount, bool dataFirst);
+    bool Expand(const uint8_t* area, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst);
     void Rebuild(const uint8_t* planes, uint32_t quarter, uint8_t* rowBuffer, uint8_t* pixels, int pitch, int firstRow,
                  int rows, int rowBytes, int bpp) const;
     void StartBits(const uint8_t* bits, uint32_t bytes);

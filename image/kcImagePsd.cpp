@@ -104,7 +104,8 @@ bool ParseLayer(kcByteReader& r, uint32_t layerCount, uint32_t index, kcPsdInfo*
         r.Skip(4); // opacity, clipping, flags, filler
         const uint32_t extra = Be32(r);
         const uint32_t extraStart = r.Pos();
-        if (!r.Skip(extra)) return false;
+        r.Skip(extra);
+        if (!r.Ok()) return false;
         if (i < index) before += sum;
         if (i != index) continue;
         const int mode = BlendMode(key);

@@ -4,6 +4,12 @@
 #include "image/kcImageHg2.h"
 #include "image/kcImageHg3.h"
 #include "image/kcImageHolder.h"
+#include "image/kcImageBmp.h"
+#include "image/kcImageJpeg.h"
+#include "image/kcImageKcf.h"
+#include "image/kcImagePng.h"
+#include "image/kcImagePsd.h"
+#include "image/kcImageWebP.h"
 #include "support/Hg3Builder.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -112,9 +118,65 @@ std::vector<std::string> Hg3Samples()
     return {b.Build(), Hg3FromBgra(px.data(), 16, 12, 4)};
 }
 
+// Samples of the formats with writers, saved by the format itself from a small patterned image.
+template <class T> std::string SavedSample(int w, int h, int bpp)
+{
+    T img;
+    img.Create(w, h, bpp);
+    std::vector<uint8_t> px = Picture(w, h, bpp);
+    for (int y = 0; y < h; y++) memcpy(img.PixelAt(0, y), &px[static_cast<size_t>(y) * w * bpp], static_cast<size_t>(w) * bpp);
+    MemoryBlock out;
+    if (!img.Save(&out, 0, 0, 0, 0)) return std::string();
+    std::string s(reinterpret_cast<char*>(out.data), out.size);
+    out.Free();
+    return s;
+}
+
+std::vector<std::string> Hg3PictureSamples()
+{
+    std::string jpeg = SavedSample<kcImageJpeg>(16, 12, 3), webp = SavedSample<kcImageWebP>(16, 12, 4);
+    Hg3StdInfo i;
+    i.width = 16, i.height = 12, i.bits = 32;
+    Hg3Builder j, w;
+    j.Frame(0).StdInfo(i).Jpeg(jpeg).Alpha(std::string(16 * 12, '\x40'));
+    w.Frame(0).StdInfo(i).WebP(webp).U32Chunk("imgmode", 1);
+    return {j.Build(), w.Build()};
+}
+
+// A 3-channel 8-bit PSD of 6 x 4, raw planes or PackBits rows.
+std::vector<std::string> PsdSamples()
+{
+    std::vector<std::string> out;
+    for (int compression = 0; compression < 2; compression++) {
+        std::string b = "8BPS" + std::string("\0\1", 2) + std::string(6, '\0') + std::string("\0\3", 2) +
+                        std::string("\0\0\0\4\0\0\0\6\0\x08\0\3", 12) + std::string(12, '\0') +
+                        std::string(1, '\0') + std::string(1, static_cast<char>(compression));
+        std::string rows;
+        for (int c = 0; c < 3; c++)
+            for (int y = 0; y < 4; y++) {
+                std::string row;
+                for (int x = 0; x < 6; x++) row += static_cast<char>(c * 80 + y * 10 + x);
+                rows += compression ? std::string(1, '\x05') + row : row;
+            }
+        if (compression)
+            for (int i = 0; i < 12; i++) b += std::string("\0\x07", 2);
+        out.push_back(b + rows);
+    }
+    return out;
+}
+
+template <class T> kcImage* New() { return new T(); }
+
 const RobustFormat kFormats[] = {
-    {"HG-2", Hg2Samples, [] { return static_cast<kcImage*>(new kcImageHg2()); }},
-    {"HG-3", Hg3Samples, [] { return static_cast<kcImage*>(new kcImageHg3()); }},
+    {"HG-2", Hg2Samples, New<kcImageHg2>},
+    {"HG-3", Hg3Samples, New<kcImageHg3>},
+    {"HG-3 JPEG/WebP", Hg3PictureSamples, New<kcImageHg3>},
+    {"PNG", [] { return std::vector<std::string>{SavedSample<kcImagePng>(16, 12, 4), SavedSample<kcImagePng>(9, 5, 3)}; }, New<kcImagePng>},
+    {"JPEG", [] { return std::vector<std::string>{SavedSample<kcImageJpeg>(16, 12, 3)}; }, New<kcImageJpeg>},
+    {"WebP", [] { return std::vector<std::string>{SavedSample<kcImageWebP>(16, 12, 4)}; }, New<kcImageWebP>},
+    {"BMP", [] { return std::vector<std::string>{SavedSample<kcImageBmp>(16, 12, 4), SavedSample<kcImageBmp>(9, 5, 3)}; }, New<kcImageBmp>},
+    {"KCF", [] { return std::vector<std::string>{SavedSample<kcImageKcf>(16, 12, 4), SavedSample<kcImageKcf>(9, 5, 3)}; }, New<kcImageKcf>},
+    {"PSD", PsdSamples, New<kcImagePsd>},
 };
 
 const int kMutationsPerSample = 3000;
@@ -128,6 +190,7 @@ TEST(RobustTest, ReadersSurviveMutatedFiles)
         std::vector<std::string> samples = f.samples();
         Rng rng{0x9E3779B9u};
         for (const std::string& sample : samples) {
+            ASSERT_FALSE(sample.empty());
             {
                 GuardedBlock g(sample);
                 kcImage* img = f.create();
