@@ -143,7 +143,9 @@ LRESULT CALLBACK UpdateWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         break;
     }
     case WM_UPDATE_OPEN_DIALOG:
-        DialogBoxParamW(Updater().instance, MAKEINTRESOURCEW(IDD_UPDATING), window, UpdatingDlgProc, 0);
+        // A dialog that cannot be made would leave the window waiting for ever.
+        if (DialogBoxParamW(Updater().instance, MAKEINTRESOURCEW(IDD_UPDATING), window, UpdatingDlgProc, 0) == -1)
+            PostMessageW(window, WM_UPDATE_CLOSE, 0, 0);
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

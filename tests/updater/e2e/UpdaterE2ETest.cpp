@@ -237,6 +237,19 @@ TEST_F(UpdaterE2E, PackageWithoutData)
     EXPECT_FALSE(Exists(install + L"\\updateinfo.xml"));
 }
 
+TEST_F(UpdaterE2E, OverlongDestinationRefusedBeforeCopying)
+{
+    install = root.File(std::wstring(60, L'i'));
+    // Fits below the package's "data" folder, not below the longer installation folder.
+    const std::wstring name = std::wstring(250 - (packageFolder.size() + 6), L'n') + L".txt";
+    package.files.push_back({name, "long"});
+    Prepare();
+    ASSERT_LT((packageFolder + L"\\data\\" + name).size(), 260u);
+    const std::wstring destination = install + L"\\" + name;
+    ExpectBoxes(Run(), {{t.wndtitle, t.intoro}, {t.title, L"A path of the update is too long:\n" + destination}});
+    ExpectUntouched();
+}
+
 TEST_F(UpdaterE2E, DestinationHeldOpenMidway)
 {
     Prepare();
