@@ -218,10 +218,13 @@ TEST(FileCopierCopy, BlockEdgeSizesAreByteExact)
             jobs.push_back({dir.File(L"s" + n), dir.File(L"out" + n + L"\\sub\\d" + n)});
             total += sizes[i];
         }
-        // An installed copy of different contents is replaced whole.
-        CreateDirectoryW(dir.File(L"out" + std::to_wstring(noSector) + L"_3").c_str(), nullptr);
-        CreateDirectoryW(dir.File(L"out" + std::to_wstring(noSector) + L"_3\\sub").c_str(), nullptr);
-        WriteBytes(jobs[3].destination, "old contents that are longer than nothing");
+        // Installed copies of other contents are replaced whole, also by an empty file.
+        for (int k : {0, 3}) {
+            std::wstring out = dir.File(L"out" + std::to_wstring(noSector) + L"_" + std::to_wstring(k));
+            CreateDirectoryW(out.c_str(), nullptr);
+            CreateDirectoryW((out + L"\\sub").c_str(), nullptr);
+            ASSERT_TRUE(WriteBytes(jobs[k].destination, "old contents that are longer than nothing"));
+        }
         Recorder rec;
         RunCopier(rec, jobs, noSector);
         EXPECT_EQ(0, rec.Failures());
