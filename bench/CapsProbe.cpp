@@ -49,8 +49,8 @@ int wmain()
              "sse %u 3dnow %u n %u [%S]\nmem %u/%u MiB page %u/%u MiB\n",
              cpu->type, cpu->family, cpu->model, cpu->stepping, cpu->vendor, cpu->measuredMhz,
              cpu->registryMhz, cpu->hasCpuid, cpu->mmx, cpu->cmov, cpu->sse, cpu->amd3dNow,
-             cpu->processorCount, cpu->name, caps.AvailPhysMb(), caps.TotalPhysMb(),
-             caps.AvailPageFileMb(), caps.TotalPageFileMb());
+             cpu->processorCount, cpu->name, caps.availPhysMb, caps.totalPhysMb,
+             caps.availPageFileMb, caps.totalPageFileMb);
     fputs(line, stdout);
     return 0;
 }

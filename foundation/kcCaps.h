@@ -64,14 +64,16 @@ public:
     uint32_t GetDirectXInfo(wchar_t* text = nullptr) const;      // text: 128 units
     const wchar_t* GetOemManufacturer(wchar_t* out = nullptr) const; // out: 256 units
     const wchar_t* GetOemModel(wchar_t* out = nullptr) const;
-    int GetDdeMode() const { return ddeMode; }
-    uint32_t* ModuleDigest() { return moduleDigest; }
-    uint32_t AvailPhysMb() const { return availPhysMb; }
-    uint32_t TotalPhysMb() const { return totalPhysMb; }
-    uint32_t AvailPageFileMb() const { return availPageFileMb; }
-    uint32_t TotalPageFileMb() const { return totalPageFileMb; }
     // True when the processor and DirectX fields came from a DDE peer.
     bool FetchedOverDde() const { return fetched; }
+
+    // Read-only after construction; the report stores the host's MD5 digest in moduleDigest.
+    uint32_t availPhysMb; // MiB
+    uint32_t totalPhysMb;
+    uint32_t availPageFileMb;
+    uint32_t totalPageFileMb;
+    int ddeMode; // 0 none, 1 serve, 2 fetch first
+    uint32_t moduleDigest[4];
 
 private:
     kcCaps(const kcCaps&) = delete;
@@ -97,12 +99,6 @@ private:
     CpuInfo cpuInfo;
     wchar_t oemManufacturer[256];
     wchar_t oemModel[256];
-    uint32_t availPhysMb;
-    uint32_t totalPhysMb;
-    uint32_t availPageFileMb;
-    uint32_t totalPageFileMb;
-    int ddeMode;
-    uint32_t moduleDigest[4];
     bool fetched;
 };
 

@@ -1,6 +1,7 @@
 // The live probes of kcCaps: Windows version, DirectX, processor, memory and OEM strings.
 #include "kcCaps.h"
 #include "kcCapsRules.h"
+#include "kcFolder.h"
 #include "kcFormat.h"
 #include "kcString.h"
 #include "kcTextKey.h"
@@ -326,8 +327,7 @@ void kcCaps::ProbeMemory()
 void kcCaps::ReadOemStrings()
 {
     wchar_t windows[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-    if (!n || n >= MAX_PATH)
+    if (!kcGetSpecialFolder(KCFOLDER_WINDOWS, windows))
         return;
     static const wchar_t* const kFiles[] = {L"%s\\Oeminfo.ini", L"%s\\system\\Oeminfo.ini",
                                             L"%s\\system32\\Oeminfo.ini"};

@@ -37,7 +37,8 @@ public:
     // Pointer to the next n bytes (consumed), or null when fewer remain.
     const uint8_t* Take(uint32_t n)
     {
-        if (!Has(n)) {
+        // After a failure every read fails too, so no pointer escapes a broken parse.
+        if (!m_ok || !Has(n)) {
             m_ok = false;
             return nullptr;
         }
@@ -75,6 +76,19 @@ public:
         return p ? Le32(p) : 0;
     }
     int32_t I32() { return static_cast<int32_t>(U32()); }
+    // Big-endian reads, for formats that store their numbers so.
+    uint16_t U16Be()
+    {
+        const uint8_t* p = Take(2);
+        return p ? static_cast<uint16_t>((p[0] << 8) | p[1]) : 0;
+    }
+    uint32_t U32Be()
+    {
+        const uint8_t* p = Take(4);
+        return p ? (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+                       (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3])
+                 : 0;
+    }
 
     // A reader over [offset, offset + length) of this one; an empty, failed reader when the
     // range does not lie inside.

@@ -16,7 +16,7 @@ static uint32_t Spread(uint32_t i)
     return ((i & 0xC0) << 18) | ((i & 0x30) << 12) | ((i & 0x0C) << 6) | (i & 0x03);
 }
 
-kcHg2Coding::kcHg2Coding() : m_bitPos(nullptr), m_bitEnd(nullptr), m_bitBuffer(0), m_bitCount(0)
+kcHg2Coding::kcHg2Coding() : m_bits(nullptr), m_bitPos(0), m_bitLimit(0)
 {
     for (uint32_t i = 0; i < 256; i++) {
         m_interleave[0][i] = Spread(i) << 6;
@@ -28,101 +28,174 @@ kcHg2Coding::kcHg2Coding() : m_bitPos(nullptr), m_bitEnd(nullptr), m_bitBuffer(0
         m_unfold[2 * j] = static_cast<uint8_t>(j);
         m_unfold[2 * j + 1] = static_cast<uint8_t>(255 - j);
     }
+    for (uint32_t i = 0; i < 256; i++) {
+        uint32_t u[4] = {0, 0, 0, 0};
+        for (int k = 0; k < 4; k++) {
+            uint32_t pair = (i >> (2 * k)) & 3;
+            u[0] |= (pair << 5) << (8 * k);
+            u[1] |= (pair << 3) << (8 * k);
+            u[2] |= (pair << 1) << (8 * k);
+            u[3] |= ((pair >> 1) ^ (pair & 1 ? 0xFFu : 0u)) << (8 * k);
+        }
+        for (int t = 0; t < 4; t++) m_unfolded[t][i] = u[t];
+    }
+}
+
+namespace {
+// Gamma codes of up to kShortBits bits, indexed by the next kShortBits stream bits: the value
+// and the code's length (0: a longer code, read the slow way).
+const int kShortBits = 12;
+struct ShortCode {
+    uint16_t value;
+    uint8_t length;
+};
+struct ShortCodeTable {
+    ShortCode entry[1 << kShortBits];
+    ShortCodeTable()
+    {
+        for (uint32_t w = 0; w < (1u << kShortBits); w++) {
+            entry[w] = {0, 0};
+            int zeros = 0;
+            while (zeros < kShortBits && !((w >> zeros) & 1)) zeros++;
+            if (2 * zeros + 1 > kShortBits) continue;
+            uint32_t v = 1;
+            for (int i = 0; i < zeros; i++) v = (v << 1) | ((w >> (zeros + 1 + i)) & 1);
+            entry[w] = {static_cast<uint16_t>(v), static_cast<uint8_t>(2 * zeros + 1)};
+        }
+    }
+};
+const ShortCodeTable g_shortCodes;
+} // namespace
+
+void kcHg2Coding::StartBits(const uint8_t* bits, uint32_t bytes)
+{
+    m_bits = bits;
+    m_bitPos = 0;
+    m_bitLimit = bytes * 8;
+}
+
+// The next 25 or more bits, least significant first. Reads past the stream land in its zero
+// padding; callers compare the position with the limit afterwards.
+inline uint32_t kcHg2Coding::Window() const
+{
+    uint32_t w;
+    memcpy(&w, m_bits + (m_bitPos >> 3), 4);
+    return w >> (m_bitPos & 7);
 }
 
 bool kcHg2Coding::ReadBit(uint32_t* bit)
 {
-    if (m_bitCount == 0) {
-        if (m_bitPos >= m_bitEnd) return false;
-        m_bitBuffer = *m_bitPos++;
-        m_bitCount = 8;
-    }
-    *bit = static_cast<uint32_t>(m_bitBuffer & 1);
-    m_bitBuffer >>= 1;
-    m_bitCount--;
+    if (m_bitPos >= m_bitLimit) return false;
+    *bit = Window() & 1;
+    m_bitPos++;
     return true;
 }
 
-// Elias gamma, least significant bit of each byte first; at most 31 zero bits of prefix.
-bool kcHg2Coding::ReadGamma(uint32_t* value)
+// Elias gamma, least significant bit of each byte first.
+inline bool kcHg2Coding::ReadGamma(uint32_t* value)
+{
+    const ShortCode c = g_shortCodes.entry[Window() & ((1u << kShortBits) - 1)];
+    if (c.length == 0) return ReadLongGamma(value);
+    m_bitPos += c.length;
+    *value = c.value;
+    return m_bitPos <= m_bitLimit;
+}
+
+// Codes longer than the table's: at most 31 zero bits of prefix, and all inside the stream.
+bool kcHg2Coding::ReadLongGamma(uint32_t* value)
 {
     int zeros = 0;
     for (;;) {
-        while (m_bitCount <= 56 && m_bitPos < m_bitEnd) {
-            m_bitBuffer |= static_cast<uint64_t>(*m_bitPos++) << m_bitCount;
-            m_bitCount += 8;
-        }
-        if (m_bitCount == 0) return false;
-        if (m_bitBuffer == 0) {
-            zeros += m_bitCount;
-            m_bitCount = 0;
-            if (zeros > 31) return false;
-            continue;
-        }
-        int tz = __builtin_ctzll(m_bitBuffer);
-        zeros += tz;
+        if (m_bitPos >= m_bitLimit) return false;
+        uint32_t w = Window() & 0xFFFFFF;
+        int run = w ? __builtin_ctz(w) : 24;
+        zeros += run;
+        m_bitPos += run;
         if (zeros > 31) return false;
-        m_bitBuffer >>= tz + 1;
-        m_bitCount -= tz + 1;
-        break;
+        if (w) break;
     }
-    while (m_bitCount < zeros && m_bitPos < m_bitEnd) {
-        m_bitBuffer |= static_cast<uint64_t>(*m_bitPos++) << m_bitCount;
-        m_bitCount += 8;
-    }
-    if (m_bitCount < zeros) return false;
+    m_bitPos++; // the one bit
     uint32_t v = 1;
     for (int i = 0; i < zeros; i++) {
-        v = (v << 1) | static_cast<uint32_t>(m_bitBuffer & 1);
-        m_bitBuffer >>= 1;
+        if (m_bitPos >= m_bitLimit) return false;
+        v = (v << 1) | (Window() & 1);
+        m_bitPos++;
     }
-    m_bitCount -= zeros;
     *value = v;
     return true;
 }
 
-// Alternating zero runs and data runs fill the plane area; every run must stay inside both buffers.
-bool kcHg2Coding::Expand(const uint8_t* byteArea, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst)
+// Alternating zero runs and data runs fill the plane area. The byte area was inflated into the
+// area's tail, so data runs move forward in place (the write position never passes the read
+// position); every run must stay inside both.
+// Alternating zero runs and data runs fill the plane area; every run must stay inside both
+// buffers. Most runs are short, so each one first moves a fixed 16 bytes (both buffers carry
+// 16 bytes of slack, and the next run overwrites what lies beyond this one), which spares a
+// mispredicted loop exit per run; longer runs finish with a library call.
+bool kcHg2Coding::Expand(const uint8_t* area, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst)
 {
+    static const uint8_t kZeros[16] = {};
     uint32_t pos = 0, used = 0, count = 0;
     for (bool data = dataFirst; pos < total; data = !data) {
         if (!ReadGamma(&count) || count > total - pos) return false;
+        uint8_t* dst = planes + pos;
         if (data) {
             if (count > byteCount - used) return false;
-            memcpy(planes + pos, byteArea + used, count);
+            memcpy(dst, area + used, 16);
+            if (count > 16) memcpy(dst + 16, area + used + 16, count - 16);
             used += count;
         } else {
-            memset(planes + pos, 0, count);
+            memcpy(dst, kZeros, 16);
+            if (count > 16) memset(dst + 16, 0, count - 16);
         }
         pos += count;
     }
     return true;
 }
 
-void kcHg2Coding::Interleave(const uint8_t* planes, uint32_t quarter, uint8_t* out) const
+// Byte-wise sum modulo 256 of four lanes at once.
+static inline uint32_t AddBytes(uint32_t a, uint32_t b)
 {
+    return ((a & 0x7F7F7F7Fu) + (b & 0x7F7F7F7Fu)) ^ ((a ^ b) & 0x80808080u);
+}
+
+// Interleave, unfold and the row deltas in one pass, a row at a time: the row's data bytes are
+// unfolded into rowBuffer a word per plane position, then added to the row below.
+void kcHg2Coding::Rebuild(const uint8_t* planes, uint32_t quarter, uint8_t* rowBuffer, uint8_t* pixels, int pitch,
+                          int firstRow, int rows, int rowBytes, int bpp) const
+{
+    if (rows <= 0 || rowBytes <= 0) return;
     const uint8_t* p0 = planes;
     const uint8_t* p1 = planes + quarter;
     const uint8_t* p2 = planes + 2 * quarter;
     const uint8_t* p3 = planes + 3 * quarter;
-    for (uint32_t i = 0; i < quarter; i++) {
-        uint32_t w = m_interleave[0][p0[i]] | m_interleave[1][p1[i]] | m_interleave[2][p2[i]] | m_interleave[3][p3[i]];
-        memcpy(out + 4 * i, &w, 4);
-    }
-}
-
-void kcHg2Coding::Rebuild(const uint8_t* d, uint8_t* pixels, int pitch, int firstRow, int rows, int rowBytes, int bpp) const
-{
-    if (rows <= 0 || rowBytes <= 0) return;
     uint8_t* row = pixels + static_cast<ptrdiff_t>(firstRow) * pitch;
-    int lead = bpp < rowBytes ? bpp : rowBytes;
-    for (int j = 0; j < lead; j++) row[j] = m_unfold[d[j]];
-    for (int j = lead; j < rowBytes; j++) row[j] = static_cast<uint8_t>(m_unfold[d[j]] + row[j - bpp]);
-    d += rowBytes;
-    for (int r = 1; r < rows; r++, d += rowBytes) {
-        uint8_t* up = row - pitch;
-        for (int j = 0; j < rowBytes; j++) up[j] = static_cast<uint8_t>(m_unfold[d[j]] + row[j]);
-        row = up;
+    uint8_t* below = nullptr;
+    for (int r = 0; r < rows; r++, row -= pitch) {
+        uint32_t start = static_cast<uint32_t>(r) * rowBytes;
+        uint32_t i0 = start >> 2, i1 = (start + rowBytes + 3) >> 2;
+        uint8_t* out = rowBuffer;
+        for (uint32_t i = i0; i < i1; i++, out += 4) {
+            uint32_t w = UnfoldedWord(p0[i], p1[i], p2[i], p3[i]);
+            memcpy(out, &w, 4);
+        }
+        const uint8_t* u = rowBuffer + (start & 3);
+        if (!below) {
+            int lead = bpp < rowBytes ? bpp : rowBytes;
+            for (int j = 0; j < lead; j++) row[j] = u[j];
+            for (int j = lead; j < rowBytes; j++) row[j] = static_cast<uint8_t>(u[j] + row[j - bpp]);
+        } else {
+            int j = 0;
+            for (; j + 4 <= rowBytes; j += 4) {
+                uint32_t a, b;
+                memcpy(&a, u + j, 4);
+                memcpy(&b, below + j, 4);
+                a = AddBytes(a, b);
+                memcpy(row + j, &a, 4);
+            }
+            for (; j < rowBytes; j++) row[j] = static_cast<uint8_t>(u[j] + below[j]);
+        }
+        below = row;
     }
 }
 
@@ -135,26 +208,23 @@ kcHg2Coding::Result kcHg2Coding::Decode(const uint8_t* stream1, uint32_t packed1
     // Raw sizes that no honest stream of these rows could have are refused before allocating.
     if (raw1 > n + kPlaneSlack || raw1 > kcZlibMaxRaw(packed1)) return kByteAreaSize;
     if (raw2 > n + kPlaneSlack || raw2 > kcZlibMaxRaw(packed2)) return kBitAreaSize;
-    kcHeapScratch bytes(static_cast<uint64_t>(raw1) + 16);
     kcHeapScratch bits(static_cast<uint64_t>(raw2) + 16);
-    if (!bytes.Get() || !bits.Get()) return kBadData;
-    if (kcZlibDecompress(bytes.Get(), raw1 + 16, stream1, packed1) != static_cast<int>(raw1)) return kByteAreaSize;
+    if (!bits.Get()) return kBadData;
     if (kcZlibDecompress(bits.Get(), raw2 + 16, stream2, packed2) != static_cast<int>(raw2)) return kBitAreaSize;
 
-    m_bitPos = bits.Get();
-    m_bitEnd = bits.Get() + raw2;
-    m_bitBuffer = 0;
-    m_bitCount = 0;
+    memset(bits.Get() + raw2, 0, 16);
+    StartBits(bits.Get(), raw2);
     uint32_t first = 0, total = 0;
     if (!ReadBit(&first) || !ReadGamma(&total)) return kBadData;
     if (total % 4 != 0 || total < n || total > n + kPlaneSlack) return kBadData;
 
-    kcHeapScratch planes(total);
-    kcHeapScratch data(total);
-    if (!planes.Get() || !data.Get()) return kBadData;
+    kcHeapScratch bytes(static_cast<uint64_t>(raw1) + 16);
+    kcHeapScratch planes(static_cast<uint64_t>(total) + 16);
+    kcHeapScratch rowBuffer(static_cast<uint64_t>(rowBytes) + 8);
+    if (!bytes.Get() || !planes.Get() || !rowBuffer.Get()) return kBadData;
+    if (kcZlibDecompress(bytes.Get(), raw1 + 16, stream1, packed1) != static_cast<int>(raw1)) return kByteAreaSize;
     if (!Expand(bytes.Get(), raw1, planes.Get(), total, first != 0)) return kBadData;
-    Interleave(planes.Get(), total / 4, data.Get());
-    Rebuild(data.Get(), pixels, pitch, firstRow, rows, rowBytes, bpp);
+    Rebuild(planes.Get(), total / 4, rowBuffer.Get(), pixels, pitch, firstRow, rows, rowBytes, bpp);
     return kOk;
 }
 

@@ -23,20 +23,37 @@ public:
 
     static uint8_t Fold(uint8_t v) { return v < 128 ? static_cast<uint8_t>(2 * v) : static_cast<uint8_t>(2 * (255 - v) + 1); }
     uint8_t Unfold(uint8_t v) const { return m_unfold[v]; }
+    // Four unfolded data bytes from the plane bytes of one position (what the interleave
+    // tables and the unfold table give together, in one step).
+    uint32_t UnfoldedWord(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3) const
+    {
+        return m_unfolded[0][p0] ^ m_unfolded[1][p1] ^ m_unfolded[2][p2] ^ m_unfolded[3][p3];
+    }
+    uint32_t InterleavedWord(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3) const
+    {
+        return m_interleave[0][p0] | m_interleave[1][p1] | m_interleave[2][p2] | m_interleave[3][p3];
+    }
 
 private:
-    bool Expand(const uint8_t* byteArea, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst);
-    void Interleave(const uint8_t* planes, uint32_t quarter, uint8_t* out) const;
-    void Rebuild(const uint8_t* data, uint8_t* pixels, int pitch, int firstRow, int rows, int rowBytes, int bpp) const;
+    bool Expand(const uint8_t* area, uint32_t byteCount, uint8_t* planes, uint32_t total, bool dataFirst);
+    void Rebuild(const uint8_t* planes, uint32_t quarter, uint8_t* rowBuffer, uint8_t* pixels, int pitch, int firstRow,
+                 int rows, int rowBytes, int bpp) const;
+    void StartBits(const uint8_t* bits, uint32_t bytes);
+    uint32_t Window() const;
     bool ReadBit(uint32_t* bit);
     bool ReadGamma(uint32_t* value);
+    bool ReadLongGamma(uint32_t* value);
 
     uint32_t m_interleave[4][256];
     uint8_t m_unfold[256];
-    const uint8_t* m_bitPos;
-    const uint8_t* m_bitEnd;
-    uint64_t m_bitBuffer;
-    int m_bitCount;
+    // The unfold distributed over the planes: since unfold(d) = (d >> 1) ^ (d & 1 ? 0xFF : 0)
+    // and the planes fill disjoint bits of d, each plane's share can be tabled and XORed.
+    uint32_t m_unfolded[4][256];
+    // Bit reader: the stream (followed by at least 8 zero bytes), the position of the next bit
+    // and the number of bits in the stream.
+    const uint8_t* m_bits;
+    uint32_t m_bitPos;
+    uint32_t m_bitLimit;
 };
 
 class kcImageHg2 : public kcImage {

@@ -2,16 +2,15 @@
 #include "kcZlib.h"
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <thread>
+#include <vector>
 
-#if __has_include("kcImageJpeg.h")
 #include "kcImageJpeg.h"
-#define KC_HG3_JPEG 1
-#endif
-#if __has_include("kcImageWebP.h")
 #include "kcImageWebP.h"
-#define KC_HG3_WEBP 1
-#endif
 
 static const char kBroken[] = "HG3 : データが壊れています";
 static const uint32_t kFirstFrame = 12;
@@ -120,57 +119,16 @@ const uint8_t* kcImageHg3::FindChunk(const kcByteReader& block, uint32_t firstCh
     return nullptr;
 }
 
+// The decoders check that the picture has the size "stdinfo" gives and write the file's
+// channel order (R first); the attribute chunks decide about swapping afterwards.
 bool kcImageHg3::DecodeWebP(const uint8_t* data, uint32_t size, int w, int h, int bpp)
 {
-#ifdef KC_HG3_WEBP
-    MemoryBlock block;
-    block.data = const_cast<uint8_t*>(data);
-    block.size = block.capacity = size;
-    block.external = 1;
-    kcImageWebP webp;
-    if (!webp.Load(&block, 0)) return false;
-    if (webp.width != w || webp.height != h || webp.bytesPerPixel != 4) {
-        kcLog(kBroken);
-        return false;
-    }
-    if (!SetupPixels(w, h, bpp, 1)) return false;
-    for (int y = 0; y < h; y++) {
-        const uint8_t* s = webp.pixels + static_cast<ptrdiff_t>(y) * webp.pitch;
-        uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch;
-        if (bpp == 4) {
-            memcpy(d, s, static_cast<size_t>(w) * 4);
-        } else {
-            for (int x = 0; x < w; x++, s += 4, d += 3) memcpy(d, s, 3);
-        }
-    }
-    return true;
-#else
-    return false;
-#endif
+    return SetupPixels(w, h, bpp, 1) && kcWebPDecodeTo(data, size, pixels, w, h, pitch, bpp);
 }
 
 bool kcImageHg3::DecodeJpeg(const kcByteReader& r, uint32_t chunks, const uint8_t* data, uint32_t size, int w, int h, int bpp)
 {
-#ifdef KC_HG3_JPEG
-    MemoryBlock block;
-    block.data = const_cast<uint8_t*>(data);
-    block.size = block.capacity = size;
-    block.external = 1;
-    kcImageJpeg jpeg;
-    if (!jpeg.Load(&block, 0)) return false;
-    if (jpeg.width != w || jpeg.height != h || jpeg.bytesPerPixel != 3) {
-        kcLog(kBroken);
-        return false;
-    }
-    if (!SetupPixels(w, h, bpp, 1)) return false;
-    for (int y = 0; y < h; y++) {
-        const uint8_t* s = jpeg.pixels + static_cast<ptrdiff_t>(y) * jpeg.pitch;
-        uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch;
-        for (int x = 0; x < w; x++, s += 3, d += bpp) {
-            memcpy(d, s, 3);
-            if (bpp == 4) d[3] = 255;
-        }
-    }
+    if (!SetupPixels(w, h, bpp, 1) || !kcJpegDecodeTo(data, size, pixels, w, h, pitch, bpp)) return false;
     uint32_t alSize = 0;
     const uint8_t* al = bpp == 4 ? FindChunk(r, chunks, "img_al", &alSize) : nullptr;
     if (!al || alSize < 8) return true;
@@ -179,54 +137,104 @@ bool kcImageHg3::DecodeJpeg(const kcByteReader& r, uint32_t chunks, const uint8_
     // A plane that is short, claims more than its stream can hold, or does not inflate to its
     // raw size is ignored: the pixels stay opaque.
     if (packed > alSize - 8 || raw < plane || raw > kcZlibMaxRaw(packed)) return true;
-    kcHeapScratch alpha(raw < 1024 ? 1024 : raw);
-    if (!alpha.Get() || kcZlibDecompress(alpha.Get(), raw < 1024 ? 1024 : raw, al + 8, packed) != static_cast<int>(raw)) return true;
+    uint32_t room = raw < 1024 ? 1024 : raw;
+    kcHeapScratch alpha(room);
+    if (!alpha.Get() || kcZlibDecompress(alpha.Get(), room, al + 8, packed) != static_cast<int>(raw)) return true;
     for (int y = 0; y < h; y++) {
         const uint8_t* s = alpha.Get() + static_cast<size_t>(y) * w;
         uint8_t* d = pixels + static_cast<ptrdiff_t>(y) * pitch + 3;
         for (int x = 0; x < w; x++, d += 4) *d = s[x];
     }
     return true;
-#else
-    return false;
-#endif
 }
+
+namespace {
+struct Band {
+    uint32_t first, rows, packed1, raw1, packed2, raw2;
+    const uint8_t* stream1;
+    const uint8_t* stream2;
+    kcHg2Coding::Result result;
+};
+
+// Bands are independent (each starts afresh), so large pictures whose bands cover distinct
+// rows are decoded on a few threads, each with its own coding state.
+const uint64_t kParallelBytes = 1 << 20;
+const unsigned kMaxWorkers = 4;
+} // namespace
 
 bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int h, int bpp)
 {
     if (!SetupPixels(w, h, bpp, 1)) return false;
-    // Rows that no band covers are transparent black rather than stale heap contents.
-    memset(pixels, 0, pixelBytes);
+    // "img0000", "img0001", ... up to the first missing name; a broken band header ends the
+    // list and fails the load once the bands before it are decoded.
+    std::vector<Band> bands;
+    bool brokenHeader = false;
     for (int index = 0; index <= 9999; index++) {
         char name[8];
         BandName(name, index);
         uint32_t size = 0;
-        const uint8_t* band = FindChunk(r, chunks, name, &size);
-        if (!band) break;
-        kcByteReader b(band, size);
-        uint32_t first = b.U32(), rows = b.U32();
-        uint32_t packed1 = b.U32(), raw1 = b.U32(), packed2 = b.U32(), raw2 = b.U32();
-        const uint8_t* stream1 = b.Take(packed1);
-        const uint8_t* stream2 = b.Take(packed2);
-        if (!b.Ok() || first >= static_cast<uint32_t>(h) || rows > static_cast<uint32_t>(h) - first) {
-            kcLog(kBroken);
-            return false;
-        }
-        int top = h - 1 - static_cast<int>(first);
-        switch (m_coding.Decode(stream1, packed1, raw1, stream2, packed2, raw2, pixels, pitch, top, static_cast<int>(rows),
-                                w * bpp, bpp)) {
-        case kcHg2Coding::kOk:
+        const uint8_t* chunk = FindChunk(r, chunks, name, &size);
+        if (!chunk) break;
+        kcByteReader b(chunk, size);
+        Band band;
+        band.first = b.U32();
+        band.rows = b.U32();
+        band.packed1 = b.U32();
+        band.raw1 = b.U32();
+        band.packed2 = b.U32();
+        band.raw2 = b.U32();
+        band.stream1 = b.Take(band.packed1);
+        band.stream2 = b.Take(band.packed2);
+        band.result = kcHg2Coding::kBadData;
+        if (!b.Ok() || band.first >= static_cast<uint32_t>(h) || band.rows > static_cast<uint32_t>(h) - band.first) {
+            brokenHeader = true;
             break;
-        case kcHg2Coding::kByteAreaSize:
-            kcLog("kcImageHg3 : バイト領域のサイズが異常です");
-            return false;
-        case kcHg2Coding::kBitAreaSize:
-            kcLog("kcImageHg3 : ビット領域のサイズが異常です");
-            return false;
-        default:
-            return false;
         }
+        bands.push_back(band);
     }
+    std::vector<uint8_t> covered(static_cast<size_t>(h), 0);
+    bool disjoint = true;
+    for (const Band& band : bands)
+        for (uint32_t row = band.first; row < band.first + band.rows; row++) disjoint &= covered[row]++ == 0;
+
+    const int rowBytes = w * bpp;
+    auto decode = [&](kcHg2Coding& coding, Band& band) {
+        band.result = coding.Decode(band.stream1, band.packed1, band.raw1, band.stream2, band.packed2, band.raw2, pixels, pitch,
+                                    h - 1 - static_cast<int>(band.first), static_cast<int>(band.rows), rowBytes, bpp);
+        return band.result == kcHg2Coding::kOk;
+    };
+    unsigned workers = std::min<unsigned>(kMaxWorkers, std::max(1u, std::thread::hardware_concurrency()));
+    if (disjoint && bands.size() >= 2 && workers >= 2 && pixelBytes >= kParallelBytes) {
+        std::atomic<size_t> next(0);
+        auto work = [&] {
+            kcHg2Coding coding;
+            for (size_t i; (i = next++) < bands.size();) decode(coding, bands[i]);
+        };
+        std::vector<std::thread> threads;
+        // A thread that cannot be started leaves its share to the others.
+        try {
+            for (unsigned t = 1; t < std::min<size_t>(workers, bands.size()); t++) threads.emplace_back(work);
+        } catch (const std::exception&) {
+        }
+        work();
+        for (std::thread& t : threads) t.join();
+    } else {
+        for (Band& band : bands)
+            if (!decode(m_coding, band)) break;
+    }
+    // The first failing band decides, as if they had been decoded in order.
+    for (const Band& band : bands) {
+        if (band.result == kcHg2Coding::kByteAreaSize) kcLog("kcImageHg3 : バイト領域のサイズが異常です");
+        if (band.result == kcHg2Coding::kBitAreaSize) kcLog("kcImageHg3 : ビット領域のサイズが異常です");
+        if (band.result != kcHg2Coding::kOk) return false;
+    }
+    if (brokenHeader) {
+        kcLog(kBroken);
+        return false;
+    }
+    // Rows that no band covers are transparent black rather than stale heap contents.
+    for (int row = 0; row < h; row++)
+        if (!covered[h - 1 - row]) memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0, rowBytes);
     return true;
 }
 

@@ -3,24 +3,12 @@
 #include "kcImageHg3.h"
 #include "foundation/kcLog.h"
 #include "foundation/kcThread.h"
-#if __has_include("kcImagePng.h")
 #include "kcImagePng.h"
-#endif
-#if __has_include("kcImageJpeg.h")
 #include "kcImageJpeg.h"
-#endif
-#if __has_include("kcImageBmp.h")
 #include "kcImageBmp.h"
-#endif
-#if __has_include("kcImagePsd.h")
 #include "kcImagePsd.h"
-#endif
-#if __has_include("kcImageWebP.h")
 #include "kcImageWebP.h"
-#endif
-#if __has_include("kcImageKcf.h")
 #include "kcImageKcf.h"
-#endif
 #include <new>
 
 namespace {
@@ -36,24 +24,12 @@ template <class T> kcImage* Make() { return new (std::nothrow) T(); }
 const Format kFormats[] = {
     {kcImageHg3::Probe, Make<kcImageHg3>, kcImageTypeHg3},
     {kcImageHg2::Probe, Make<kcImageHg2>, kcImageTypeHg2},
-#if __has_include("kcImagePng.h")
     {kcImagePng::Probe, Make<kcImagePng>, kcImageTypePng},
-#endif
-#if __has_include("kcImageJpeg.h")
     {kcImageJpeg::Probe, Make<kcImageJpeg>, kcImageTypeJpeg},
-#endif
-#if __has_include("kcImageBmp.h")
     {kcImageBmp::Probe, Make<kcImageBmp>, kcImageTypeBmp},
-#endif
-#if __has_include("kcImagePsd.h")
     {kcImagePsd::Probe, Make<kcImagePsd>, kcImageTypePsd},
-#endif
-#if __has_include("kcImageWebP.h")
     {kcImageWebP::Probe, Make<kcImageWebP>, kcImageTypeWebP},
-#endif
-#if __has_include("kcImageKcf.h")
     {kcImageKcf::Probe, Make<kcImageKcf>, kcImageTypeKcf},
-#endif
 };
 } // namespace
 

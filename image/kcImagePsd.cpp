@@ -10,18 +10,6 @@ namespace {
 const int kMaxChannels = 256;
 const uint16_t kRunLength = 1;
 
-uint16_t Be16(kcByteReader& r)
-{
-    const uint8_t* p = r.Take(2);
-    return p ? (uint16_t)((p[0] << 8) | p[1]) : 0;
-}
-
-uint32_t Be32(kcByteReader& r)
-{
-    const uint8_t* p = r.Take(4);
-    return p ? ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3] : 0;
-}
-
 // Layer blend keys in the order of their mode numbers.
 const char* const kBlendKeys[] = {"norm", "lddg", "mul ", "scrn", "over", "div "};
 
@@ -42,8 +30,8 @@ int ChannelSlot(uint16_t id)
 // Name, Unicode name and section divider from a layer record's extra data.
 bool ParseExtra(kcByteReader e, kcPsdInfo* info)
 {
-    e.Skip(Be32(e)); // layer mask data
-    e.Skip(Be32(e)); // blending ranges
+    e.Skip(e.U32Be()); // layer mask data
+    e.Skip(e.U32Be()); // blending ranges
     const uint8_t nameLength = e.U8();
     const uint8_t* name = e.Take(nameLength);
     if (!e.Ok()) return false;
@@ -52,19 +40,19 @@ bool ParseExtra(kcByteReader e, kcPsdInfo* info)
     while (e.Has(1) && e.Data()[e.Pos()] == 0) e.Skip(1);
     while (e.Remaining() >= 12) {
         const uint8_t* tag = e.Take(8);
-        const uint32_t length = Be32(e);
+        const uint32_t length = e.U32Be();
         kcByteReader block = e.Sub(e.Pos(), length);
         if (!e.Skip(length)) return false;
         if (memcmp(tag, "8BIMluni", 8) == 0) {
-            const uint32_t count = Be32(block);
+            const uint32_t count = block.U32Be();
             if (!block.Ok() || count > block.Remaining() / 2) return false;
             wchar_t text[256];
             uint32_t n = count < 255 ? count : 255;
-            for (uint32_t i = 0; i < n; ++i) text[i] = (wchar_t)Be16(block);
+            for (uint32_t i = 0; i < n; ++i) text[i] = (wchar_t)block.U16Be();
             text[n] = 0;
             kcWideToSjisN(info->name, sizeof info->name, text);
         } else if (memcmp(tag, "8BIMlsct", 8) == 0) {
-            const uint32_t type = Be32(block);
+            const uint32_t type = block.U32Be();
             if (!block.Ok()) return false;
             info->sectionDivider = (type == 1 || type == 2) ? 1 : type == 3 ? 2 : 0;
             break;
@@ -86,25 +74,26 @@ bool ParseLayer(kcByteReader& r, uint32_t layerCount, uint32_t index, kcPsdInfo*
     uint64_t before = 0;
     for (uint32_t i = 0; i < layerCount; ++i) {
         kcPsdRect rect;
-        rect.top = (int32_t)Be32(r);
-        rect.left = (int32_t)Be32(r);
-        rect.bottom = (int32_t)Be32(r);
-        rect.right = (int32_t)Be32(r);
-        const uint16_t channels = Be16(r);
+        rect.top = (int32_t)r.U32Be();
+        rect.left = (int32_t)r.U32Be();
+        rect.bottom = (int32_t)r.U32Be();
+        rect.right = (int32_t)r.U32Be();
+        const uint16_t channels = r.U16Be();
         if (channels > kMaxChannels) return false;
         uint64_t sum = 0;
         for (uint16_t c = 0; c < channels; ++c) {
-            const uint16_t id = Be16(r);
-            const uint32_t length = Be32(r);
+            const uint16_t id = r.U16Be();
+            const uint32_t length = r.U32Be();
             sum += length;
             if (i == index) chosen[c] = ChannelEntry{id, length};
         }
         r.Skip(4); // blend signature
         const uint8_t* key = r.Take(4);
         r.Skip(4); // opacity, clipping, flags, filler
-        const uint32_t extra = Be32(r);
+        const uint32_t extra = r.U32Be();
         const uint32_t extraStart = r.Pos();
-        if (!r.Skip(extra)) return false;
+        r.Skip(extra);
+        if (!r.Ok()) return false;
         if (i < index) before += sum;
         if (i != index) continue;
         const int mode = BlendMode(key);
@@ -119,7 +108,7 @@ bool ParseLayer(kcByteReader& r, uint32_t layerCount, uint32_t index, kcPsdInfo*
     const uint64_t rows = (uint64_t)((int64_t)info->rect.bottom - info->rect.top);
     for (uint16_t c = 0; c < chosenCount; ++c) {
         const uint32_t start = r.Pos();
-        const uint16_t compression = Be16(r);
+        const uint16_t compression = r.U16Be();
         const uint64_t header = 2 + (compression == kRunLength ? rows * 2 : 0);
         if (!r.Ok() || header > chosen[c].length || !r.Seek(start) || !r.Skip(chosen[c].length)) return false;
         const int slot = ChannelSlot(chosen[c].id);
@@ -156,11 +145,11 @@ bool kcPsdParse(const uint8_t* data, uint32_t size, kcPsdInfo* info, int layerIn
     kcByteReader r(data, size);
     const uint8_t* signature = r.Take(4);
     r.Seek(12);
-    const uint16_t fileChannels = Be16(r);
-    const uint32_t height = Be32(r);
-    const uint32_t width = Be32(r);
-    const uint16_t depth = Be16(r);
-    const uint16_t colourMode = Be16(r);
+    const uint16_t fileChannels = r.U16Be();
+    const uint32_t height = r.U32Be();
+    const uint32_t width = r.U32Be();
+    const uint16_t depth = r.U16Be();
+    const uint16_t colourMode = r.U16Be();
     const uint8_t* colourData = r.At(r.Pos(), 2);
     if (!r.Ok() || !colourData || memcmp(signature, "8BPS", 4) != 0) return false;
     const uint16_t colourDataHigh = (uint16_t)((colourData[0] << 8) | colourData[1]);
@@ -170,16 +159,16 @@ bool kcPsdParse(const uint8_t* data, uint32_t size, kcPsdInfo* info, int layerIn
     info->width = (int32_t)width;
     info->height = (int32_t)height;
 
-    r.Skip(Be32(r)); // colour-mode data
-    r.Skip(Be32(r)); // image resources
-    const uint32_t sectionLength = Be32(r);
+    r.Skip(r.U32Be()); // colour-mode data
+    r.Skip(r.U32Be()); // image resources
+    const uint32_t sectionLength = r.U32Be();
     const uint32_t sectionStart = r.Pos();
     if (!r.Ok() || sectionLength > r.Remaining()) return false;
     uint32_t layerCount = 0;
     kcByteReader section = r.Sub(sectionStart, sectionLength);
     if (sectionLength) {
-        Be32(section); // layer information length
-        layerCount = (uint32_t)std::abs((int)(int16_t)Be16(section));
+        section.U32Be(); // layer information length
+        layerCount = (uint32_t)std::abs((int)(int16_t)section.U16Be());
         if (!section.Ok() || (layerCount && (layerIndex < 0 || (uint32_t)layerIndex >= layerCount))) return false;
     }
     info->layerCount = (int32_t)layerCount;
@@ -192,7 +181,7 @@ bool kcPsdParse(const uint8_t* data, uint32_t size, kcPsdInfo* info, int layerIn
     info->channels = 3;
     info->rect = kcPsdRect{0, 0, (int32_t)width, (int32_t)height};
     r.Seek(sectionStart + sectionLength);
-    const uint16_t compression = Be16(r);
+    const uint16_t compression = r.U16Be();
     // Only raw and run-length planes are understood; zip-coded ones would be read as garbage.
     if (!r.Ok() || compression > kRunLength) return false;
     if (compression == kRunLength) {

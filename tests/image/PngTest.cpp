@@ -4,45 +4,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
-#include <zlib.h>
 
 namespace {
-
-void PutChunk(ByteVec* png, const char* type, const ByteVec& data)
-{
-    PutBe32(png, (uint32_t)data.size());
-    size_t start = png->size();
-    PutText(png, type);
-    png->insert(png->end(), data.begin(), data.end());
-    uLong crc = crc32(0, png->data() + start, (uInt)(png->size() - start));
-    PutBe32(png, (uint32_t)crc);
-}
-
-// A PNG built by hand: rows given unfiltered (a 0 filter byte is put ahead of each).
-ByteVec MakePng(uint32_t w, uint32_t h, int depth, int colourType, const std::vector<ByteVec>& rows,
-                const ByteVec& palette = ByteVec(), const ByteVec& trns = ByteVec())
-{
-    ByteVec png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    ByteVec ihdr;
-    PutBe32(&ihdr, w);
-    PutBe32(&ihdr, h);
-    ihdr.insert(ihdr.end(), {(uint8_t)depth, (uint8_t)colourType, 0, 0, 0});
-    PutChunk(&png, "IHDR", ihdr);
-    if (!palette.empty()) PutChunk(&png, "PLTE", palette);
-    if (!trns.empty()) PutChunk(&png, "tRNS", trns);
-    ByteVec raw;
-    for (const ByteVec& r : rows) {
-        raw.push_back(0);
-        raw.insert(raw.end(), r.begin(), r.end());
-    }
-    uLongf packedSize = compressBound((uLong)raw.size());
-    ByteVec packed(packedSize);
-    compress(packed.data(), &packedSize, raw.data(), (uLong)raw.size());
-    packed.resize(packedSize);
-    PutChunk(&png, "IDAT", packed);
-    PutChunk(&png, "IEND", ByteVec());
-    return png;
-}
 
 struct Loaded {
     kcImagePng image;

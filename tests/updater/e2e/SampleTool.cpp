@@ -1,0 +1,89 @@
+// The demo's helper: "make <package> <installation>" writes a sample update package and an
+// installation that it fits; "run <package>" runs the update program on it, answers every box
+// with OK and saves a screenshot of the window and of each box; "key" prints the uninstall key.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "SamplePackage.h"
+#include "UpdaterDriver.h"
+
+namespace {
+
+void Print(const std::wstring& text)
+{
+    const std::string utf8 = Utf8(text);
+    fwrite(utf8.data(), 1, utf8.size(), stdout);
+    fflush(stdout);
+}
+
+int Make(const std::wstring& packageFolder, const std::wstring& install)
+{
+    SamplePackage package;
+    package.english = true;
+    package.files = SampleFiles();
+    bool ok = WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
+              WriteFileBytes(install + L"\\readme.txt", "Sample game 1.2: old readme.\r\n") &&
+              WriteInstallPathFile(package.brand, package.app, Utf8(install));
+    Print(L"package: " + packageFolder + L"\ninstallation: " + install + L"\ninstallation-folder file: " +
+          InstallPathFile(package.brand, package.app) + L"\n");
+    return ok ? 0 : 1;
+}
+
+bool Shoot(HWND window, const std::wstring& name)
+{
+    RECT r;
+    Picture picture;
+    return window && GetWindowRect(window, &r) && CaptureScreen(r, &picture) &&
+           SaveBmp(ScreenshotFolder() + L"\\" + name, picture);
+}
+
+int Run(const std::wstring& packageFolder)
+{
+    int count = 0;
+    const RunResult run = RunUpdater(packageFolder, [&count](const BoxRecord& box, HWND window, DWORD pid) {
+        ++count;
+        if (count == 1)
+            Shoot(FindUpdateWindow(pid), L"demo_window.bmp");
+        Shoot(window, L"demo_box" + std::to_wstring(count) + L".bmp");
+        Print(L"box " + std::to_wstring(count) + L" [" + box.caption + L"]: " + box.text + L"\n");
+        return IDOK;
+    });
+    Print(L"updater.exe " + std::wstring(run.exited ? L"exited with " + std::to_wstring(run.exitCode) : L"was stopped") +
+          L"; screenshots in " + ScreenshotFolder() + L"\n");
+    return run.exited && run.exitCode == 0 ? 0 : 1;
+}
+
+// The uninstall key's values, printed in UTF-8 (the console would lose the title's characters).
+int ShowUninstallKey()
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rvl_morrowEX1", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        Print(L"(no uninstall key)\n");
+        return 1;
+    }
+    for (const wchar_t* name : {L"DisplayName", L"UninstallString"}) {
+        wchar_t value[600] = {};
+        DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        Print(std::wstring(L"    ") + name + (type == REG_SZ ? L"  REG_SZ  " : L"  ?  ") + value + L"  (" +
+              std::to_wstring(size) + L" bytes)\n");
+    }
+    RegCloseKey(key);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc == 4 && wcscmp(argv[1], L"make") == 0)
+        return Make(argv[2], argv[3]);
+    if (argc == 3 && wcscmp(argv[1], L"run") == 0)
+        return Run(argv[2]);
+    if (argc == 2 && wcscmp(argv[1], L"key") == 0)
+        return ShowUninstallKey();
+    Print(L"usage: updater_sample make <package> <installation> | run <package> | key\n");
+    return 2;
+}

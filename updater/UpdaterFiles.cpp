@@ -1,0 +1,37 @@
+#include "UpdaterFiles.h"
+
+#include <cstring>
+
+#include "kcFile.h"
+#include "kcString.h"
+
+bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes)
+{
+    kcFile file;
+    if (!file.Open(path, KCFILE_READ | KCFILE_OPEN_EXISTING))
+        return false;
+    const int size = file.GetSize();
+    bool ok = size >= 0;
+    if (ok) {
+        bytes.assign(static_cast<size_t>(size) + kFilePadding, 0);
+        ok = size == 0 || file.Read(bytes.data(), size) == size;
+    }
+    file.Close();
+    return ok;
+}
+
+std::wstring JoinPath(std::initializer_list<std::wstring> pieces)
+{
+    size_t total = 1;
+    for (const std::wstring& piece : pieces)
+        total += piece.size() + 1;
+    std::vector<wchar_t> out(total);
+    // kcJoinPath takes its pieces as variadic arguments; join them one at a time.
+    auto it = pieces.begin();
+    kcJoinPath(out.data(), 1, it->c_str());
+    for (++it; it != pieces.end(); ++it) {
+        std::wstring head(out.data());
+        kcJoinPath(out.data(), 2, head.c_str(), it->c_str());
+    }
+    return out.data();
+}

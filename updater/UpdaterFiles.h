@@ -1,0 +1,13 @@
+#pragma once
+// Small file and path helpers of the update program.
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// Bytes of zeros behind a whole-file read, so the content can be searched as text.
+const size_t kFilePadding = 8;
+
+// Reads an existing file whole; false when it cannot be opened or read completely.
+bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes);
+// kcJoinPath over any number of pieces, without a fixed-size result.
+std::wstring JoinPath(std::initializer_list<std::wstring> pieces);

@@ -1,0 +1,101 @@
+#include "UpdatingDialog.h"
+
+#include "UpdaterFiles.h"
+#include "UpdaterResource.h"
+#include "UpdaterState.h"
+#include "kcFileCopier.h"
+#include "kcFolder.h"
+#include "kcFormat.h"
+#include "kcStringList.h"
+
+const wchar_t kUninstallProduct[] = L"rvl_morrowEX1";
+const wchar_t kUninstallDisplayName[] = L"蒼嵐花譜 \uFF5E北辺の白狼編\uFF5E";
+
+bool WriteInstallLog(const wchar_t* logPath, const std::vector<std::wstring>& files)
+{
+    kcStringList log;
+    log.Load(logPath); // a missing log starts empty
+    for (const std::wstring& file : files) {
+        wchar_t entry[kPathChars];
+        kcFormatW(entry, kPathChars, L"\"%s\"", file.c_str());
+        log.Add(entry);
+    }
+    log.SortUnique();
+    return log.Save(logPath);
+}
+
+bool WriteUninstallKey(HKEY root, const wchar_t* product, const wchar_t* installFolder)
+{
+    wchar_t keyPath[kPathChars];
+    kcFormatW(keyPath, kPathChars, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product);
+    HKEY key;
+    if (RegCreateKeyExW(root, keyPath, 0, const_cast<wchar_t*>(L""), 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const std::wstring uninstall = JoinPath({installFolder, L"uninst.exe"});
+    auto setText = [key](const wchar_t* name, const std::wstring& value) {
+        // The size counts the terminating NUL.
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    };
+    const bool ok = setText(L"DisplayName", kUninstallDisplayName) & setText(L"UninstallString", uninstall);
+    RegCloseKey(key);
+    return ok;
+}
+
+namespace {
+
+void BeginCopy(HWND dialog)
+{
+    UpdaterState& state = Updater();
+    const std::wstring logPath = JoinPath({state.destinationRoot, L"install.log"});
+    state.copier = new kcFileCopier(3, 0);
+    wchar_t dataFolder[1024];
+    if (!GetCurrentDirectoryW(1024, dataFolder))
+        dataFolder[0] = 0;
+    state.copier->SetMode(1);
+    for (const std::wstring& file : state.fileList) {
+        const std::wstring destination = JoinPath({state.destinationRoot, file});
+        const std::wstring source = JoinPath({dataFolder, file});
+        state.copier->AddJob(source.c_str(), destination.c_str(), 0);
+    }
+    // Written before the first copy, so the log names the files also after a failed copy.
+    WriteInstallLog(logPath.c_str(), state.fileList);
+    state.copier->Start(OnCopyFinished, dialog, nullptr);
+}
+
+void ShowOutcome(HWND dialog, const wchar_t* text)
+{
+    ShowWindow(dialog, SW_HIDE);
+    MessageBoxW(dialog, text, Updater().info.current.wndtitle, MB_OK);
+    PostMessageW(dialog, WM_UPDATE_CLOSE, 0, 0);
+}
+
+} // namespace
+
+INT_PTR CALLBACK UpdatingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    UpdaterState& state = Updater();
+    switch (message) {
+    case WM_INITDIALOG:
+        kcCenterWindow(GetParent(dialog), dialog);
+        SetDlgItemTextW(dialog, IDC_UPDATING_TEXT, state.info.current.copying);
+        PostMessageW(dialog, WM_UPDATE_BEGIN_COPY, 0, 0);
+        break;
+    case WM_UPDATE_BEGIN_COPY:
+        BeginCopy(dialog);
+        break;
+    case WM_UPDATE_COPY_DONE:
+        WriteUninstallKey(HKEY_LOCAL_MACHINE, kUninstallProduct, state.destinationRoot);
+        ShowOutcome(dialog, state.info.current.success);
+        break;
+    case WM_UPDATE_COPY_FAILED:
+        ShowOutcome(dialog, state.info.current.error_copy);
+        break;
+    case WM_UPDATE_CLOSE:
+        PostMessageW(GetParent(dialog), WM_UPDATE_CLOSE, 0, 0);
+        EndDialog(dialog, 2);
+        break;
+    }
+    return FALSE;
+}

@@ -1,0 +1,128 @@
+#pragma once
+// Copies a queue of files on three worker threads (control, reader, writer) through a ring of
+// large buffers, so that reading the next block overlaps writing the previous one. Each file is
+// written to a temporary file beside its destination, which replaces the destination only once
+// the last block is on disk: a failed or stopped copy leaves the installed file as it was.
+#include <deque>
+
+class kcThread;
+
+// What the callback is shown.
+struct CopyStatus {
+    wchar_t source[260];
+    wchar_t destination[260];
+    unsigned long long currentSize; // size of the current file
+    unsigned long long currentDone; // bytes of the current file written so far
+    unsigned long long totalSize;   // sum of the sizes of all sources, taken at the start
+    unsigned long long totalDone;   // bytes of finished and current files plus skipped sizes
+    int done;                       // 1 in the final report
+    int error;                      // 1 once a failure is reported
+    int jobFlag;
+    wchar_t errorText[514];
+};
+
+struct CopyJob {
+    wchar_t source[260];
+    wchar_t destination[260];
+    int flag;
+    int overlong; // a path did not fit: the run refuses to start copying
+};
+
+// One buffer of the ring. state: 1 empty (the reader may fill it), 0 filled (the writer may write it).
+struct CopySlot {
+    volatile long state;
+    int last;
+    void* buffer;
+    unsigned capacity;
+    unsigned bytes;
+};
+
+// Non-zero goes on; 0 stops the run (honoured after a skipped job and after a written block).
+typedef int (*kcFileCopyCallback)(void* user, CopyStatus* status);
+typedef void (*kcFileCopyBlockHook)(void* user, const void* data, unsigned long long offset, unsigned bytes,
+                                    CopyStatus* status);
+
+class kcFileCopier {
+public:
+    kcFileCopier(int slotCount, int noSectorIo);
+    // Stops a run that is still going (without further reports) and waits for its threads.
+    ~kcFileCopier();
+
+    int AddJob(const wchar_t* source, const wchar_t* destination, int flag);
+    void SetMode(int mode);
+    int Start(kcFileCopyCallback callback, void* user, kcFileCopyBlockHook blockHook);
+
+    // Steps of the run.
+    bool NeedsCopy(const CopyJob& job);
+    bool AllocBuffers(const wchar_t* source);
+    void FreeBuffers();
+    // errorText holds 514 characters; which is 0 when the source failed, 1 the destination.
+    bool OpenFiles(const wchar_t* source, const wchar_t* destination, int unbuffered, int* which, wchar_t* errorText);
+    void CloseFiles();
+
+    // The block plan: buffer size for a sector size (0 = read through the cache), and the read
+    // request for a block of the given bytes.
+    static unsigned BlockCapacity(unsigned sectorSize);
+    static unsigned BlockRequest(unsigned bytes, unsigned sectorSize, int unbuffered);
+
+    unsigned GetSectorSize() const { return m_sectorSize; }
+    unsigned GetSlotCapacity() const { return m_slotCount > 0 ? m_slots[0].capacity : 0; }
+    int IsSectorIoAllowed() const { return m_sectorIoAllowed; }
+
+    // Suffix of the temporary file written beside a destination.
+    static const wchar_t* TempSuffix() { return L".kctmp"; }
+
+private:
+    kcFileCopier(const kcFileCopier&) = delete;
+    kcFileCopier& operator=(const kcFileCopier&) = delete;
+
+    static void ThreadMain(kcThread* thread, void* user);
+    static void ReaderThread(kcThread* thread, void* user);
+    static void WriterThread(kcThread* thread, void* user);
+
+    void RunJobs();
+    bool CheckPaths();
+    bool CopyOneFile(const CopyJob& job);
+    bool CommitFile(wchar_t* errorText);
+    void DiscardFile();
+    void ReadFileBlocks();
+    void WriteFileBlocks();
+    void SetAbort();
+    // The one failure report of a run; later failures only stop.
+    void ReportFailure(const wchar_t* text);
+    void ReportSystemFailure(unsigned long code, unsigned language);
+    int Report();
+
+    int m_slotCount;
+    CopySlot* m_slots;
+    std::deque<CopyJob> m_jobs;
+    volatile long m_finished;
+    kcThread* m_control;
+    kcThread* m_reader;
+    kcThread* m_writer;
+    void* m_source;
+    void* m_destination;
+    kcFileCopyCallback m_callback;
+    kcFileCopyBlockHook m_blockHook;
+    void* m_user;
+    CopyStatus m_status;
+    volatile long m_abort;
+    volatile long m_error;
+    int m_mode;
+    int m_sectorIoAllowed;
+    unsigned m_sectorSize;
+    int m_unbuffered;
+
+    // The temporary file that becomes the destination, and whether this run created the destination.
+    void* m_temp;
+    wchar_t m_tempPath[260];
+    int m_createdDestination;
+    int m_buffersReady;
+    volatile long m_fileComplete; // the last block is written and flushed
+    volatile long m_stopping;     // the destructor stops the run: no more reports
+};
+
+// Test seam: replaces the reader's ReadFile and the writer's WriteFile (null restores them). The
+// function returns non-zero on success and sets the thread's last error on failure.
+typedef int (*kcFileCopyIo)(void* file, void* buffer, unsigned bytes, unsigned* done);
+void kcFileCopierSetIo(kcFileCopyIo read, kcFileCopyIo write);
