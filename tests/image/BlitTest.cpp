@@ -77,6 +77,18 @@ TEST(BlitConvert, HandComputedPixels)
     EXPECT_EQ(0xF321, d16.get16(0, 0));
     ASSERT_EQ(1, run(2, d32, s24));
     EXPECT_EQ(Ints({0x1F, 0x2E, 0x3D, 255}), d32.get(0, 0));
+
+    // Row copies at an offset from a bottom-up source: rectangle row 0 is the source's last row.
+    Img s(2, 3, 4), d(4, 4, 4);
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 2; x++) s.set(x, y, {x, y, 9, 255});
+    kcBlitParams p = params(d, s);
+    p.dstX = p.dstY = 1, p.copyWidth = p.copyHeight = 2, p.srcBottomUp = 1;
+    ASSERT_EQ(1, kcBlitCopyRows(&p));
+    EXPECT_EQ(Ints({0, 2, 9, 255}), d.get(1, 1));
+    EXPECT_EQ(Ints({1, 1, 9, 255}), d.get(2, 2));
+    EXPECT_EQ(Ints({0, 0, 0, 0}), d.get(0, 0));
+    EXPECT_EQ(Ints({0, 0, 0, 0}), d.get(3, 3));
 }
 
 TEST(BlitConvert, DitherRoundsUpWhereTheThresholdIsReached)
@@ -109,21 +121,6 @@ TEST(BlitConvert, MmxAndPlainAgreeOnRandomRows)
         kcBlitSetPath(-1);
         EXPECT_EQ(a.px, b.px) << w;
     }
-}
-
-TEST(BlitRows, BottomUpSourceAndOffsets)
-{
-    Img s(2, 3, 4), d(4, 4, 4);
-    for (int y = 0; y < 3; y++)
-        for (int x = 0; x < 2; x++) s.set(x, y, {x, y, 9, 255});
-    kcBlitParams p = params(d, s);
-    p.dstX = p.dstY = 1, p.copyWidth = p.copyHeight = 2, p.srcBottomUp = 1;
-    ASSERT_EQ(1, kcBlitCopyRows(&p));
-    // Row 0 of the rectangle is the source's last row.
-    EXPECT_EQ(Ints({0, 2, 9, 255}), d.get(1, 1));
-    EXPECT_EQ(Ints({1, 1, 9, 255}), d.get(2, 2));
-    EXPECT_EQ(Ints({0, 0, 0, 0}), d.get(0, 0));
-    EXPECT_EQ(Ints({0, 0, 0, 0}), d.get(3, 3));
 }
 
 TEST(BlitBlend, ThirtyTwoOverTwentyFour)
@@ -170,22 +167,7 @@ TEST(BlitBlend, ThirtyTwoOverThirtyTwo)
     EXPECT_EQ(Ints({5, 5, 5, 5}), d.get(1, 0));
 }
 
-TEST(BlitBlend, ThirtyTwoOverSixteenStaysInsideItsTableAndSaturates)
-{
-    Img s(1, 1, 4), d(1, 1, 2);
-    // Opaque over opaque: the table index a + e - ea/256 = 256 is held at 255.
-    s.set(0, 0, {0xF0, 0x00, 0x80, 0xFF});
-    d.set16(0, 0, 0xF0F0);
-    ASSERT_EQ(1, run(0, d, s));
-    EXPECT_EQ(0xF80F, d.get16(0, 0));
-    // Below full opacity the colour step can overshoot: it saturates instead of wrapping.
-    s.set(0, 0, {0xFF, 0xFF, 0xFF, 0xFF});
-    d.set16(0, 0, 0xF000);
-    ASSERT_EQ(1, run(0, d, s, 64));
-    EXPECT_EQ(0x4FFF, d.get16(0, 0));
-}
-
-TEST(BlitBlend, SixteenBitSources)
+TEST(BlitBlend, SixteenBitPixels)
 {
     Img s(2, 1, 2), d16(2, 1, 2), d32(2, 1, 4), d24(2, 1, 3);
     s.set16(0, 0, 0xFF00); // opaque red
@@ -202,6 +184,18 @@ TEST(BlitBlend, SixteenBitSources)
     d24.fill({1, 2, 3});
     ASSERT_EQ(1, run(0, d24, s));
     EXPECT_EQ(Ints({0, 0, 255, 0, 255, 0}), Ints(d24.px.begin(), d24.px.begin() + 6));
+
+    Img s32(1, 1, 4), d(1, 1, 2);
+    // Opaque over opaque: the table index a + e - ea/256 = 256 is held at 255.
+    s32.set(0, 0, {0xF0, 0x00, 0x80, 0xFF});
+    d.set16(0, 0, 0xF0F0);
+    ASSERT_EQ(1, run(0, d, s32));
+    EXPECT_EQ(0xF80F, d.get16(0, 0));
+    // Below full opacity the colour step can overshoot: it saturates instead of wrapping.
+    s32.set(0, 0, {0xFF, 0xFF, 0xFF, 0xFF});
+    d.set16(0, 0, 0xF000);
+    ASSERT_EQ(1, run(0, d, s32, 64));
+    EXPECT_EQ(0x4FFF, d.get16(0, 0));
 }
 
 TEST(BlitLayer, EveryModeOnOneChannelAndThirtyTwoBitAlpha)

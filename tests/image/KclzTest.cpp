@@ -123,25 +123,6 @@ TEST(Kclz, HandBuiltBlocksAndDamage)
     EXPECT_EQ(0u, kcLzCompress(reinterpret_cast<const uint8_t*>(good.data()), 4, nullptr, 5, nullptr, nullptr));
 }
 
-TEST(Kclz, ProgressEndsWithTheWholeLength)
-{
-    struct Seen {
-        int calls = 0, done = -1, total = -1;
-        static void Note(int done, int total, void* user)
-        {
-            Seen* s = static_cast<Seen*>(user);
-            s->calls++, s->done = done, s->total = total;
-        }
-    } written, read;
-    std::string data = Sample(3000, 3);
-    const uint8_t* in = reinterpret_cast<const uint8_t*>(data.data());
-    std::vector<uint8_t> block(kcLzCompress(in, 3000, nullptr, 1, nullptr, nullptr)), out(3000);
-    kcLzCompress(in, 3000, block.data(), 1, &Seen::Note, &written);
-    ASSERT_EQ(3000u, kcLzDecompress(block.data(), unsigned(block.size()), out.data(), &Seen::Note, &read));
-    EXPECT_EQ(Ints({3000, 3000, 3000, 3000}), Ints({written.done, written.total, read.done, read.total}));
-    EXPECT_GT(read.calls, 1);
-}
-
 // KCF: the writer's choices (the header layout and round trips run in FormatsTest).
 TEST(Kcf, WriterClearsTransparentColoursAndPicksTheSmallestMode)
 {

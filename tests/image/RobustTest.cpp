@@ -76,62 +76,16 @@ struct Mutator {
     }
 };
 
-std::vector<std::string> Hg2Samples()
-{
-    Hg2Frame a, b;
-    a.id = 0, a.width = 16, a.height = 12, a.bpp = 4, a.pixels = Pattern(16, 12, 4);
-    b.id = 1, b.width = 9, b.height = 7, b.bpp = 3, b.depth = 6, b.pixels = Pattern(9, 7, 3);
-    return {Hg2File(37, {a, b}), Hg2File(32, {b, a}), Hg2File(16, {b})};
-}
-
-std::vector<std::string> Hg3Samples()
-{
-    std::string px = Pattern(16, 12, 4), rgb = Pattern(10, 9, 3);
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(px.data());
-    Hg3StdInfo i;
-    i.width = 16, i.height = 12, i.canvasWidth = 20, i.canvasHeight = 20, i.transparent = 1;
-    Hg3StdInfo j = i;
-    j.width = 10, j.height = 9, j.bits = 24;
-    Hg3Builder b;
-    b.Frame(0).StdInfo(i).Bands(p, 64, 16, 12, 4, 5).Chunk("ats3", std::string(20, 'a')).U32Chunk("cptype", 2);
-    b.Frame(1).StdInfo(j).Bands(reinterpret_cast<const uint8_t*>(rgb.data()), 30, 10, 9, 3, 9).U32Chunk("imgmode", 1);
-    i.canvasWidth = i.canvasHeight = 0;
-    return {b.Build(), Hg3FromBgra(p, 16, 12, 4),
-            Hg3Builder().StdInfo(i).Chunk("img_jpg", SavedPattern<kcImageJpeg>(16, 12, 3)).Alpha(std::string(192, '@')).Build(),
-            Hg3Builder().StdInfo(i).Chunk("img_wbp", SavedPattern<kcImageWebP>(16, 12, 4)).U32Chunk("imgmode", 1).Build()};
-}
-
-std::vector<std::string> PsdSamples()
-{
-    std::string rle("\0\2\0\2\0\2\0\4\0\4\0\4", 12);
-    for (int c = 0; c < 3; ++c) rle += char(254 - c) + std::string("\x09\x01\x07\x08\xC8\x03", 6);
-    return {Psd(2, 2, "", 0, RawPlanes2x2()), Psd(5, 2, "", 1, rle), LayeredPsd()};
-}
-
 struct Format {
     const char* name;
     kcImage* (*create)();
     bool (*probe)(const MemoryBlock*);
     bool bigEndian;
-    std::vector<std::string> (*samples)();
-} const kFormats[] = {
-    {"HG-2", New<kcImageHg2>, kcImageHg2::Probe, false, Hg2Samples},
-    {"HG-3", New<kcImageHg3>, kcImageHg3::Probe, false, Hg3Samples},
-    {"KCF", New<kcImageKcf>, kcImageKcf::Probe, false,
-     [] { return std::vector<std::string>{SavedPattern<kcImageKcf>(16, 12, 4), SavedPattern<kcImageKcf>(9, 7, 3)}; }},
-    {"BMP", New<kcImageBmp>, kcImageBmp::Probe, false,
-     [] { return std::vector<std::string>{SavedPattern<kcImageBmp>(9, 7, 3), SavedPattern<kcImageBmp>(6, 5, 4)}; }},
-    {"PSD", New<kcImagePsd>, kcImagePsd::Probe, true, PsdSamples},
-    {"PNG", New<kcImagePng>, kcImagePng::Probe, true,
-     [] {
-         return std::vector<std::string>{SavedPattern<kcImagePng>(9, 7, 3), SavedPattern<kcImagePng>(16, 12, 4),
-                                         Png(3, 2, 4, 3, {"\x01\x20", std::string("\x12\0", 2)}, "\1\2\3\4\5\6\7\x08\x09", "\x10\x80")};
-     }},
-    {"JPEG", New<kcImageJpeg>, kcImageJpeg::Probe, true, [] { return std::vector<std::string>{SavedPattern<kcImageJpeg>(16, 12, 3)}; }},
-    {"WebP", New<kcImageWebP>, kcImageWebP::Probe, false, [] { return std::vector<std::string>{SavedPattern<kcImageWebP>(16, 12, 4)}; }},
+    std::vector<std::string> samples;
 };
 
-// The other entry points that read the same bytes.
+// Every entry point that reads the bytes: the reader by id and by index, its probe, the holder,
+// the PSD layer parser and the caller-pixel decoders.
 void ReadEveryWay(const Format& f, const MemoryBlock* b, int m, int* loaded, int* refused)
 {
     kcImage* img = f.create();
@@ -143,8 +97,7 @@ void ReadEveryWay(const Format& f, const MemoryBlock* b, int m, int* loaded, int
     kcImageHolder holder;
     holder.LoadFromMemory(b, (m & 2) != 0, 0);
     kcPsdInfo info;
-    int blend = 0;
-    kcPsdParse(b->data, b->size, &info, 1, 1, &blend);
+    kcPsdParse(b->data, b->size, &info, 1, 1, &id);
     static uint8_t pixels[16 * 12 * 4];
     for (int bpp = 3; bpp <= 4; bpp++) {
         kcJpegDecodeTo(b->data, b->size, pixels, 16, 12, 16 * bpp, bpp);
@@ -152,23 +105,49 @@ void ReadEveryWay(const Format& f, const MemoryBlock* b, int m, int* loaded, int
     }
 }
 
-const int kMutationsPerSample = 1500;
+const int kMutationsPerSample = 2000;
 } // namespace
 
 TEST(RobustTest, ReadersSurviveMutatedFiles)
 {
+    Hg2Frame a, b;
+    a.id = 0, a.width = 16, a.height = 12, a.bpp = 4, a.pixels = Pattern(16, 12, 4);
+    b.id = 1, b.width = 9, b.height = 7, b.bpp = 3, b.depth = 6, b.pixels = Pattern(9, 7, 3);
+    const uint8_t* px = reinterpret_cast<const uint8_t*>(a.pixels.data());
+    std::string rgb = Pattern(10, 9, 3), rle("\0\2\0\2\0\2\0\4\0\4\0\4", 12);
+    for (int c = 0; c < 3; ++c) rle += char(254 - c) + std::string("\x09\x01\x07\x08\xC8\x03", 6);
+    Hg3StdInfo i, j;
+    i.width = 16, i.height = 12, i.transparent = 1;
+    j.width = 10, j.height = 9, j.bits = 24, j.canvasWidth = j.canvasHeight = 20;
+    Hg3Builder chain;
+    chain.Frame(0).StdInfo(i).Bands(px, 64, 16, 12, 4, 5).Chunk("ats3", std::string(20, 'a')).U32Chunk("cptype", 2);
+    chain.Frame(1).StdInfo(j).Bands(reinterpret_cast<const uint8_t*>(rgb.data()), 30, 10, 9, 3, 9).U32Chunk("imgmode", 1);
+    const Format formats[] = {
+        {"HG-2", New<kcImageHg2>, kcImageHg2::Probe, false, {Hg2File(37, {a, b}), Hg2File(32, {b, a}), Hg2File(16, {b})}},
+        {"HG-3", New<kcImageHg3>, kcImageHg3::Probe, false,
+         {chain.Build(), Hg3FromBgra(px, 16, 12, 4),
+          Hg3Builder().StdInfo(i).Chunk("img_jpg", SavedPattern<kcImageJpeg>(16, 12, 3)).Alpha(std::string(192, '@')).Build(),
+          Hg3Builder().StdInfo(i).Chunk("img_wbp", SavedPattern<kcImageWebP>(16, 12, 4)).U32Chunk("imgmode", 1).Build()}},
+        {"KCF", New<kcImageKcf>, kcImageKcf::Probe, false, {SavedPattern<kcImageKcf>(16, 12, 4), SavedPattern<kcImageKcf>(9, 7, 3)}},
+        {"BMP", New<kcImageBmp>, kcImageBmp::Probe, false, {SavedPattern<kcImageBmp>(16, 12, 4), SavedPattern<kcImageBmp>(9, 7, 3)}},
+        {"PSD", New<kcImagePsd>, kcImagePsd::Probe, true, {Psd(2, 2, "", 0, RawPlanes2x2()), Psd(5, 2, "", 1, rle), LayeredPsd()}},
+        {"PNG", New<kcImagePng>, kcImagePng::Probe, true,
+         {SavedPattern<kcImagePng>(16, 12, 4), SavedPattern<kcImagePng>(9, 7, 3),
+          Png(3, 2, 4, 3, {"\x01\x20", std::string("\x12\0", 2)}, "\1\2\3\4\5\6\7\x08\x09", "\x10\x80")}},
+        {"JPEG", New<kcImageJpeg>, kcImageJpeg::Probe, true, {SavedPattern<kcImageJpeg>(16, 12, 3)}},
+        {"WebP", New<kcImageWebP>, kcImageWebP::Probe, false, {SavedPattern<kcImageWebP>(16, 12, 4)}},
+    };
     LogCapture quiet;
-    for (const Format& f : kFormats) {
+    for (const Format& f : formats) {
         SCOPED_TRACE(f.name);
         Mutator mutator{0x2545F491u};
         const int live = kcHeapLiveBlocks();
         int loaded = 0, refused = 0;
-        for (const std::string& sample : f.samples()) {
+        for (const std::string& sample : f.samples) {
             {
                 GuardedBlock valid(sample);
                 kcImage* img = f.create();
-                EXPECT_TRUE(f.probe(valid.Block()));
-                EXPECT_TRUE(img->Load(valid.Block(), 0)); // the sample itself is sound
+                EXPECT_TRUE(f.probe(valid.Block()) && img->Load(valid.Block(), 0)); // the sample itself is sound
                 img->Release();
             }
             for (int m = 0; m < kMutationsPerSample; ++m) {
@@ -178,8 +157,6 @@ TEST(RobustTest, ReadersSurviveMutatedFiles)
             }
         }
         EXPECT_EQ(live, kcHeapLiveBlocks());
-        // Both answers occur: the mutations reach past the first checks.
-        EXPECT_GT(loaded, 0);
-        EXPECT_GT(refused, 0);
+        EXPECT_TRUE(loaded > 0 && refused > 0); // the mutations reach past the first checks
     }
 }

@@ -34,8 +34,7 @@ protected:
     {
         if (s_device) s_device->Release();
         if (s_d3d) s_d3d->Release();
-        if (s_window) DestroyWindow(s_window);
-        s_device = nullptr, s_d3d = nullptr;
+        DestroyWindow(s_window);
     }
     void SetUp() override
     {
