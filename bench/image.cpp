@@ -12,6 +12,7 @@
 #include <vector>
 #include "image/kcImageJpeg.h"
 #include "image/kcImagePng.h"
+#include "support/Hg3Builder.h"
 
 namespace {
 const int kW = 1920, kH = 1080, kBandRows = 256, kRuns = 7;
@@ -35,8 +36,6 @@ template <class F> double Best(F f)
     return best;
 }
 
-std::string U32(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-
 // A game-like background: smooth gradients, soft shapes, mild grain and a feathered alpha edge.
 void Paint(kcImage& img)
 {
@@ -56,64 +55,28 @@ void Paint(kcImage& img)
         }
 }
 
-MemoryBlock View(const std::string& s)
-{
-    MemoryBlock b;
-    b.data = reinterpret_cast<uint8_t*>(const_cast<char*>(s.data()));
-    b.size = b.capacity = static_cast<uint32_t>(s.size());
-    b.external = 1;
-    return b;
-}
-
-std::string Chunk(const char* name, const std::string& data, bool last)
-{
-    std::string n(name);
-    n.resize(8, '\0');
-    return n + U32(last ? 0 : static_cast<uint32_t>(16 + data.size())) + U32(static_cast<uint32_t>(data.size())) + data;
-}
-
-std::string StdInfo()
-{
-    return U32(kW) + U32(kH) + std::string("\x20\0\0\0", 4) + U32(0) + U32(0) + U32(kW) + U32(kH) + U32(1) + U32(0) + U32(0);
-}
-
+// The packed streams and raw sizes of the HG-3's bands, for the inflate baseline.
 struct Streams {
     std::vector<std::string> packed;
     std::vector<uint32_t> raw;
 };
 
-// HG-3 with bands: each band is the HG-2 coding of its rows, taken from an HG-2 save of them.
-std::string BuildBandHg3(const kcImage& src, Streams* streams)
+Streams BandStreams(const std::string& hg3)
 {
-    std::string chunks = Chunk("stdinfo", StdInfo(), false);
-    int bands = (kH + kBandRows - 1) / kBandRows;
-    for (int b = 0; b < bands; b++) {
-        int first = b * kBandRows, rows = std::min(kBandRows, kH - first);
-        kcImageHg2 part;
-        part.Create(kW, rows, 4);
-        part.Blit(0, 0, &src, 0, kH - first - rows, kW, rows);
-        for (int y = 0; y < rows; y++)
-            for (int x = 0; x < kW; x++) part.PixelAt(x, y)[3] |= 1; // keep the crop from moving the band
-        MemoryBlock saved;
-        part.Save(&saved, 0, 0, 0, 0);
-        const uint8_t* info = saved.data + 12;
-        uint32_t p1, r1, p2, r2;
-        memcpy(&p1, info + 20, 4);
-        memcpy(&r1, info + 24, 4);
-        memcpy(&p2, info + 28, 4);
-        memcpy(&r2, info + 32, 4);
-        std::string s1(reinterpret_cast<char*>(saved.data + 88), p1), s2(reinterpret_cast<char*>(saved.data + 88 + p1), p2);
-        streams->packed.push_back(s1);
-        streams->raw.push_back(r1);
-        streams->packed.push_back(s2);
-        streams->raw.push_back(r2);
-        char name[8] = "img0000";
-        name[5] = static_cast<char>('0' + b / 10);
-        name[6] = static_cast<char>('0' + b % 10);
-        chunks += Chunk(name, U32(first) + U32(rows) + U32(p1) + U32(r1) + U32(p2) + U32(r2) + s1 + s2, b + 1 == bands);
-        saved.Free();
+    Streams out;
+    kcByteReader r(hg3.data(), static_cast<uint32_t>(hg3.size()));
+    std::string name = "img0000";
+    uint32_t size = 0;
+    for (int b = 0; b < 100; b++) {
+        name[5] = static_cast<char>('0' + b / 10), name[6] = static_cast<char>('0' + b % 10);
+        const uint8_t* band = kcImageHg3::FindChunk(r, 20, name.c_str(), &size);
+        if (!band) break;
+        for (uint32_t at = 24, i = 0; i < 2; at += kcByteReader::Le32(band + 8 + 8 * i), i++) {
+            out.packed.emplace_back(reinterpret_cast<const char*>(band) + at, kcByteReader::Le32(band + 8 + 8 * i));
+            out.raw.push_back(kcByteReader::Le32(band + 12 + 8 * i));
+        }
     }
-    return "HG-3" + U32(12) + U32(0x300) + U32(0) + U32(0) + chunks;
+    return out;
 }
 
 double Mbps(double seconds) { return seconds > 0 ? kW * kH * 4 / seconds / 1e6 : 0; }
@@ -125,8 +88,10 @@ int wmain()
     kcImage src;
     Paint(src);
 
-    Streams streams;
-    std::string hg3 = BuildBandHg3(src, &streams);
+    Hg3StdInfo info;
+    info.width = info.canvasWidth = kW, info.height = info.canvasHeight = kH, info.transparent = 1;
+    std::string hg3 = Hg3Builder().StdInfo(info).Bands(src.pixels, src.pitch, kW, kH, 4, kBandRows).Build();
+    Streams streams = BandStreams(hg3);
     kcImageHg2 hg2src;
     hg2src.CopyFrom(&src);
     MemoryBlock hg2;
@@ -184,15 +149,12 @@ int wmain()
             std::string alpha(static_cast<size_t>(kW) * kH, '\0');
             for (int y = 0; y < kH; y++)
                 for (int x = 0; x < kW; x++) alpha[static_cast<size_t>(y) * kW + x] = static_cast<char>(src.PixelAt(x, y)[3]);
-            std::vector<uint8_t> packed(compressBound(static_cast<uLong>(alpha.size())));
-            uLongf n = static_cast<uLongf>(packed.size());
-            compress2(packed.data(), &n, reinterpret_cast<const Bytef*>(alpha.data()), static_cast<uLong>(alpha.size()), 9);
-            std::string al = U32(n) + U32(static_cast<uint32_t>(alpha.size())) + std::string(reinterpret_cast<char*>(packed.data()), n);
-            std::string chunks = Chunk("stdinfo", StdInfo(), false) +
-                                 Chunk("img_jpg", std::string(reinterpret_cast<char*>(saved.data), saved.size), false) +
-                                 Chunk("img_al", al, true);
+            std::string file = Hg3Builder()
+                                   .StdInfo(info)
+                                   .Chunk("img_jpg", std::string(reinterpret_cast<char*>(saved.data), saved.size))
+                                   .Alpha(alpha)
+                                   .Build();
             saved.Free();
-            std::string file = "HG-3" + U32(12) + U32(0x300) + U32(0) + U32(0) + chunks;
             MemoryBlock in = View(file);
             double t = Best([&] {
                 kcImageHg3 img;

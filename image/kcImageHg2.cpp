@@ -125,9 +125,6 @@ bool kcHg2Coding::ReadLongGamma(uint32_t* value)
     return true;
 }
 
-// Alternating zero runs and data runs fill the plane area. The byte area was inflated into the
-// area's tail, so data runs move forward in place (the write position never passes the read
-// position); every run must stay inside both.
 // Alternating zero runs and data runs fill the plane area; every run must stay inside both
 // buffers. Most runs are short, so each one first moves a fixed 16 bytes (both buffers carry
 // 16 bytes of slack, and the next run overwrites what lies beyond this one), which spares a
@@ -208,8 +205,11 @@ kcHg2Coding::Result kcHg2Coding::Decode(const uint8_t* stream1, uint32_t packed1
     // Raw sizes that no honest stream of these rows could have are refused before allocating.
     if (raw1 > n + kPlaneSlack || raw1 > kcZlibMaxRaw(packed1)) return kByteAreaSize;
     if (raw2 > n + kPlaneSlack || raw2 > kcZlibMaxRaw(packed2)) return kBitAreaSize;
+    // Stream 1 first, so that its size is the one reported when both are wrong.
+    kcHeapScratch bytes(static_cast<uint64_t>(raw1) + 16);
     kcHeapScratch bits(static_cast<uint64_t>(raw2) + 16);
-    if (!bits.Get()) return kBadData;
+    if (!bytes.Get() || !bits.Get()) return kBadData;
+    if (kcZlibDecompress(bytes.Get(), raw1 + 16, stream1, packed1) != static_cast<int>(raw1)) return kByteAreaSize;
     if (kcZlibDecompress(bits.Get(), raw2 + 16, stream2, packed2) != static_cast<int>(raw2)) return kBitAreaSize;
 
     memset(bits.Get() + raw2, 0, 16);
@@ -218,11 +218,9 @@ kcHg2Coding::Result kcHg2Coding::Decode(const uint8_t* stream1, uint32_t packed1
     if (!ReadBit(&first) || !ReadGamma(&total)) return kBadData;
     if (total % 4 != 0 || total < n || total > n + kPlaneSlack) return kBadData;
 
-    kcHeapScratch bytes(static_cast<uint64_t>(raw1) + 16);
     kcHeapScratch planes(static_cast<uint64_t>(total) + 16);
     kcHeapScratch rowBuffer(static_cast<uint64_t>(rowBytes) + 8);
-    if (!bytes.Get() || !planes.Get() || !rowBuffer.Get()) return kBadData;
-    if (kcZlibDecompress(bytes.Get(), raw1 + 16, stream1, packed1) != static_cast<int>(raw1)) return kByteAreaSize;
+    if (!planes.Get() || !rowBuffer.Get()) return kBadData;
     if (!Expand(bytes.Get(), raw1, planes.Get(), total, first != 0)) return kBadData;
     Rebuild(planes.Get(), total / 4, rowBuffer.Get(), pixels, pitch, firstRow, rows, rowBytes, bpp);
     return kOk;

@@ -1,24 +1,22 @@
-// Every reader gets a few thousand deterministic mutations of valid files (bit flips,
-// truncations, size fields set to extremes) and must answer true or false cleanly. The data
-// sits flush against an inaccessible page, so a read past the block ends the test.
+// Every reader gets deterministic mutations of valid files (bit flips, truncations, size fields
+// set to extremes) and must answer true or false cleanly, without leaking. The bytes end flush
+// against an inaccessible page, so any read past the block stops the test.
+#include "image/kcImageBmp.h"
 #include "image/kcImageHg2.h"
 #include "image/kcImageHg3.h"
 #include "image/kcImageHolder.h"
-#include "image/kcImageBmp.h"
 #include "image/kcImageJpeg.h"
 #include "image/kcImageKcf.h"
 #include "image/kcImagePng.h"
 #include "image/kcImagePsd.h"
 #include "image/kcImageWebP.h"
-#include "support/Hg3Builder.h"
+#include "image/ImageFixtures.h"
+#include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <cstring>
-#include <functional>
 
 namespace {
-// Bytes placed so that the byte after the last one is on a PAGE_NOACCESS page.
 class GuardedBlock {
 public:
     explicit GuardedBlock(const std::string& bytes)
@@ -29,7 +27,7 @@ public:
         DWORD old = 0;
         VirtualProtect(m_base + m_span - page, page, PAGE_NOACCESS, &old);
         uint8_t* start = m_base + m_span - page - bytes.size();
-        memcpy(start, bytes.data(), bytes.size());
+        bytes.copy(reinterpret_cast<char*>(start), bytes.size());
         m_block.data = start;
         m_block.size = m_block.capacity = static_cast<uint32_t>(bytes.size());
         m_block.external = 1;
@@ -43,171 +41,122 @@ private:
     MemoryBlock m_block;
 };
 
-struct Rng {
-    uint32_t s;
-    uint32_t Next()
+// xorshift32: the same mutations on every run.
+struct Mutator {
+    uint32_t state;
+    uint32_t Below(uint32_t n)
     {
-        s ^= s << 13;
-        s ^= s >> 17;
-        s ^= s << 5;
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return n ? state % n : 0;
+    }
+    std::string Apply(std::string s, bool bigEndian)
+    {
+        static const uint32_t kExtremes[] = {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x10000, 0xFFFF, 0x8000};
+        const uint32_t size = uint32_t(s.size());
+        auto put = [&](uint32_t at, uint32_t v, int bytes) {
+            for (int i = 0; i < bytes; i++) s[at + i] = char(v >> (bigEndian ? 8 * (bytes - 1 - i) : 8 * i));
+        };
+        switch (Below(4)) {
+        case 0: // bit flips
+            for (uint32_t n = 1 + Below(3); n > 0; --n) s[Below(size)] ^= char(1u << Below(8));
+            break;
+        case 1: // truncation
+            s.resize(Below(size));
+            break;
+        case 2: // a 32-bit field, mostly in the headers, set to an extreme or to the file size
+            put(Below((size > 160 && Below(4) ? 160 : size) - 3), Below(9) == 8 ? size + Below(3) : kExtremes[Below(8)], 4);
+            break;
+        default: // a 16-bit field (depths, bits per pixel) set to a small or extreme value
+            put(Below(size - 1), Below(2) ? Below(64) : 0xFFFF - Below(4), 2);
+            break;
+        }
         return s;
     }
-    uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
 };
 
-std::string Mutate(const std::string& in, Rng& rng)
-{
-    std::string s = in;
-    static const uint32_t kExtremes[] = {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x10000, 0xFFFF, 0x8000};
-    switch (rng.Below(4)) {
-    case 0: // bit flips
-        for (uint32_t n = 1 + rng.Below(3); n > 0; n--) s[rng.Below(static_cast<uint32_t>(s.size()))] ^= static_cast<char>(1 << rng.Below(8));
-        break;
-    case 1: // truncation
-        s.resize(rng.Below(static_cast<uint32_t>(s.size())));
-        break;
-    case 2: { // a 32-bit field, mostly in the headers, set to an extreme or to the file size
-        uint32_t limit = s.size() > 160 && rng.Below(4) ? 160 : static_cast<uint32_t>(s.size());
-        uint32_t at = rng.Below(limit - 3) & ~3u;
-        uint32_t v = rng.Below(9) == 8 ? static_cast<uint32_t>(s.size()) + rng.Below(3) : kExtremes[rng.Below(8)];
-        s.replace(at, 4, Le32(v));
-        break;
-    }
-    default: { // a 16-bit field (depths, bits per pixel) set to a small or extreme value
-        uint32_t at = rng.Below(static_cast<uint32_t>(s.size()) - 1);
-        uint16_t v = static_cast<uint16_t>(rng.Below(2) ? rng.Below(64) : 0xFFFF - rng.Below(4));
-        s.replace(at, 2, Le16(v));
-        break;
-    }
-    }
-    return s;
-}
-
-std::vector<uint8_t> Picture(int w, int h, int bpp)
-{
-    std::vector<uint8_t> v(static_cast<size_t>(w) * h * bpp);
-    for (size_t i = 0; i < v.size(); i++) v[i] = static_cast<uint8_t>((i * 37) ^ (i / 5));
-    return v;
-}
-
-// The readers under test: a name, valid sample files and a factory. Other formats append rows.
-struct RobustFormat {
+struct Format {
     const char* name;
-    std::function<std::vector<std::string>()> samples;
-    std::function<kcImage*()> create;
+    kcImage* (*create)();
+    bool (*probe)(const MemoryBlock*);
+    bool bigEndian;
+    std::vector<std::string> samples;
 };
 
-std::vector<std::string> Hg2Samples()
+// Every entry point that reads the bytes: the reader by id and by index, its probe, the holder,
+// the PSD layer parser and the caller-pixel decoders.
+void ReadEveryWay(const Format& f, const MemoryBlock* b, int m, int* loaded, int* refused)
 {
-    Hg2Frame a, b;
-    a.id = 0, a.width = 16, a.height = 12, a.bpp = 4, a.pixels = Picture(16, 12, 4);
-    b.id = 1, b.width = 9, b.height = 7, b.bpp = 3, b.depth = 6, b.pixels = Picture(9, 7, 3);
-    return {Hg2File(37, {a, b}), Hg2File(32, {b, a}), Hg2File(16, {b})};
-}
-
-std::vector<std::string> Hg3Samples()
-{
-    std::vector<uint8_t> px = Picture(16, 12, 4), rgb = Picture(10, 9, 3);
-    Hg3StdInfo i;
-    i.width = 16, i.height = 12, i.bits = 32, i.canvasWidth = 20, i.canvasHeight = 20, i.transparent = 1;
-    Hg3StdInfo j = i;
-    j.width = 10, j.height = 9, j.bits = 24;
-    Hg3Builder b;
-    b.Frame(0).StdInfo(i).Bands(px.data(), 64, 16, 12, 4, 5).Chunk("ats3", std::string(20, 'a')).U32Chunk("cptype", 2);
-    b.Frame(1).StdInfo(j).Bands(rgb.data(), 30, 10, 9, 3, 9).U32Chunk("imgmode", 1);
-    return {b.Build(), Hg3FromBgra(px.data(), 16, 12, 4)};
-}
-
-// Samples of the formats with writers, saved by the format itself from a small patterned image.
-template <class T> std::string SavedSample(int w, int h, int bpp)
-{
-    T img;
-    img.Create(w, h, bpp);
-    std::vector<uint8_t> px = Picture(w, h, bpp);
-    for (int y = 0; y < h; y++) memcpy(img.PixelAt(0, y), &px[static_cast<size_t>(y) * w * bpp], static_cast<size_t>(w) * bpp);
-    MemoryBlock out;
-    if (!img.Save(&out, 0, 0, 0, 0)) return std::string();
-    std::string s(reinterpret_cast<char*>(out.data), out.size);
-    out.Free();
-    return s;
-}
-
-std::vector<std::string> Hg3PictureSamples()
-{
-    std::string jpeg = SavedSample<kcImageJpeg>(16, 12, 3), webp = SavedSample<kcImageWebP>(16, 12, 4);
-    Hg3StdInfo i;
-    i.width = 16, i.height = 12, i.bits = 32;
-    Hg3Builder j, w;
-    j.Frame(0).StdInfo(i).Jpeg(jpeg).Alpha(std::string(16 * 12, '\x40'));
-    w.Frame(0).StdInfo(i).WebP(webp).U32Chunk("imgmode", 1);
-    return {j.Build(), w.Build()};
-}
-
-// A 3-channel 8-bit PSD of 6 x 4, raw planes or PackBits rows.
-std::vector<std::string> PsdSamples()
-{
-    std::vector<std::string> out;
-    for (int compression = 0; compression < 2; compression++) {
-        std::string b = "8BPS" + std::string("\0\1", 2) + std::string(6, '\0') + std::string("\0\3", 2) +
-                        std::string("\0\0\0\4\0\0\0\6\0\x08\0\3", 12) + std::string(12, '\0') +
-                        std::string(1, '\0') + std::string(1, static_cast<char>(compression));
-        std::string rows;
-        for (int c = 0; c < 3; c++)
-            for (int y = 0; y < 4; y++) {
-                std::string row;
-                for (int x = 0; x < 6; x++) row += static_cast<char>(c * 80 + y * 10 + x);
-                rows += compression ? std::string(1, '\x05') + row : row;
-            }
-        if (compression)
-            for (int i = 0; i < 12; i++) b += std::string("\0\x07", 2);
-        out.push_back(b + rows);
+    kcImage* img = f.create();
+    (img->Load(b, m & 1) ? *loaded : *refused)++;
+    int id = 0;
+    img->LoadIndexed(b, m & 3, &id);
+    img->Release();
+    f.probe(b);
+    kcImageHolder holder;
+    holder.LoadFromMemory(b, (m & 2) != 0, 0);
+    kcPsdInfo info;
+    kcPsdParse(b->data, b->size, &info, 1, 1, &id);
+    static uint8_t pixels[16 * 12 * 4];
+    for (int bpp = 3; bpp <= 4; bpp++) {
+        kcJpegDecodeTo(b->data, b->size, pixels, 16, 12, 16 * bpp, bpp);
+        kcWebPDecodeTo(b->data, b->size, pixels, 16, 12, 16 * bpp, bpp);
     }
-    return out;
 }
 
-template <class T> kcImage* New() { return new T(); }
-
-const RobustFormat kFormats[] = {
-    {"HG-2", Hg2Samples, New<kcImageHg2>},
-    {"HG-3", Hg3Samples, New<kcImageHg3>},
-    {"HG-3 JPEG/WebP", Hg3PictureSamples, New<kcImageHg3>},
-    {"PNG", [] { return std::vector<std::string>{SavedSample<kcImagePng>(16, 12, 4), SavedSample<kcImagePng>(9, 5, 3)}; }, New<kcImagePng>},
-    {"JPEG", [] { return std::vector<std::string>{SavedSample<kcImageJpeg>(16, 12, 3)}; }, New<kcImageJpeg>},
-    {"WebP", [] { return std::vector<std::string>{SavedSample<kcImageWebP>(16, 12, 4)}; }, New<kcImageWebP>},
-    {"BMP", [] { return std::vector<std::string>{SavedSample<kcImageBmp>(16, 12, 4), SavedSample<kcImageBmp>(9, 5, 3)}; }, New<kcImageBmp>},
-    {"KCF", [] { return std::vector<std::string>{SavedSample<kcImageKcf>(16, 12, 4), SavedSample<kcImageKcf>(9, 5, 3)}; }, New<kcImageKcf>},
-    {"PSD", PsdSamples, New<kcImagePsd>},
-};
-
-const int kMutationsPerSample = 3000;
+const int kMutationsPerSample = 2000;
 } // namespace
 
 TEST(RobustTest, ReadersSurviveMutatedFiles)
 {
+    Hg2Frame a, b;
+    a.id = 0, a.width = 16, a.height = 12, a.bpp = 4, a.pixels = Pattern(16, 12, 4);
+    b.id = 1, b.width = 9, b.height = 7, b.bpp = 3, b.depth = 6, b.pixels = Pattern(9, 7, 3);
+    const uint8_t* px = reinterpret_cast<const uint8_t*>(a.pixels.data());
+    std::string rgb = Pattern(10, 9, 3), rle("\0\2\0\2\0\2\0\4\0\4\0\4", 12);
+    for (int c = 0; c < 3; ++c) rle += char(254 - c) + std::string("\x09\x01\x07\x08\xC8\x03", 6);
+    Hg3StdInfo i, j;
+    i.width = 16, i.height = 12, i.transparent = 1;
+    j.width = 10, j.height = 9, j.bits = 24, j.canvasWidth = j.canvasHeight = 20;
+    Hg3Builder chain;
+    chain.Frame(0).StdInfo(i).Bands(px, 64, 16, 12, 4, 5).Chunk("ats3", std::string(20, 'a')).U32Chunk("cptype", 2);
+    chain.Frame(1).StdInfo(j).Bands(reinterpret_cast<const uint8_t*>(rgb.data()), 30, 10, 9, 3, 9).U32Chunk("imgmode", 1);
+    const Format formats[] = {
+        {"HG-2", New<kcImageHg2>, kcImageHg2::Probe, false, {Hg2File(37, {a, b}), Hg2File(32, {b, a}), Hg2File(16, {b})}},
+        {"HG-3", New<kcImageHg3>, kcImageHg3::Probe, false,
+         {chain.Build(), Hg3FromBgra(px, 16, 12, 4),
+          Hg3Builder().StdInfo(i).Chunk("img_jpg", SavedPattern<kcImageJpeg>(16, 12, 3)).Alpha(std::string(192, '@')).Build(),
+          Hg3Builder().StdInfo(i).Chunk("img_wbp", SavedPattern<kcImageWebP>(16, 12, 4)).U32Chunk("imgmode", 1).Build()}},
+        {"KCF", New<kcImageKcf>, kcImageKcf::Probe, false, {SavedPattern<kcImageKcf>(16, 12, 4), SavedPattern<kcImageKcf>(9, 7, 3)}},
+        {"BMP", New<kcImageBmp>, kcImageBmp::Probe, false, {SavedPattern<kcImageBmp>(16, 12, 4), SavedPattern<kcImageBmp>(9, 7, 3)}},
+        {"PSD", New<kcImagePsd>, kcImagePsd::Probe, true, {Psd(2, 2, "", 0, RawPlanes2x2()), Psd(5, 2, "", 1, rle), LayeredPsd()}},
+        {"PNG", New<kcImagePng>, kcImagePng::Probe, true,
+         {SavedPattern<kcImagePng>(16, 12, 4), SavedPattern<kcImagePng>(9, 7, 3),
+          Png(3, 2, 4, 3, {"\x01\x20", std::string("\x12\0", 2)}, "\1\2\3\4\5\6\7\x08\x09", "\x10\x80")}},
+        {"JPEG", New<kcImageJpeg>, kcImageJpeg::Probe, true, {SavedPattern<kcImageJpeg>(16, 12, 3)}},
+        {"WebP", New<kcImageWebP>, kcImageWebP::Probe, false, {SavedPattern<kcImageWebP>(16, 12, 4)}},
+    };
     LogCapture quiet;
-    for (const RobustFormat& f : kFormats) {
+    for (const Format& f : formats) {
         SCOPED_TRACE(f.name);
-        std::vector<std::string> samples = f.samples();
-        Rng rng{0x9E3779B9u};
-        for (const std::string& sample : samples) {
-            ASSERT_FALSE(sample.empty());
+        Mutator mutator{0x2545F491u};
+        const int live = kcHeapLiveBlocks();
+        int loaded = 0, refused = 0;
+        for (const std::string& sample : f.samples) {
             {
-                GuardedBlock g(sample);
+                GuardedBlock valid(sample);
                 kcImage* img = f.create();
-                ASSERT_TRUE(img->Load(g.Block(), 0)); // the sample itself is valid
+                EXPECT_TRUE(f.probe(valid.Block()) && img->Load(valid.Block(), 0)); // the sample itself is sound
                 img->Release();
             }
-            for (int m = 0; m < kMutationsPerSample; m++) {
-                GuardedBlock g(Mutate(sample, rng));
-                kcImage* img = f.create();
-                img->Load(g.Block(), m & 1);
-                int id = 0;
-                img->LoadIndexed(g.Block(), m & 3, &id);
-                img->Release();
-                kcImageHolder holder;
-                holder.LoadFromMemory(g.Block(), (m & 2) != 0, 0);
+            for (int m = 0; m < kMutationsPerSample; ++m) {
+                GuardedBlock mutated(mutator.Apply(sample, f.bigEndian));
+                ReadEveryWay(f, mutated.Block(), m, &loaded, &refused);
                 quiet.Clear();
             }
         }
+        EXPECT_EQ(live, kcHeapLiveBlocks());
+        EXPECT_TRUE(loaded > 0 && refused > 0); // the mutations reach past the first checks
     }
 }

@@ -1,23 +1,25 @@
 #pragma once
-// Test-side writers of HG-3 and HG-2 files, made from the format description independently of
-// the library's reader and writer. Also used to make sample pictures.
+// Test-side writers of HG-2 and HG-3 files, made from the format description independently of
+// the library's reader and writer. Also used to make sample pictures and benchmark input.
+#include "image/kcImage.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// One block in the HG-2 coding: the byte area and bit stream before and after zlib.
-struct Hg2Coded {
-    std::string area, bits;         // raw
-    std::string packedArea, packedBits; // zlib streams
-};
-
-// Codes `rows` rows of width * bpp bytes, given top-down at `pixels` with `pitch` bytes per row.
-// extraPlaneBytes (a multiple of 4) lengthens the plane total beyond the encoder's default.
-Hg2Coded Hg2Encode(const uint8_t* pixels, int pitch, int width, int rows, int bpp, uint32_t extraPlaneBytes = 0);
-
 std::string Le32(uint32_t v);
 std::string Le16(uint16_t v);
 std::string Zlib(const std::string& raw);
+
+// A block over the bytes of s that the image code must never free.
+MemoryBlock View(const std::string& s);
+
+// One block in the HG-2 coding: the byte area and bit stream, raw and as zlib streams.
+struct Hg2Coded {
+    std::string area, bits, packedArea, packedBits;
+};
+// Codes `rows` rows of width * bpp bytes given top-down `pitch` bytes apart. extraPlaneBytes
+// (a multiple of 4) lengthens the plane total beyond the encoder's own.
+Hg2Coded Hg2Encode(const uint8_t* pixels, int pitch, int width, int rows, int bpp, uint32_t extraPlaneBytes = 0);
 
 struct Hg3StdInfo {
     int width = 0, height = 0, bits = 32;
@@ -31,19 +33,16 @@ public:
     // Starts a new frame; chunks go to the last frame begun.
     Hg3Builder& Frame(int id);
     Hg3Builder& Chunk(const std::string& name, const std::string& data);
+    Hg3Builder& U32Chunk(const std::string& name, uint32_t value) { return Chunk(name, Le32(value)); }
     Hg3Builder& StdInfo(const Hg3StdInfo& info);
-    // "img%04d" bands of at most rowsPerBand rows each, from top-down pixels (band 0 holds the
-    // bottom rows).
+    // Band chunk "img<number>" of `rows` rows whose first row, counted from the bottom, is
+    // firstFromBottom; pixels point at the picture's top row.
+    Hg3Builder& Band(int number, const uint8_t* pixels, int pitch, int width, int height, int bpp, int firstFromBottom,
+                     int rows);
+    // Bands of at most rowsPerBand rows covering the picture (band 0 holds the bottom rows).
     Hg3Builder& Bands(const uint8_t* pixels, int pitch, int width, int height, int bpp, int rowsPerBand);
-    // One band chunk with the given number covering `rows` rows whose first row (counted from
-    // the bottom) is firstFromBottom; pixels point at the picture's top row.
-    Hg3Builder& Band(int number, const uint8_t* pixels, int pitch, int width, int height, int bpp, int firstFromBottom, int rows);
-    Hg3Builder& Jpeg(const std::string& jpegFile);
     // "img_al": width * height alpha bytes, rows top-down.
     Hg3Builder& Alpha(const std::string& alpha);
-    Hg3Builder& WebP(const std::string& webpFile);
-    Hg3Builder& U32Chunk(const std::string& name, uint32_t value);
-
     std::string Build(uint32_t headerSize = 12) const;
 
 private:
@@ -64,6 +63,6 @@ struct Hg2Frame {
     int canvasWidth = 0, canvasHeight = 0, offsetX = 0, offsetY = 0;
     uint32_t transparent = 0;
     int valueA = 0, valueB = 0;
-    std::vector<uint8_t> pixels; // top-down, width * bpp per row
+    std::string pixels; // top-down, width * bpp per row
 };
 std::string Hg2File(int version, const std::vector<Hg2Frame>& frames);
