@@ -1,5 +1,6 @@
 #include "kcLog.h"
 #include "kcFormat.h"
+#include "kcString.h"
 #include "kcThread.h"
 #include <windows.h>
 
@@ -11,13 +12,6 @@ static kcLogCaptureFn g_assertHandler = nullptr;
 
 static const int kLogBuffer = 2048;
 static const int kLogLimit = 500;
-
-static void toSjis(char* dst, int cap, const wchar_t* src)
-{
-    int n = WideCharToMultiByte(932, 0, src, -1, dst, cap, nullptr, nullptr);
-    if (n <= 0) dst[0] = 0;
-    dst[cap - 1] = 0;
-}
 
 static void forward(const char* text)
 {
@@ -55,7 +49,7 @@ void kcLogW(const wchar_t* format, ...)
     kcFormatWV(wide, kLogLimit, format, a);
     va_end(a);
     char text[kLogBuffer * 2];
-    toSjis(text, sizeof text, wide);
+    kcWideToSjisN(text, sizeof text, wide);
     if (g_capture) g_capture(text, false);
     if (sink) forward(text);
 }
@@ -75,8 +69,7 @@ void kcAssert(const char* format, ...)
     }
     // The box is shown through the wide call: the process's ANSI code page need not be 932.
     wchar_t wtext[kLogBuffer];
-    if (MultiByteToWideChar(932, 0, text, -1, wtext, kLogBuffer) <= 0) wtext[0] = 0;
-    wtext[kLogBuffer - 1] = 0;
+    kcSjisToWideN(wtext, kLogBuffer, text);
     MessageBoxW(nullptr, wtext, L"Assert message...", MB_ICONERROR);
 }
 
@@ -88,7 +81,7 @@ void kcAssertW(const wchar_t* format, ...)
     kcFormatWV(wide, kLogLimit, format, a);
     va_end(a);
     char text[kLogBuffer * 2];
-    toSjis(text, sizeof text, wide);
+    kcWideToSjisN(text, sizeof text, wide);
     if (g_capture) g_capture(text, true);
     if (g_logThread && g_logWindow) forward(text);
     if (g_assertHandler) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <string>
 
 // Registers a window class with the library's defaults for what the caller leaves null.
 class kcWindowClass {
@@ -16,6 +17,7 @@ private:
     kcWindowClass& operator=(const kcWindowClass&) = delete;
     ATOM m_atom;
     WNDCLASSEXW m_class;
-    // The class name is kept here: the caller's text may not outlive the registration.
-    wchar_t m_name[256];
+    // The class name is kept here, whole: the caller's text may not outlive the registration,
+    // and a cut name would register another class.
+    std::wstring m_name;
 };

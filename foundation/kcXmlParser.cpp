@@ -401,11 +401,19 @@ int kcXmlParser::ParseAttribute(kcXmlNode* node, int length, int position)
     return end;
 }
 
+// The path as the messages show it: Shift_JIS, cut on a character boundary when it is long
+// (a message holds 511 bytes anyway).
+static void NarrowPath(const wchar_t* path, char* out, int cap)
+{
+    out[0] = 0;
+    if (path) kcWideToSjisN(out, cap, path);
+}
+
 kcXmlStatus kcXmlParser::ParseFile(const wchar_t* path)
 {
     tokens->clear();
     char name[1024];
-    if (!path || !kcWideToSjisN(name, sizeof name, path)) name[0] = 0;
+    NarrowPath(path, name, sizeof name);
     kcFile file;
     if (!path || !file.Open(path, KCFILE_READ | KCFILE_OPEN_EXISTING)) {
         SetError("ファイル %s のオープンに失敗しました。", name);
@@ -498,7 +506,7 @@ kcXmlStatus kcXmlParser::WriteFile(const wchar_t* path)
     std::vector<char> buffer((size_t)size);
     WriteToBuffer(buffer.data(), &size);
     char name[1024];
-    if (!path || !kcWideToSjisN(name, sizeof name, path)) name[0] = 0;
+    NarrowPath(path, name, sizeof name);
     kcFile file;
     if (!path || !file.Open(path, KCFILE_WRITE | KCFILE_REPLACE)) {
         SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);

@@ -2,11 +2,15 @@
 #include "kcHeap.h"
 #include "kcLog.h"
 #include "kcRandom.h"
+#include "kcThread.h"
+#include "kcWindowClass.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <windows.h>
 
 // The heap is process-wide; each test creates and destroys its own.
 class HeapTest : public ::testing::Test {
@@ -79,6 +83,78 @@ TEST(Log, TextIsCutTo499AndAssertGoesToHandler)
     ASSERT_EQ(1u, log.Asserts().size());
     EXPECT_EQ(std::string("ハンドルが無効です"), log.Asserts()[0]);
     kcAssertAbort(); // returns under a handler
+}
+
+namespace {
+
+// A log window on its own thread, as a library user would install one.
+std::vector<std::string> g_sinkTexts;
+int g_sinkEnds = 0;
+
+LRESULT CALLBACK SinkProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
+    if (m == WM_USER + 1 && w == 0) {
+        g_sinkTexts.push_back((const char*)l); // valid only during the call
+        return 0;
+    }
+    if (m == WM_USER + 3) {
+        ++g_sinkEnds;
+        DestroyWindow(h);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(h, m, w, l);
+}
+
+struct SinkStart {
+    HWND window;
+};
+
+void SinkThread(kcThread* t, void* data)
+{
+    SinkStart* s = (SinkStart*)data;
+    s->window = CreateWindowExW(0, L"kcTestLogSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    t->SignalEvent(0);
+    MSG msg;
+    while (s->window && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+}
+
+} // namespace
+
+TEST(Log, SinkGetsShiftJisTextsByTheSwitchAndEndsOnShutdown)
+{
+    kcWindowClass cls(L"kcTestLogSink", SinkProc, GetModuleHandleW(nullptr));
+    ASSERT_NE(0, cls.GetAtom());
+    g_sinkTexts.clear();
+    g_sinkEnds = 0;
+    SinkStart start = {nullptr};
+    kcThread* thread = new kcThread();
+    thread->AddEvent(0, 0, 0);
+    ASSERT_TRUE(thread->Start(&start, SinkThread));
+    ASSERT_TRUE(thread->WaitEvent(0, INFINITE));
+    ASSERT_NE(nullptr, start.window);
+
+    LogCapture capture; // assertions go to the capture instead of a box
+    kcLogSetSink(0, start.window, thread);
+    kcLog("off %d", 1);
+    kcLogW(L"off %d", 2);
+    kcAssert("assert %s", "x"); // assertions are forwarded whatever the switch
+    kcLogSetSink(1, start.window, thread);
+    kcLog("kcFile : %s", "ハンドルが無効です");
+    kcLogW(L"%s : %d", L"日本語", 3);
+    kcAssertW(L"w%s", L"表");
+    kcLog("%s", std::string(600, 'y').c_str());
+    const std::vector<std::string> expected = {"assert x", "kcFile : ハンドルが無効です", "日本語 : 3", "w表",
+                                               std::string(499, 'y')};
+    EXPECT_EQ(expected, g_sinkTexts);
+
+    kcLogShutdown(); // switch off, WM_USER+3 to the window, wait for the thread, delete it
+    EXPECT_EQ(1, g_sinkEnds);
+    kcLog("after");
+    kcAssert("after");
+    EXPECT_EQ(expected.size(), g_sinkTexts.size()); // no thread any more: nothing is forwarded
+    kcLogSetSink(0, nullptr, nullptr);
 }
 
 TEST(Format, PercentSFollowsWindowsRulesAndCuts)

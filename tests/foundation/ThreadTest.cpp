@@ -178,3 +178,21 @@ TEST(WindowClass, DefaultsForWhatIsLeftOut)
     WNDCLASSEXW gone = {sizeof gone};
     EXPECT_FALSE(GetClassInfoExW(inst, name.c_str(), &gone));
 }
+
+TEST(WindowClass, LongNameIsNeverRegisteredCut)
+{
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    // Longer than any class name the system accepts: the registration fails as a whole
+    // instead of registering a shorter name that nobody asked for.
+    std::wstring stem = UniqueName(L"kcLong");
+    std::wstring name = stem + std::wstring(300, L'x');
+    kcWindowClass wc(name.c_str(), Proc, inst);
+    EXPECT_EQ(0, wc.GetAtom());
+    WNDCLASSEXW found = {sizeof found};
+    EXPECT_FALSE(GetClassInfoExW(inst, name.substr(0, 255).c_str(), &found));
+    // The longest name the system holds registers as given.
+    std::wstring longest = stem + std::wstring(255 - stem.size(), L'y');
+    kcWindowClass fits(longest.c_str(), Proc, inst);
+    EXPECT_NE(0, fits.GetAtom());
+    EXPECT_TRUE(GetClassInfoExW(inst, longest.c_str(), &found));
+}

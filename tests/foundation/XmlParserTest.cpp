@@ -1,3 +1,4 @@
+#include "kcString.h"
 #include "kcXmlParser.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -189,6 +190,13 @@ TEST(XmlParser, FilesReadAndWritten)
     EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(missing.c_str()));
     EXPECT_NE(nullptr, strstr(q.GetMessage(), "none.xml"));
     EXPECT_EQ(0, strncmp(q.GetMessage(), "ファイル ", 9));
+    // A path longer than the narrow name buffer still shows, cut, in the 511-byte message.
+    std::wstring longPath = dir.Path() + L"\\" + std::wstring(600, L'表') + L".xml";
+    EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(longPath.c_str()));
+    char narrowDir[1024];
+    ASSERT_GT(kcWideToSjisN(narrowDir, sizeof narrowDir, dir.Path().c_str()), 0);
+    EXPECT_EQ(511u, strlen(q.GetMessage()));
+    EXPECT_EQ(0u, std::string(q.GetMessage()).find(std::string("ファイル ") + narrowDir + "\\表表"));
 
     std::wstring bad = dir.File(L"no\\such\\folder\\x.xml");
     EXPECT_EQ(KCXML_ERR_CREATE, p.WriteFile(bad.c_str()));
