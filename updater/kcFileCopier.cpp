@@ -159,7 +159,7 @@ bool kcFileCopier::NeedsCopy(const CopyJob& job)
     const wchar_t* ext = kcGetExtensionW(job.destination);
     if (!ext || (_wcsicmp(ext, L"exe") != 0 && _wcsicmp(ext, L"dll") != 0)) return true;
     if (!kcFile().Exists(job.destination)) return true;
-    static kcVersionInfo installed, package; // only the control thread asks
+    kcVersionInfo installed, package;
     if (!kcGetVersionInfo(job.destination, &installed)) return true;
     if (!kcGetVersionInfo(job.source, &package)) return true;
     return !(installed.version > package.version);
@@ -248,25 +248,29 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
     }
     m_source = h;
 
-    // The destination is held without sharing while the copy runs, but never emptied: the new
-    // contents go to the temporary file until the last block is written.
-    h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // The destination is held without sharing while the copy runs. A new one is written
+    // directly (on failure it goes again); an installed one is never emptied: the new contents
+    // go to a temporary file beside it, which replaces it once the last block is on disk.
+    h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
+        m_destination = h;
         m_createdDestination = 1;
-    } else {
-        // A read-only file refuses writing on Windows whoever asks; keep that also where the
-        // file system would let an administrator through.
-        DWORD attributes = GetFileAttributesW(destination);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetLastError(ERROR_ACCESS_DENIED);
-        else
-            h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return true;
     }
+    // A read-only file refuses writing on Windows whoever asks; keep that also where the file
+    // system would let an administrator through.
+    DWORD attributes = GetFileAttributesW(destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetLastError(ERROR_ACCESS_DENIED);
+    else
+        h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         m_destination = h;
         kcFormatW(m_tempPath, 260, L"%s%s", destination, TempSuffix());
+        // Created with exactly the attributes that a copied file ends with.
         h = CreateFileW(m_tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                        FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             m_temp = h;
             return true;
@@ -276,8 +280,6 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
     *which = 1;
     kcCopierSystemMessage(GetLastError(), 0x400, errorText, 514);
     CloseFiles();
-    if (m_createdDestination) DeleteFileW(destination);
-    m_createdDestination = 0;
     return false;
 }
 
@@ -292,9 +294,11 @@ void kcFileCopier::CloseFiles()
 bool kcFileCopier::CommitFile(wchar_t* errorText)
 {
     FILETIME created, accessed, written;
-    if (GetFileTime(m_source, &created, &accessed, &written)) SetFileTime(m_temp, &created, &accessed, &written);
+    if (GetFileTime(m_source, &created, &accessed, &written))
+        SetFileTime(m_temp ? m_temp : m_destination, &created, &accessed, &written);
     CloseFiles();
-    if (MoveFileExW(m_tempPath, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!m_tempPath[0] ||
+        MoveFileExW(m_tempPath, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         m_tempPath[0] = 0;
         m_createdDestination = 0;
         return true;
@@ -309,7 +313,7 @@ void kcFileCopier::DiscardFile()
     CloseFiles();
     if (m_tempPath[0]) DeleteFileW(m_tempPath);
     m_tempPath[0] = 0;
-    // A destination that this run created is still empty: nothing was installed there before.
+    // A destination that this run created holds only part of the copy: nothing was installed there before.
     if (m_createdDestination) DeleteFileW(m_status.destination);
     m_createdDestination = 0;
 }
@@ -492,7 +496,12 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
         }
         m_status.currentSize = size.QuadPart;
         InterlockedExchange(&m_fileComplete, m_status.currentSize == 0);
-        if (m_status.currentSize) {
+        if (m_status.currentSize && m_status.currentSize <= m_slots[0].capacity) {
+            // One block has nothing to overlap: moving it here spares the hand-offs to the
+            // reader and writer, which cost more than the copy of a small file.
+            ReadFileBlocks();
+            WriteFileBlocks();
+        } else if (m_status.currentSize) {
             m_reader->SignalEvent(0);
             m_writer->SignalEvent(0);
             // Both must be idle before the buffers and files go.
@@ -514,6 +523,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             FreeBuffers();
             return false;
         }
+        return !m_abort;
     }
     SetFileAttributesW(job.destination, FILE_ATTRIBUTE_ARCHIVE);
     return !m_abort;
@@ -588,7 +598,7 @@ void kcFileCopier::WriteFileBlocks()
         if (m_blockHook) m_blockHook(m_user, slot.buffer, m_status.currentDone, slot.bytes, &m_status);
         unsigned put = 0;
         SetLastError(0);
-        if (!g_copyWrite(m_temp, slot.buffer, slot.bytes, &put)) {
+        if (!g_copyWrite(m_temp ? m_temp : m_destination, slot.buffer, slot.bytes, &put)) {
             DWORD e = GetLastError();
             ReportSystemFailure(e ? e : ERROR_WRITE_FAULT, 0);
             return;
@@ -599,7 +609,7 @@ void kcFileCopier::WriteFileBlocks()
         }
         const int last = slot.last;
         // The temporary file replaces an installed one only once it is on disk.
-        if (last && !m_createdDestination && !FlushFileBuffers(m_temp)) {
+        if (last && m_temp && !FlushFileBuffers(m_temp)) {
             DWORD e = GetLastError();
             ReportSystemFailure(e ? e : ERROR_WRITE_FAULT, 0);
             return;

@@ -1,8 +1,9 @@
 #pragma once
 // Copies a queue of files on three worker threads (control, reader, writer) through a ring of
-// large buffers, so that reading the next block overlaps writing the previous one. Each file is
-// written to a temporary file beside its destination, which replaces the destination only once
-// the last block is on disk: a failed or stopped copy leaves the installed file as it was.
+// large buffers, so that reading the next block overlaps writing the previous one. A file that
+// replaces an installed one is written to a temporary file beside it, which takes its place only
+// once the last block is on disk: a failed or stopped copy leaves the installed file as it was
+// (and removes a destination that did not exist before).
 #include <deque>
 
 class kcThread;
@@ -69,7 +70,7 @@ public:
     unsigned GetSlotCapacity() const { return m_slotCount > 0 ? m_slots[0].capacity : 0; }
     int IsSectorIoAllowed() const { return m_sectorIoAllowed; }
 
-    // Suffix of the temporary file written beside a destination.
+    // Suffix of the temporary file written beside an installed destination.
     static const wchar_t* TempSuffix() { return L".kctmp"; }
 
 private:
