@@ -147,11 +147,13 @@ std::wstring FindOverlongPath(const wchar_t* sourceRoot, const wchar_t* destinat
         // A log entry holds the path between two quotes.
         if (file.size() + 2 >= static_cast<size_t>(kPathChars))
             return file;
-        for (const wchar_t* root : {sourceRoot, destinationRoot}) {
-            const std::wstring full = JoinPath({root, file});
-            if (full.size() >= static_cast<size_t>(kPathChars))
-                return full;
-        }
+        // The copier's own limits, so that it never refuses a job that passed here.
+        const std::wstring source = JoinPath({sourceRoot, file});
+        if (source.size() > kcFileCopier::kMaxPathChars)
+            return source;
+        const std::wstring destination = JoinPath({destinationRoot, file});
+        if (destination.size() > kcFileCopier::kMaxDestinationChars)
+            return destination;
     }
     return std::wstring();
 }
