@@ -64,8 +64,10 @@ bool ReadInstallPathFile(const wchar_t* file, wchar_t* path)
     wchar_t text[kPathChars];
     if (!ReadWholeFile(file, bytes) || !ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text))
         return false;
-    // An empty path or one that names no folder would install into the wrong place.
-    if (!text[0] || kcPathExists(text) != 2)
+    // An empty path or one that names no folder would install into the wrong place. (A folder
+    // search would also refuse a folder written with a closing backslash.)
+    const DWORD attributes = text[0] ? GetFileAttributesW(text) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     wcscpy(path, text);
     return true;

@@ -12,16 +12,14 @@ const SampleTexts& t = kSampleJapanese;
 typedef std::vector<BoxRecord> Boxes;
 class UpdaterE2E;
 
-// A road through the program: its setup (which writes the package and installation) returns
-// the boxes expected; a road that installs ends in the success text.
+// A road through the program: its setup writes the package and the installation and returns
+// the boxes expected; a road whose last box is the success text installs the package.
 struct Road {
     const char* name;
     std::function<Boxes(UpdaterE2E&)> setup;
-    int answer;
-    bool installs;
     SIZE client; // of the update window at the first box; 0: no window by then
+    int answer;
 };
-
 void PrintTo(const Road& road, std::ostream* os) { *os << road.name; }
 
 std::string ReadAll(const std::wstring& path)
@@ -30,8 +28,6 @@ std::string ReadAll(const std::wstring& path)
     return ReadBytes(path, &bytes) ? bytes : std::string("<missing>");
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class UpdaterE2E : public ::testing::TestWithParam<Road> {
 public:
     void SetUp() override
@@ -39,20 +35,17 @@ public:
         package.brand = L"kcE2E";
         package.background = SampleBackgroundHg3(320, 200);
         package.files = SampleFiles();
-        packageFolder = root.File(L"package");
-        install = root.File(L"インストール先");
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
     }
     void TearDown() override
     {
-        if (held)
-            CloseHandle(held);
+        CloseHandle(held);
         DeleteFileW(InstallPathFile(package.brand, package.app).c_str());
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
     }
 
-    // The package (sources with distinct times, one read-only), and an installation of 1.2 with
-    // an old readme and log, found through its path file.
+    // The package (sources with distinct times, one read-only, hidden and system) and an
+    // installation of 1.2 with an old readme and log, found through its path file.
     void Prepare()
     {
         ASSERT_TRUE(WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
@@ -66,18 +59,15 @@ public:
             CloseHandle(h);
             when.dwLowDateTime += 0x10000000;
         }
-        if (!package.files.empty())
-            SetFileAttributesW(Source(package.files[0]).c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(Source(package.files[0]).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     }
-
     std::wstring Source(const SampleFile& f) const { return packageFolder + L"\\data\\" + f.path; }
     std::wstring Installed(const SampleFile& f) const { return install + L"\\" + f.path; }
 
     RunResult Run(const BoxHandler& handler = nullptr)
     {
         RunResult run = RunUpdater(packageFolder, handler);
-        EXPECT_TRUE(run.exited);
-        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_TRUE(run.exited && run.exitCode == 0);
         return run;
     }
 
@@ -87,15 +77,14 @@ public:
             SCOPED_TRACE(Utf8(f.path));
             EXPECT_TRUE(ReadAll(Installed(f)) == f.bytes);
             WIN32_FILE_ATTRIBUTE_DATA source, copy;
-            ASSERT_TRUE(GetFileAttributesExW(Source(f).c_str(), GetFileExInfoStandard, &source));
-            ASSERT_TRUE(GetFileAttributesExW(Installed(f).c_str(), GetFileExInfoStandard, &copy));
+            ASSERT_TRUE(GetFileAttributesExW(Source(f).c_str(), GetFileExInfoStandard, &source) &&
+                        GetFileAttributesExW(Installed(f).c_str(), GetFileExInfoStandard, &copy));
             EXPECT_EQ(0, CompareFileTime(&source.ftLastWriteTime, &copy.ftLastWriteTime));
             EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), copy.dwFileAttributes);
         }
         EXPECT_EQ("\"bin\\big.bin\"\r\n\"old.txt\"\r\n\"README.TXT\"\r\n\"sub\\" + std::string(u8"深い") +
                       "\\edge.bin\"\r\n\"zero.dat\"\r\n\"" + u8"画像\\表.txt" + "\"\r\n",
                   ReadAll(install + L"\\install.log"));
-        // Both values are text whose size counts the NUL.
         const std::pair<const wchar_t*, std::wstring> values[] = {{L"DisplayName", L"蒼嵐花譜 ～北辺の白狼編～"},
                                                                    {L"UninstallString", install + L"\\uninst.exe"}};
         for (const auto& [name, expected] : values) {
@@ -104,7 +93,7 @@ public:
             EXPECT_TRUE(QueryUninstallValue(name, &value, &type, &size));
             EXPECT_EQ(expected, value);
             EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-            EXPECT_EQ((expected.size() + 1) * sizeof(wchar_t), size);
+            EXPECT_EQ((expected.size() + 1) * sizeof(wchar_t), size); // the NUL counted
         }
     }
 
@@ -115,7 +104,7 @@ public:
         EXPECT_EQ("\"old.txt\"\r\n\"README.TXT\"\r\n", ReadAll(install + L"\\install.log"));
         for (const std::wstring& path : {install + L"\\zero.dat", install + L"\\data", install + L"\\updateinfo.xml",
                                          packageFolder + L"\\install.log", packageFolder + L"\\data\\install.log"})
-            EXPECT_FALSE(Exists(path)) << Utf8(path);
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << Utf8(path);
         std::wstring value;
         DWORD type, size;
         EXPECT_FALSE(QueryUninstallValue(L"DisplayName", &value, &type, &size));
@@ -123,7 +112,7 @@ public:
 
     TempDir root;
     SamplePackage package;
-    std::wstring packageFolder, install;
+    std::wstring packageFolder = root.File(L"package"), install = root.File(L"インストール先");
     HANDLE held = nullptr;
 };
 
@@ -139,10 +128,8 @@ Boxes MutexHeld(UpdaterE2E& f, const std::wstring& name)
 Boxes UpdateInfo(UpdaterE2E& f, const char* body, const wchar_t* text)
 {
     f.Prepare();
-    if (body)
-        WriteFileBytes(f.packageFolder + L"\\updateinfo.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + body);
-    else
-        DeleteFileW((f.packageFolder + L"\\updateinfo.xml").c_str());
+    DeleteFileW((f.packageFolder + L"\\updateinfo.xml").c_str());
+    if (body) WriteFileBytes(f.packageFolder + L"\\updateinfo.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + body);
     return {{L"error", text}};
 }
 
@@ -150,55 +137,50 @@ Boxes InstallPath(UpdaterE2E& f, const char* text)
 {
     f.Prepare();
     DeleteFileW(InstallPathFile(f.package.brand, f.package.app).c_str());
-    if (text)
-        WriteInstallPathFile(f.package.brand, f.package.app, text[0] ? Utf8(f.install) + text : "");
+    if (text) WriteInstallPathFile(f.package.brand, f.package.app, text[0] ? Utf8(f.install) + text : "");
     return Asked(t.wndtitle, t.error_inst);
 }
 
-const SIZE kNoWindow = {0, 0}, kBackground = {320, 200}, kFallback = {640, 480};
+const SIZE kNoWindow = {0, 0}, kBackground = {320, 200};
 
 const Road kRoads[] = {
-    {"Success", [](UpdaterE2E& f) { f.Prepare(); return Asked(t.wndtitle, t.success); }, IDOK, true, kBackground},
+    {"Success", [](UpdaterE2E& f) { // the path ends in a backslash: joined paths hold one
+         f.Prepare();
+         WriteInstallPathFile(f.package.brand, f.package.app, Utf8(f.install) + "\\");
+         return Asked(t.wndtitle, t.success);
+     }, kBackground},
     {"UndecodableBackground", [](UpdaterE2E& f) {
          f.package.background = "HG-3 but not really";
          f.Prepare();
          return Asked(t.wndtitle, t.success);
-     }, IDOK, true, kFallback},
-    {"NoUpdateInfo", [](UpdaterE2E& f) { return UpdateInfo(f, nullptr, L"updateinfo.xml was not found."); },
-     IDOK, false, kNoWindow},
-    {"MalformedUpdateInfo", [](UpdaterE2E& f) {
-         return UpdateInfo(f, "<document><brand>x</document>", L"updateinfo.xml was not found.");
-     }, IDOK, false, kNoWindow},
-    {"NoLanguage", [](UpdaterE2E& f) {
-         return UpdateInfo(f, "<document><brand>x</brand></document>", L"updateinfo.xml names no language.");
-     }, IDOK, false, kNoWindow},
-    {"GameRunning", [](UpdaterE2E& f) { return MutexHeld(f, f.package.mutex); }, IDOK, false, kNoWindow},
-    {"SettingsRunning", [](UpdaterE2E& f) { return MutexHeld(f, f.package.confmutex); }, IDOK, false, kNoWindow},
-    {"Cancelled", [](UpdaterE2E& f) {
-         f.Prepare();
-         return Boxes{{t.wndtitle, t.intoro}};
-     }, IDCANCEL, false, kBackground},
-    {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, IDOK, false, kBackground},
-    {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, IDOK, false, kBackground},
-    {"InstallPathNotThere", [](UpdaterE2E& f) { return InstallPath(f, "\\gone"); }, IDOK, false, kBackground},
+     }, {640, 480}},
+    {"NoUpdateInfo", [](UpdaterE2E& f) { return UpdateInfo(f, nullptr, L"updateinfo.xml was not found."); }, kNoWindow},
+    {"MalformedUpdateInfo", [](UpdaterE2E& f) { return UpdateInfo(f, "<document><brand>x</document>", L"updateinfo.xml was not found."); }, kNoWindow},
+    {"NoLanguage", [](UpdaterE2E& f) { return UpdateInfo(f, "<document><brand>x</brand></document>", L"updateinfo.xml names no language."); }, kNoWindow},
+    {"GameRunning", [](UpdaterE2E& f) { return MutexHeld(f, f.package.mutex); }, kNoWindow},
+    {"SettingsRunning", [](UpdaterE2E& f) { return MutexHeld(f, f.package.confmutex); }, kNoWindow},
+    {"Cancelled", [](UpdaterE2E& f) { f.Prepare(); return Boxes{{t.wndtitle, t.intoro}}; }, kBackground, IDCANCEL},
+    {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, kBackground},
+    {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, kBackground},
+    {"InstallPathNamesAFile", [](UpdaterE2E& f) { return InstallPath(f, "\\readme.txt"); }, kBackground},
     {"OlderInstallation", [](UpdaterE2E& f) {
          f.Prepare();
          WriteInstallation(f.install, 1, 1);
          return Asked(t.title, t.error_version);
-     }, IDOK, false, kBackground},
+     }, kBackground},
     {"NoDataFolder", [](UpdaterE2E& f) {
-         f.package.files.clear();
          f.Prepare();
+         MoveFileW((f.packageFolder + L"\\data").c_str(), (f.packageFolder + L"\\other").c_str());
          return Asked(t.title, L"The update package has no \"data\" folder.");
-     }, IDOK, false, kBackground},
+     }, kBackground},
     {"DestinationTooLongForTheCopier", [](UpdaterE2E& f) {
-         // 256 characters: a path, but no room for the copier's temporary file beside it.
+         // 256 characters: a path, but without room for the copier's temporary file beside it.
          f.install = f.root.File(std::wstring(60, L'i'));
          const std::wstring name = std::wstring(256 - f.install.size() - 1 - 4, L'n') + L".txt";
          f.package.files.push_back({name, "long"});
          f.Prepare();
          return Asked(t.title, (L"A path of the update is too long:\n" + f.install + L"\\" + name).c_str());
-     }, IDOK, false, kBackground},
+     }, kBackground},
 };
 
 } // namespace
@@ -207,11 +189,10 @@ TEST_P(UpdaterE2E, Road)
 {
     const Road& road = GetParam();
     const Boxes expected = road.setup(*this);
-    const RunResult run = Run([&road](const BoxRecord&, HWND, DWORD) { return road.answer; });
+    const RunResult run = Run([&road](const BoxRecord&, HWND, DWORD) { return road.answer ? road.answer : IDOK; });
     EXPECT_EQ(expected, run.boxes);
-    EXPECT_EQ(road.client.cx, run.client.cx);
-    EXPECT_EQ(road.client.cy, run.client.cy);
-    if (road.installs)
+    EXPECT_TRUE(road.client.cx == run.client.cx && road.client.cy == run.client.cy) << run.client.cx << "x" << run.client.cy;
+    if (expected.back().text == t.success)
         ExpectInstalled();
     else
         ExpectUntouched();
@@ -223,22 +204,21 @@ INSTANTIATE_TEST_SUITE_P(All, UpdaterE2E, ::testing::ValuesIn(kRoads),
 TEST_F(UpdaterE2E, DestinationHeldOpenMidwayThenSecondRunSucceeds)
 {
     Prepare();
-    const SampleFile& heldFile = package.files[2];
-    ASSERT_TRUE(WriteFileBytes(Installed(heldFile), "installed copy"));
-    held = CreateFileW(Installed(heldFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::wstring heldFile = Installed(package.files[2]);
+    ASSERT_TRUE(WriteFileBytes(heldFile, "installed copy"));
+    held = CreateFileW(heldFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const RunResult failed = Run();
     ASSERT_EQ(3u, failed.boxes.size());
     EXPECT_EQ(std::wstring(t.title), failed.boxes[1].caption);
-    EXPECT_EQ(0u, failed.boxes[1].text.find(L"出力ファイル [" + Installed(heldFile) + L"] がオープン出来ません。 : "));
+    EXPECT_EQ(0u, failed.boxes[1].text.find(L"出力ファイル [" + heldFile + L"] がオープン出来ません。 : "));
     EXPECT_EQ((Boxes{failed.boxes[0], failed.boxes[2]}), Asked(t.wndtitle, t.error_copy));
     CloseHandle(held);
     held = nullptr;
-    EXPECT_EQ("installed copy", ReadAll(Installed(heldFile)));
-    EXPECT_FALSE(Exists(Installed(heldFile) + L".kctmp"));
+    EXPECT_EQ("installed copy", ReadAll(heldFile));
+    EXPECT_EQ("<missing>", ReadAll(heldFile + L".kctmp"));
     std::wstring value;
     DWORD type, size;
     EXPECT_FALSE(QueryUninstallValue(L"DisplayName", &value, &type, &size));
-
     EXPECT_EQ(Asked(t.wndtitle, t.success), Run().boxes);
     ExpectInstalled();
 }
@@ -264,14 +244,12 @@ TEST_F(UpdaterE2E, WindowShowsItsBackgroundFlattenedOnWhite)
         return IDCANCEL;
     });
     EXPECT_EQ((Boxes{{t.wndtitle, t.intoro}}), run.boxes);
-    ASSERT_EQ(width, shot.width);
-    ASSERT_EQ(height, shot.height);
+    ASSERT_TRUE(shot.width == width && shot.height == height);
     SaveBmp(ScreenshotFolder() + L"\\e2e_update_window.bmp", shot);
     const std::vector<uint8_t> bgra = SampleBackground(width, height);
     int differing = 0;
-    for (int i = 0; i < width * height; ++i)
-        for (int k = 0; k < 3; ++k)
-            differing += shot.bgr[i * 3 + k] != static_cast<uint8_t>(255 + (((bgra[i * 4 + k] - 255) * bgra[i * 4 + 3]) >> 8));
+    for (int i = 0; i < width * height * 3; ++i)
+        differing += shot.bgr[i] != static_cast<uint8_t>(255 + (((bgra[i / 3 * 4 + i % 3] - 255) * bgra[i / 3 * 4 + 3]) >> 8));
     EXPECT_EQ(0, differing);
 }
 
