@@ -27,19 +27,13 @@ std::string Utf8(const std::wstring& text)
 
 namespace {
 
-std::wstring Widen(const char* utf8)
-{
-    std::wstring out(strlen(utf8), L'\0');
-    out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8, (int)out.size(), &out[0], (int)out.size()));
-    return out;
-}
-
 // A Linux path of the build is the same file on Wine's drive Z.
 std::wstring FromUnixPath(const char* path)
 {
-    std::wstring out = L"Z:" + Widen(path);
-    for (wchar_t& c : out)
-        c = c == L'/' ? L'\\' : c;
+    std::wstring out(strlen(path) + 3, L'\0');
+    out.resize(MultiByteToWideChar(CP_UTF8, 0, path, -1, &out[2], (int)out.size() - 2) + 1);
+    out[0] = L'Z', out[1] = L':';
+    for (wchar_t& c : out) c = c == L'/' ? L'\\' : c;
     return out;
 }
 

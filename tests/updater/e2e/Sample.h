@@ -9,7 +9,7 @@
 #include <vector>
 
 struct SampleFile {
-    std::wstring path; // relative to "data"
+    std::wstring path; // below "data"
     std::string bytes;
 };
 
@@ -35,11 +35,9 @@ std::string SampleBackgroundHg3(int width, int height);
 std::vector<SampleFile> SampleFiles();
 
 std::string Utf8(const std::wstring& text);
-// Writes a file, creating the folders on its way.
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes); // makes the folders on its way
 bool WritePackage(const std::wstring& folder, const SamplePackage& package);
-// "config\startup.xml" with the version.
-bool WriteInstallation(const std::wstring& folder, int major, int minor);
+bool WriteInstallation(const std::wstring& folder, int major, int minor); // "config\startup.xml"
 // "<common application data>\<brand>\<app>.xml", naming the installation in UTF-8.
 std::wstring InstallPathFile(const std::wstring& brand, const std::wstring& app);
 bool WriteInstallPathFile(const std::wstring& brand, const std::wstring& app, const std::string& pathText);
@@ -55,7 +53,7 @@ struct BoxRecord {
 struct RunResult {
     bool exited = false; // false: not started, or killed after the time limit
     DWORD exitCode = 0xFFFFFFFF;
-    SIZE client = {};    // the update window's client area at the first box; 0 without a window
+    SIZE client = {}; // the update window's client area at the first box; 0 without a window
     std::vector<BoxRecord> boxes;
 };
 // Sees each box before it is answered and returns the button to press.
@@ -65,12 +63,10 @@ std::wstring UpdaterExePath();
 RunResult RunUpdater(const std::wstring& packageFolder, const BoxHandler& handler, DWORD timeoutMs = 120000);
 HWND FindUpdateWindow(DWORD processId);
 
-// A screen area as 24-bit rows top-down, without padding.
 struct Picture {
     int width = 0, height = 0;
-    std::vector<uint8_t> bgr;
+    std::vector<uint8_t> bgr; // 24-bit rows top-down, without padding
 };
 bool CaptureScreen(const RECT& area, Picture* picture);
 bool SaveBmp(const std::wstring& path, const Picture& picture);
-// The build's folder for the pictures that the tests and the demo leave behind.
-std::wstring ScreenshotFolder();
+std::wstring ScreenshotFolder(); // in the build, for the pictures the tests and the demo leave
