@@ -117,8 +117,6 @@ TEST(File, MisuseFailsWithItsMessages)
     EXPECT_EQ(-1, closed.Read(&c, 1));
     EXPECT_EQ(std::vector<std::string>{"kcFile : ハンドルが無効です"}, log.Lines());
     EXPECT_EQ(-1, closed.Seek(0));
-    EXPECT_EQ(-1, closed.GetSize());
-    EXPECT_EQ((void*)-1, closed.GetHandle());
 
     kcFile f, w;
     EXPECT_FALSE(f.Open(path.c_str(), KCFILE_OPEN_EXISTING));
@@ -169,12 +167,10 @@ TEST(File, NamedFileOperations)
     ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
     kcFile f; // none of these needs an open file
     EXPECT_TRUE(f.Exists(file.c_str()));
-    EXPECT_TRUE(f.Exists(dir.File(L"*.txt").c_str()));
     EXPECT_FALSE(f.Exists(missing.c_str()));
     EXPECT_FALSE(f.Exists(sub.c_str()));
     EXPECT_EQ(5, f.GetSizeOf(file.c_str()));
     EXPECT_EQ(0, f.GetSizeOf(missing.c_str()));
-    EXPECT_EQ(0, f.GetSizeOf(sub.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, f.GetAttributes(missing.c_str()));
     EXPECT_FALSE(f.Delete(missing.c_str(), true));
 
