@@ -64,8 +64,10 @@ bool ReadInstallPathFile(const wchar_t* file, wchar_t* path)
     wchar_t text[kPathChars];
     if (!ReadWholeFile(file, bytes) || !ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text))
         return false;
-    // An empty path or one that names no folder would install into the wrong place.
-    if (!text[0] || kcPathExists(text) != 2)
+    // An empty path or one that names no folder would install into the wrong place. (A folder
+    // search would also refuse a folder written with a closing backslash.)
+    const DWORD attributes = text[0] ? GetFileAttributesW(text) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     wcscpy(path, text);
     return true;
@@ -147,11 +149,13 @@ std::wstring FindOverlongPath(const wchar_t* sourceRoot, const wchar_t* destinat
         // A log entry holds the path between two quotes.
         if (file.size() + 2 >= static_cast<size_t>(kPathChars))
             return file;
-        for (const wchar_t* root : {sourceRoot, destinationRoot}) {
-            const std::wstring full = JoinPath({root, file});
-            if (full.size() >= static_cast<size_t>(kPathChars))
-                return full;
-        }
+        // The copier's own limits, so that it never refuses a job that passed here.
+        const std::wstring source = JoinPath({sourceRoot, file});
+        if (source.size() > kcFileCopier::kMaxPathChars)
+            return source;
+        const std::wstring destination = JoinPath({destinationRoot, file});
+        if (destination.size() > kcFileCopier::kMaxDestinationChars)
+            return destination;
     }
     return std::wstring();
 }

@@ -43,6 +43,18 @@ bool WriteUninstallKey(HKEY root, const wchar_t* product, const wchar_t* install
     return ok;
 }
 
+bool StartCopier(kcFileCopier& copier, HWND dialog)
+{
+    if (copier.Start(OnCopyFinished, dialog, nullptr))
+        return true;
+    // No report would ever come: take the road of a failed copy, or the dialog waits for ever.
+    CopyStatus status = {};
+    status.error = 1;
+    kcFileCopier::SystemText(GetLastError(), 0, status.errorText, 514);
+    OnCopyFinished(dialog, &status);
+    return false;
+}
+
 namespace {
 
 void BeginCopy(HWND dialog)
@@ -61,7 +73,7 @@ void BeginCopy(HWND dialog)
     }
     // Written before the first copy, so the log names the files also after a failed copy.
     WriteInstallLog(logPath.c_str(), state.fileList);
-    state.copier->Start(OnCopyFinished, dialog, nullptr);
+    StartCopier(*state.copier, dialog);
 }
 
 void ShowOutcome(HWND dialog, const wchar_t* text)

@@ -7,6 +7,11 @@
 
 INT_PTR CALLBACK UpdatingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+class kcFileCopier;
+// Starts the copy with OnCopyFinished; when the copier cannot start, shows the system's text and
+// posts WM_UPDATE_COPY_FAILED as a failed copy does, and returns false.
+bool StartCopier(kcFileCopier& copier, HWND dialog);
+
 // Merges the quoted relative paths into the log at logPath (sorted, without duplicates).
 bool WriteInstallLog(const wchar_t* logPath, const std::vector<std::wstring>& files);
 

@@ -47,8 +47,8 @@ int SystemWrite(void* file, void* buffer, unsigned bytes, unsigned* done)
 bool CopyPath(wchar_t (&dst)[260], const wchar_t* src)
 {
     size_t n = src ? wcslen(src) : 0;
-    bool fits = n < 260;
-    if (!fits) n = 259;
+    bool fits = n <= kcFileCopier::kMaxPathChars;
+    if (!fits) n = kcFileCopier::kMaxPathChars;
     if (n) memcpy(dst, src, n * sizeof(wchar_t));
     dst[n] = 0;
     return fits;
@@ -64,7 +64,7 @@ void kcFileCopierSetIo(kcFileCopyIo read, kcFileCopyIo write)
     g_copyWrite = write ? write : SystemWrite;
 }
 
-static void kcCopierSystemMessage(unsigned long code, unsigned language, wchar_t* out, int cap)
+void kcFileCopier::SystemText(unsigned long code, unsigned language, wchar_t* out, int cap)
 {
     out[0] = 0;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, language, out,
@@ -122,7 +122,7 @@ int kcFileCopier::AddJob(const wchar_t* source, const wchar_t* destination, int 
     job.overlong = 0;
     if (!CopyPath(job.source, source)) job.overlong = 1;
     // The temporary file beside the destination needs room for its suffix too.
-    if (!CopyPath(job.destination, destination) || wcslen(job.destination) + wcslen(TempSuffix()) > 259)
+    if (!CopyPath(job.destination, destination) || wcslen(job.destination) > kMaxDestinationChars)
         job.overlong = job.overlong ? job.overlong : 2;
     job.flag = flag;
     m_jobs.push_back(job);
@@ -137,7 +137,10 @@ void kcFileCopier::SetMode(int mode)
 int kcFileCopier::Start(kcFileCopyCallback callback, void* user, kcFileCopyBlockHook blockHook)
 {
     // A copier runs once.
-    if (m_control) return 0;
+    if (m_control) {
+        SetLastError(ERROR_BUSY);
+        return 0;
+    }
     m_callback = callback;
     m_user = user;
     m_blockHook = blockHook;
@@ -146,8 +149,10 @@ int kcFileCopier::Start(kcFileCopyCallback callback, void* user, kcFileCopyBlock
     m_control->AddEvent(1, 0, 0);
     m_control->AddLock(0);
     if (!m_control->Start(this, &kcFileCopier::ThreadMain)) {
+        const DWORD code = GetLastError();
         delete m_control;
         m_control = nullptr;
+        SetLastError(code ? code : ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     return 1;
@@ -243,7 +248,7 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
     HANDLE h = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         *which = 0;
-        kcCopierSystemMessage(GetLastError(), 0x400, errorText, 514);
+        SystemText(GetLastError(), 0x400, errorText, 514);
         return false;
     }
     m_source = h;
@@ -278,7 +283,7 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
         m_tempPath[0] = 0;
     }
     *which = 1;
-    kcCopierSystemMessage(GetLastError(), 0x400, errorText, 514);
+    SystemText(GetLastError(), 0x400, errorText, 514);
     CloseFiles();
     return false;
 }
@@ -303,7 +308,7 @@ bool kcFileCopier::CommitFile(wchar_t* errorText)
         m_createdDestination = 0;
         return true;
     }
-    kcCopierSystemMessage(GetLastError(), 0x400, errorText, 514);
+    SystemText(GetLastError(), 0x400, errorText, 514);
     DiscardFile();
     return false;
 }
@@ -348,7 +353,7 @@ void kcFileCopier::ReportFailure(const wchar_t* text)
 void kcFileCopier::ReportSystemFailure(unsigned long code, unsigned language)
 {
     wchar_t text[514];
-    kcCopierSystemMessage(code, language, text, 513);
+    SystemText(code, language, text, 513);
     ReportFailure(text);
 }
 
@@ -435,7 +440,7 @@ bool kcFileCopier::CheckPaths()
         lstrcpynW(m_status.destination, job.destination, 260);
         m_status.jobFlag = job.flag;
         wchar_t system[514];
-        kcCopierSystemMessage(ERROR_FILENAME_EXCED_RANGE, 0x400, system, 514);
+        SystemText(ERROR_FILENAME_EXCED_RANGE, 0x400, system, 514);
         int which = job.overlong == 2;
         ReportOpenFailure(which, which ? job.destination : job.source, system);
         return false;
@@ -486,7 +491,7 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
         LARGE_INTEGER size;
         bool opened = OpenFiles(job.source, job.destination, m_unbuffered, &which, system);
         if (opened && !GetFileSizeEx(m_source, &size)) {
-            kcCopierSystemMessage(GetLastError(), 0x400, system, 514);
+            SystemText(GetLastError(), 0x400, system, 514);
             DiscardFile();
             opened = false;
         }

@@ -51,6 +51,8 @@ public:
 
     int AddJob(const wchar_t* source, const wchar_t* destination, int flag);
     void SetMode(int mode);
+    // 0 when the copier ran already (last error ERROR_BUSY) or its thread cannot start (the
+    // thread's last error); no report reaches the callback then.
     int Start(kcFileCopyCallback callback, void* user, kcFileCopyBlockHook blockHook);
 
     // Steps of the run.
@@ -71,7 +73,14 @@ public:
     int IsSectorIoAllowed() const { return m_sectorIoAllowed; }
 
     // Suffix of the temporary file written beside an installed destination.
-    static const wchar_t* TempSuffix() { return L".kctmp"; }
+    static constexpr wchar_t kTempSuffix[] = L".kctmp";
+    static const wchar_t* TempSuffix() { return kTempSuffix; }
+    // Longest paths a job takes; a destination leaves room for the temporary file's suffix.
+    static constexpr unsigned kMaxPathChars = 259;
+    static constexpr unsigned kMaxDestinationChars = kMaxPathChars - (sizeof(kTempSuffix) / sizeof(wchar_t) - 1);
+
+    // The system's text for a failure code, "Error <code>" when it has none.
+    static void SystemText(unsigned long code, unsigned language, wchar_t* out, int cap);
 
 private:
     kcFileCopier(const kcFileCopier&) = delete;

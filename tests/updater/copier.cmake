@@ -1,36 +1,19 @@
-# Fixture executables and libraries with and without version resources, for the copier's
-# rule on installed executables. They land beside updater_tests.exe.
+# Fixture executables and libraries with and without a version resource, for the copier's rule
+# on installed executables; they land beside updater_tests.exe.
 set(kc_fix ${CMAKE_CURRENT_BINARY_DIR}/copier_fixtures)
-file(MAKE_DIRECTORY ${kc_fix})
-file(WRITE ${kc_fix}/fixture.c "int copier_fixture_marker = 1;\n")
-file(WRITE ${kc_fix}/fixture_main.c "int main(void) { return 0; }\n")
+file(WRITE ${kc_fix}/fixture.c "int main(void) { return 0; }\n")
 set(kc_fix_rc [=[
 #include <winver.h>
 VS_VERSION_INFO VERSIONINFO
-FILEVERSION 1,0,0,@build@
-PRODUCTVERSION 1,0,0,@build@
-FILEOS VOS_NT_WINDOWS32
-FILETYPE VFT_DLL
 BEGIN
-  BLOCK "StringFileInfo"
-  BEGIN
-    BLOCK "041104b0"
-    BEGIN
-      VALUE "CompanyName", "copier fixture\0"
-      VALUE "FileVersion", "1, 0, 0, @build@\0"
-      VALUE "ProductName", "copier fixture\0"
-    END
-  END
-  BLOCK "VarFileInfo"
-  BEGIN
-    VALUE "Translation", 0x411, 1200
-  END
+  BLOCK "StringFileInfo" { BLOCK "041104b0" { VALUE "FileVersion", "1, 0, 0, @build@\0" } }
+  BLOCK "VarFileInfo" { VALUE "Translation", 0x411, 1200 }
 END
 ]=])
 
 function(kc_copier_fixture name kind build)
   if(kind STREQUAL "exe")
-    add_executable(${name} ${kc_fix}/fixture_main.c)
+    add_executable(${name} ${kc_fix}/fixture.c)
   else()
     add_library(${name} SHARED ${kc_fix}/fixture.c)
     set_target_properties(${name} PROPERTIES PREFIX "")

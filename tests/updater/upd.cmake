@@ -1,8 +1,7 @@
 # End-to-end tests of updater.exe, and the sample tool that scripts/demo uses.
 set(KC_UPD_E2E ${CMAKE_CURRENT_SOURCE_DIR}/updater/e2e)
 if(TARGET updater AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/support/Hg3Builder.cpp)
-add_library(updater_sample_lib STATIC ${KC_UPD_E2E}/SamplePackage.cpp ${KC_UPD_E2E}/UpdaterDriver.cpp
-            ${CMAKE_CURRENT_SOURCE_DIR}/support/Hg3Builder.cpp)
+add_library(updater_sample_lib STATIC ${KC_UPD_E2E}/Sample.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/Hg3Builder.cpp)
 target_include_directories(updater_sample_lib PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${KC_UPD_E2E})
 target_compile_definitions(updater_sample_lib PUBLIC KC_UPDATER_EXE="$<TARGET_FILE:updater>"
                            KC_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")

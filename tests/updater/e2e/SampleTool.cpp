@@ -1,18 +1,15 @@
 // The demo's helper: "make <package> <installation>" writes a sample update package and an
 // installation that it fits; "run <package>" runs the update program on it, answers every box
 // with OK and saves a screenshot of the window and of each box; "key" prints the uninstall key.
-#include <windows.h>
-
 #include <cstdio>
 
-#include "SamplePackage.h"
-#include "UpdaterDriver.h"
+#include "Sample.h"
 
 namespace {
 
 void Print(const std::wstring& text)
 {
-    const std::string utf8 = Utf8(text);
+    const std::string utf8 = Utf8(text); // the console would lose the title's characters
     fwrite(utf8.data(), 1, utf8.size(), stdout);
     fflush(stdout);
 }
@@ -21,10 +18,11 @@ int Make(const std::wstring& packageFolder, const std::wstring& install)
 {
     SamplePackage package;
     package.english = true;
+    package.background = SampleBackgroundHg3(320, 200);
     package.files = SampleFiles();
-    bool ok = WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
-              WriteFileBytes(install + L"\\readme.txt", "Sample game 1.2: old readme.\r\n") &&
-              WriteInstallPathFile(package.brand, package.app, Utf8(install));
+    const bool ok = WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
+                    WriteFileBytes(install + L"\\readme.txt", "Sample game 1.2: old readme.\r\n") &&
+                    WriteInstallPathFile(package.brand, package.app, Utf8(install));
     Print(L"package: " + packageFolder + L"\ninstallation: " + install + L"\ninstallation-folder file: " +
           InstallPathFile(package.brand, package.app) + L"\n");
     return ok ? 0 : 1;
@@ -42,35 +40,29 @@ int Run(const std::wstring& packageFolder)
 {
     int count = 0;
     const RunResult run = RunUpdater(packageFolder, [&count](const BoxRecord& box, HWND window, DWORD pid) {
-        ++count;
-        if (count == 1)
+        if (++count == 1)
             Shoot(FindUpdateWindow(pid), L"demo_window.bmp");
         Shoot(window, L"demo_box" + std::to_wstring(count) + L".bmp");
         Print(L"box " + std::to_wstring(count) + L" [" + box.caption + L"]: " + box.text + L"\n");
         return IDOK;
     });
-    Print(L"updater.exe " + std::wstring(run.exited ? L"exited with " + std::to_wstring(run.exitCode) : L"was stopped") +
+    Print(L"updater.exe " + (run.exited ? L"exited with " + std::to_wstring(run.exitCode) : std::wstring(L"was stopped")) +
           L"; screenshots in " + ScreenshotFolder() + L"\n");
     return run.exited && run.exitCode == 0 ? 0 : 1;
 }
 
-// The uninstall key's values, printed in UTF-8 (the console would lose the title's characters).
 int ShowUninstallKey()
 {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rvl_morrowEX1", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
-        Print(L"(no uninstall key)\n");
-        return 1;
-    }
     for (const wchar_t* name : {L"DisplayName", L"UninstallString"}) {
-        wchar_t value[600] = {};
-        DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        std::wstring value;
+        DWORD type = 0, size = 0;
+        if (!QueryUninstallValue(name, &value, &type, &size)) {
+            Print(L"(no uninstall key)\n");
+            return 1;
+        }
         Print(std::wstring(L"    ") + name + (type == REG_SZ ? L"  REG_SZ  " : L"  ?  ") + value + L"  (" +
               std::to_wstring(size) + L" bytes)\n");
     }
-    RegCloseKey(key);
     return 0;
 }
 

@@ -1,0 +1,239 @@
+#include "UpdaterFiles.h"
+#include "UpdaterState.h"
+#include "UpdatingDialog.h"
+#include "kcFileCopier.h"
+#include "support/TestSupport.h"
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <thread>
+
+namespace {
+
+std::string Lang(int slot, const std::string& code, const std::string& key)
+{
+    const std::string name = "lang0" + std::to_string(slot);
+    return "<" + name + "><code>" + code + "</code><prifix>" + key + "</prifix></" + name + ">";
+}
+
+std::string Texts(const std::string& key, const std::string& title, const std::string& errorCopy = "e")
+{
+    return "<" + key + "><message><wndtitle>" + title + "</wndtitle><intoro>i</intoro><error_copy>" + errorCopy +
+           "</error_copy></message><message_sys><copying>c</copying></message_sys><message_error><boot>b</boot>"
+           "<title>t</title></message_error></" + key + ">";
+}
+
+bool Load(const TempDir& dir, UpdateInfo& info, const std::string& body)
+{
+    const std::wstring path = dir.File(L"updateinfo.xml");
+    return WriteBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>" + body + "</document>") &&
+           LoadUpdateInfo(info, path.c_str());
+}
+
+// brand|app|mutex|confmutex|major.minor|default, then key=code:texts for each language.
+std::wstring Describe(const UpdateInfo& i)
+{
+    std::wstring d = std::wstring(i.brand) + L"|" + i.app + L"|" + i.mutex + L"|" + i.confmutex + L"|" + i.major +
+                     L"." + i.minor + L"|" + i.defaultLanguage;
+    for (auto& [key, r] : i.languages)
+        d += L"|" + key + L"=" + std::to_wstring(r.code) + L":" + r.wndtitle + L":" + r.intoro + L":" + r.error_copy +
+             L":" + r.copying + L":" + r.boot + L":" + r.title;
+    return d;
+}
+
+} // namespace
+
+TEST(UpdateInfo, EdgeCases)
+{
+    TempDir dir;
+    UpdateInfo info;
+    EXPECT_FALSE(LoadUpdateInfo(info, dir.File(L"none.xml").c_str()));
+    EXPECT_FALSE(Load(dir, info, "<brand>x</brnd>"));
+    const std::string k(70, 'k');
+    const std::wstring k63(kLanguageKeyChars, L'k');
+    struct {
+        std::string body;
+        std::wstring expected;
+    } cases[] = {
+        {"<brand>Maker</brand><app>Game</app><mutex>gm</mutex><confmutex>cm</confmutex><version><major>1</major>"
+         "<minor>2</minor></version><language>" + Lang(0, "1041", "jp") + "</language>" + Texts("jp", u8"更新"),
+         L"Maker|Game|gm|cm|1.2|jp|jp=1041:更新:i:e:c:b:t"},
+        // The list ends at a gap, at code -1 or 65535; a code that is no number reads 0.
+        {"<language>" + Lang(0, "1", "a") + Lang(2, "2", "b") + "</language>", L"||||.|jp|a=1::::::"},
+        {"<language>" + Lang(0, "1", "a") + Lang(1, "-1", "b") + "</language>", L"||||.|jp|a=1::::::"},
+        {"<language>" + Lang(0, "65535", "a") + "</language>", L"||||.|jp"},
+        {"<language>" + Lang(0, "x", "a") + Lang(1, "7", "b") + "</language>", L"||||.|jp|a=0::::::|b=7::::::"},
+        {"<language>" + Lang(0, "1", "jp") + Lang(1, "2", "jp") + "</language>", L"||||.|jp|jp=1::::::"},
+        // Only the window and dialog texts know "\n"; format characters stay as they are.
+        {"<language>" + Lang(0, "1", "jp") + "</language>" + Texts("jp", "A\\nB\\\\n%s%n", "C\\nD"),
+         L"||||.|jp|jp=1:A\nB\\\n%s%n:i:C\\nD:c:b:t"},
+        // Overlong texts are cut at character boundaries; the whole key still names its element.
+        {"<brand>" + std::string(300, 'b') + "</brand><language><default>" + k + "</default>" + Lang(0, "1", k) +
+             "</language>" + Texts(k, std::string(254, 't') + u8"\U0001F600tail"),
+         std::wstring(259, L'b') + L"||||.|" + k63 + L"|" + k63 + L"=1:" + std::wstring(254, L't') + L":i:e:c:b:t"},
+    };
+    for (auto& c : cases) {
+        ASSERT_TRUE(Load(dir, info, c.body));
+        EXPECT_EQ(c.expected, Describe(info));
+    }
+    EXPECT_FALSE(SelectLanguageFor(info = UpdateInfo(), 0x411));
+}
+
+TEST(UpdateInfo, LanguageSelection)
+{
+    TempDir dir;
+    UpdateInfo info;
+    const std::string two = Lang(0, "1041", "jp") + Lang(1, "1033", "en");
+    struct {
+        const char* name;
+        std::string languages, defaultKey;
+        uint16_t ui;
+        const wchar_t* expected;
+    } cases[] = {
+        {"code match wins", two, "en", 1041, L"jp"},     {"default key next", two, "jp", 1, L"jp"},
+        {"smallest key last", two, "xx", 1, L"en"},      {"default is case-sensitive", two, "JP", 1, L"en"},
+        {"single language always", Lang(0, "5", "zz"), "en", 1041, L"zz"},
+    };
+    for (auto& c : cases) {
+        ASSERT_TRUE(Load(dir, info, "<language><default>" + c.defaultKey + "</default>" + c.languages + "</language>"));
+        ASSERT_TRUE(SelectLanguageFor(info, c.ui)) << c.name;
+        EXPECT_EQ(0, memcmp(&info.languages.at(c.expected), &info.current, sizeof(LanguageRecord))) << c.name;
+    }
+}
+
+TEST(InstallPath, EncodingsAndHostileForms)
+{
+    const std::string sjis = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>";
+    const std::wstring fits(259, L'a');
+    std::string manySjis;
+    for (int i = 0; i < 200; ++i) manySjis += Sjis(u8"表");
+    struct {
+        const char* name;
+        std::string bytes;
+        const wchar_t* expected; // null: refused, the path untouched
+    } cases[] = {
+        {"utf-8", u8"<?xml version=\"1.0\"?><x><path>C:\\ゲーム\\蒼</path></x>", L"C:\\ゲーム\\蒼"},
+        {"shift_jis", sjis + "<path>C:\\" + Sjis(u8"表示") + "</path>", L"C:\\表示"},
+        {"single quotes mean utf-8", u8"<?xml version='1.0' encoding='Shift_JIS'?><path>D:\\表</path>", L"D:\\表"},
+        {"bom means utf-8", "\xEF\xBB\xBF" + sjis + u8"<path>E:\\表</path>", L"E:\\表"},
+        {"entity and blanks kept", "<path> C:\\a&amp;b </path>", L" C:\\a&amp;b "},
+        {"close before open is empty", "</path><path>C:\\x", L""},
+        {"first tags count", "<path>A</path><path>B</path>", L"A"},
+        {"259 characters fit", "<path>" + std::string(259, 'a') + "</path>", fits.c_str()},
+        {"no open tag", "C:\\x</path>", nullptr},
+        {"no close tag", "<path>C:\\x", nullptr},
+        {"empty file", "", nullptr},
+        {"tag after a NUL", std::string("ab\0<path>C:\\x</path>", 20), nullptr},
+        {"260 characters", "<path>" + std::string(260, 'a') + "</path>", nullptr},
+        {"over the byte buffer", "<path>" + std::string(520, 'a') + "</path>", nullptr},
+        {"shift_jis too long for its UTF-8 form", sjis + "<path>" + manySjis + "</path>", nullptr},
+    };
+    for (auto& c : cases) {
+        const std::string padded = c.bytes + std::string(kFilePadding, '\0');
+        wchar_t path[kPathChars] = L"untouched";
+        EXPECT_EQ(c.expected != nullptr, ParseInstallPath(padded.data(), c.bytes.size(), path)) << c.name;
+        EXPECT_EQ(std::wstring(c.expected ? c.expected : L"untouched"), path) << c.name;
+    }
+
+}
+
+TEST(InstalledVersion, PlainTextSearch)
+{
+    struct {
+        const char* text;
+        uint32_t expected;
+    } cases[] = {
+        {"<VERSION><major>1</major><minor>2</minor></VERSION>", 0x10002},
+        {"<!-- <major>7</major> --><major>1</major><minor>3</minor>", 0x70003},
+        {"<major> 1</major><minor>2</minor>", 2},           {"<major>2</major>", 0x20000},
+        {"<minor>5</minor><major>0x10</major>", 0x100005},  {"</major><major>3</major><minor>1</minor>", 1},
+        {"<major>1.5</major><minor>1</minor>", 1},          {"nothing", 0},
+    };
+    for (auto& c : cases) EXPECT_EQ(c.expected, ParseInstalledVersion((c.text + std::string(8, '\0')).c_str())) << c.text;
+}
+
+TEST(CollectFiles, OverlongPathsAreFoundBeforeCopying)
+{
+    // A destination leaves room for the copier's temporary suffix: 253 characters fit, 254 do not.
+    const std::wstring root = L"C:\\" + std::wstring(200, L'r'); // 203 characters
+    struct {
+        const wchar_t* source;
+        std::wstring destination, file, expected;
+    } cases[] = {
+        {L"D:\\d", root, std::wstring(49, L'f'), L""},
+        {L"D:\\d", root, std::wstring(50, L'g'), root + L"\\" + std::wstring(50, L'g')},
+        {root.c_str(), L"D:\\x", std::wstring(55, L'h'), L""},
+        {root.c_str(), L"D:\\x", std::wstring(56, L'i'), root + L"\\" + std::wstring(56, L'i')},
+        {L"", L"", std::wstring(258, L'e'), std::wstring(258, L'e')}, // the quoted log entry
+    };
+    for (auto& c : cases) EXPECT_EQ(c.expected, FindOverlongPath(c.source, c.destination.c_str(), {L"a", c.file}));
+}
+
+TEST(InstallLog, MergedSortedAndUniqueByteForByte)
+{
+    TempDir dir;
+    struct {
+        const char* before; // null: no log yet
+        std::vector<std::wstring> files;
+        std::string after;
+    } cases[] = {
+        // The old spelling of an entry stays; entries sort without regard to case.
+        {"\"DATA\\A.TXT\"\r\n\"zeta.bin\"\r\n", {L"data\\a.txt", L"b.txt", L"画像\\表.png", L"b.txt"},
+         "\"b.txt\"\r\n\"DATA\\A.TXT\"\r\n\"zeta.bin\"\r\n" + std::string(u8"\"画像\\表.png\"\r\n")},
+        {"\"b\"\n\"a\"\r\n\"B\"", {}, "\"a\"\r\n\"b\"\r\n"}, // an empty package rewrites the log
+        {nullptr, {L"x"}, "\"x\"\r\n"},
+    };
+    for (auto& c : cases) {
+        const std::wstring log = dir.File(L"install.log");
+        DeleteFileW(log.c_str());
+        ASSERT_TRUE(!c.before || WriteBytes(log, c.before));
+        ASSERT_TRUE(WriteInstallLog(log.c_str(), c.files));
+        std::string bytes;
+        ASSERT_TRUE(ReadBytes(log, &bytes));
+        EXPECT_EQ(c.after, bytes);
+    }
+    EXPECT_FALSE(WriteInstallLog(dir.File(L"missing\\install.log").c_str(), {L"x"}));
+}
+
+TEST(UpdatingDialog, FailedCopyOrStartPostsOneFailure)
+{
+    // A copy failure shows the copier's text and posts one failure; so does a copier that
+    // cannot start (here: started before), instead of leaving the dialog waiting.
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    wcscpy(Updater().info.current.title, L"kcCopyFailure");
+    std::vector<std::wstring> texts;
+    std::thread answer([&texts] {
+        for (int i = 0; i < 6000 && texts.size() < 2; ++i) {
+            HWND box = FindWindowW(L"#32770", L"kcCopyFailure");
+            if (!box) {
+                Sleep(10);
+                continue;
+            }
+            wchar_t text[600] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 600);
+            texts.push_back(text);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            while (IsWindow(box)) Sleep(10);
+        }
+    });
+    TempDir dir;
+    kcFileCopier* copier = new kcFileCopier(3, 1);
+    copier->AddJob(dir.File(L"none").c_str(), dir.File(L"out").c_str(), 0);
+    EXPECT_TRUE(StartCopier(*copier, window));
+    MSG message;
+    ASSERT_GT(GetMessageW(&message, window, WM_UPDATE_COPY_DONE, WM_UPDATE_COPY_FAILED), 0);
+    EXPECT_EQ(static_cast<UINT>(WM_UPDATE_COPY_FAILED), message.message);
+    EXPECT_FALSE(StartCopier(*copier, window));
+    delete copier; // the run's final report is in: nothing more may be posted
+    answer.join();
+    std::vector<UINT> posted;
+    while (PeekMessageW(&message, window, WM_USER, WM_USER + 100, PM_REMOVE)) posted.push_back(message.message);
+    EXPECT_EQ(std::vector<UINT>{WM_UPDATE_COPY_FAILED}, posted);
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(0u, texts[0].find(L"ソースファイル [" + dir.File(L"none") + L"] がオープン出来ません。 : "));
+    wchar_t busy[514] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_BUSY, 0, busy, 514, nullptr);
+    EXPECT_EQ(busy, texts[1]);
+    DestroyWindow(window);
+    Updater().info.current.title[0] = 0;
+}
