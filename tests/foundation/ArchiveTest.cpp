@@ -226,8 +226,8 @@ TEST(BigFile, FileObjectOverAMember)
     EXPECT_EQ(8, file.Read(buf, 8));
     EXPECT_EQ(PatternBytes(20, 5).substr(12), std::string(buf, 8));
     EXPECT_STREQ(L"M", file.GetName(nullptr));
-    EXPECT_TRUE(file.Exists(L"n"));
-    EXPECT_FALSE(file.Open(L"o", KCFILE_READ)); // a failed open leaves no member held:
-    EXPECT_TRUE(file.Open(L"n", KCFILE_READ));  // the one handle is free again
+    EXPECT_FALSE(file.Open(L"n", KCFILE_WRITE)); // a failed open leaves no member held,
+    EXPECT_EQ(-1, file.GetSize());
+    EXPECT_TRUE(file.Open(L"n", KCFILE_READ)); // and the one handle is free again
     EXPECT_TRUE(file.Close());
 }
