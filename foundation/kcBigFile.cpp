@@ -11,8 +11,8 @@ kcBigFile::~kcBigFile()
 
 bool kcBigFile::Open(const wchar_t* member, int flags)
 {
+    if (m_entry) Close(); // a failed open leaves no member held either
     if (!m_archive || !(flags & KCFILE_READ)) return false;
-    if (m_entry) Close();
     kcArchiveEntryHandle* entry = m_archive->OpenEntry(member);
     if (entry == KCARCHIVE_NO_ENTRY) return false;
     m_entry = entry;

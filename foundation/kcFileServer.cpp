@@ -152,7 +152,8 @@ void kcFileServer::AddAlias(const wchar_t* group, const kcFileAlias& alias)
 
 int kcFileServer::QueuePreload(const wchar_t* name, int group, int flags)
 {
-    if (!m_queue) return 0;
+    // Pre-opening reads; a request to create would empty the file.
+    if (!m_queue || (flags & KCFS_CREATE)) return 0;
     kcPreloadRequest r = {};
     if (!copyField(r.name, kPathUnits, name)) return 0;
     r.group = group;
@@ -415,7 +416,11 @@ const wchar_t* kcFileServer::GetMemberName(const wchar_t* name, wchar_t* out)
 int kcFileServer::ResolvePath(wchar_t* out, const wchar_t* name, const char* group)
 {
     if (!out || !name) return 0;
-    if (kcGetParentPathW(name, nullptr)) return copyField(out, kPathUnits, name) ? 1 : 0;
+    if (kcGetParentPathW(name, nullptr)) {
+        if (wcslen(name) >= (size_t)kPathUnits) return 0;
+        kcCopyStringW(out, name);
+        return 1;
+    }
     char sjisName[2 * kPathUnits];
     std::string dir, ext;
     if (!g_resolver || !kcWideToSjisN(sjisName, sizeof sjisName, name) ||

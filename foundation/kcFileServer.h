@@ -99,7 +99,7 @@ public:
     void AddArchive(kcArchive* archive);
     int AddGroup(const wchar_t* name, const std::vector<kcFileGroupMember>& members);
     void AddAlias(const wchar_t* group, const kcFileAlias& alias);
-    // Queues a file for the pre-open thread; 0 when pre-opening is off.
+    // Queues a file for the pre-open thread; 0 when pre-opening is off or flags ask to create.
     int QueuePreload(const wchar_t* name, int group, int flags);
     int IsPreloadEnabled() const { return m_preloadEnabled; }
     // The group of the requests opened last; 0x7FFFFFFF once the queue is done.

@@ -54,13 +54,9 @@ void kcLogW(const wchar_t* format, ...)
     if (sink) forward(text);
 }
 
-void kcAssert(const char* format, ...)
+// Every assertion reaches the capture and the sink whatever the switch, then its box.
+static void raiseAssert(const char* text, const wchar_t* wide)
 {
-    char text[kLogBuffer];
-    va_list a;
-    va_start(a, format);
-    kcFormatV(text, kLogLimit, format, a);
-    va_end(a);
     if (g_capture) g_capture(text, true);
     if (g_logThread && g_logWindow) forward(text);
     if (g_assertHandler) {
@@ -68,9 +64,22 @@ void kcAssert(const char* format, ...)
         return;
     }
     // The box is shown through the wide call: the process's ANSI code page need not be 932.
-    wchar_t wtext[kLogBuffer];
-    kcSjisToWideN(wtext, kLogBuffer, text);
-    MessageBoxW(nullptr, wtext, L"Assert message...", MB_ICONERROR);
+    wchar_t converted[kLogBuffer];
+    if (!wide) {
+        kcSjisToWideN(converted, kLogBuffer, text);
+        wide = converted;
+    }
+    MessageBoxW(nullptr, wide, L"Assert message...", MB_ICONERROR);
+}
+
+void kcAssert(const char* format, ...)
+{
+    char text[kLogBuffer];
+    va_list a;
+    va_start(a, format);
+    kcFormatV(text, kLogLimit, format, a);
+    va_end(a);
+    raiseAssert(text, nullptr);
 }
 
 void kcAssertW(const wchar_t* format, ...)
@@ -82,13 +91,7 @@ void kcAssertW(const wchar_t* format, ...)
     va_end(a);
     char text[kLogBuffer * 2];
     kcWideToSjisN(text, sizeof text, wide);
-    if (g_capture) g_capture(text, true);
-    if (g_logThread && g_logWindow) forward(text);
-    if (g_assertHandler) {
-        g_assertHandler(text, true);
-        return;
-    }
-    MessageBoxW(nullptr, wide, L"Assert message...", MB_ICONERROR);
+    raiseAssert(text, wide);
 }
 
 void kcAssertAbort()

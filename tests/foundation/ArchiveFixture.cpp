@@ -10,11 +10,11 @@ std::string PatternBytes(int n, int seed)
 }
 
 std::vector<kcArchiveIndexEntry> WriteFixtureArchive(const std::wstring& path, const std::vector<FixtureMember>& members,
-                                                     const std::string& key, int headerBytes)
+                                                     const std::string& key)
 {
     kcProtect protect;
     if (!key.empty()) protect.SetKey(key.data(), (int)key.size());
-    std::string file(headerBytes, '\xEE');
+    std::string file(13, '\xEE');
     std::vector<kcArchiveIndexEntry> index;
     for (size_t i = 0; i < members.size(); i++) {
         std::string data = members[i].data;
@@ -23,8 +23,7 @@ std::vector<kcArchiveIndexEntry> WriteFixtureArchive(const std::wstring& path, c
         index.push_back({(uint32_t)file.size(), (uint32_t)data.size(), (uint32_t)(100 + i)});
         file += data;
     }
-    file += "TRAILER!";
-    WriteBytes(path, file);
+    WriteBytes(path, file + "TRAILER!");
     return index;
 }
 

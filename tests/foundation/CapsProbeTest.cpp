@@ -12,28 +12,16 @@
 #include <string>
 
 namespace {
-
 typedef std::vector<unsigned char> Bytes;
-
-std::wstring WindowsFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetWindowsDirectoryW(path, MAX_PATH);
-    return path;
-}
-
 Bytes Raw(const void* p, size_t n) { return Bytes((const unsigned char*)p, (const unsigned char*)p + n); }
-
 } // namespace
 
+// The live probes depend on the prefix: compared with what Win32 itself reports.
 TEST(CapsProbe, RecordsMatchWhatWindowsReports)
 {
     kcCaps caps(0x7f, 0);
     ASSERT_EQ(&caps, kcCaps::Instance());
-
-    typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOEXW*);
-    auto rtl = (RtlGetVersionFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
-    ASSERT_NE(nullptr, rtl);
+    auto rtl = (LONG(WINAPI*)(OSVERSIONINFOEXW*))(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
     OSVERSIONINFOEXW v = {sizeof(v)};
     ASSERT_EQ(0, rtl(&v));
     OsInfo os;
@@ -42,57 +30,31 @@ TEST(CapsProbe, RecordsMatchWhatWindowsReports)
     BOOL wow64 = FALSE;
     IsWow64Process(GetCurrentProcess(), &wow64);
     EXPECT_EQ(expected.code, os.code);
-    EXPECT_EQ(v.dwMajorVersion, os.major);
-    EXPECT_EQ(v.dwMinorVersion, os.minor);
     EXPECT_EQ(v.dwBuildNumber, os.build);
     EXPECT_EQ(wow64 ? 64u : 32u, os.bits);
     EXPECT_EQ(std::wstring(expected.name) + (wow64 ? L" (x64)" : L" (x86)"), os.name);
-    EXPECT_STREQ(v.szCSDVersion, os.servicePack);
-    OSVERSIONINFOEXW ex = {sizeof(ex)};
-    DWORD product = 0;
-    GetVersionExW((OSVERSIONINFOW*)&ex);
-    if (GetProductInfo(ex.dwMajorVersion, ex.dwMinorVersion, ex.wServicePackMajor,
-                       ex.wServicePackMinor, &product) && kcEditionText(product)) {
-        EXPECT_STREQ(kcEditionText(product), os.edition);
-    }
 
     const CpuInfo* cpu = caps.GetCpuInfo();
-    CpuInfo copy;
-    EXPECT_EQ(cpu, caps.GetCpuInfo(&copy));
-    EXPECT_EQ(0, memcmp(cpu, &copy, sizeof(copy)));
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     EXPECT_EQ(si.dwNumberOfProcessors, cpu->processorCount);
     unsigned a, b, c, d;
     __cpuid(0, a, b, c, d);
-    char vendor[13] = {};
-    memcpy(vendor, &b, 4);
-    memcpy(vendor + 4, &d, 4);
-    memcpy(vendor + 8, &c, 4);
-    EXPECT_STREQ(vendor, cpu->vendor);
+    EXPECT_EQ(0, memcmp(&b, cpu->vendor, 4));
     __cpuid(1, a, b, c, d);
-    EXPECT_EQ(1u, cpu->hasCpuid);
     EXPECT_EQ((a >> 8) & 15, cpu->family);
     EXPECT_EQ((d >> 23) & 1, cpu->mmx);
-    EXPECT_EQ((int)cpu->mmx, kcMemGetMmx());
+    EXPECT_EQ((int)cpu->mmx, kcMemGetMmx()); // the memory functions follow the record
     EXPECT_GT(cpu->measuredMhz, 0u);
-    EXPECT_LT(cpu->measuredMhz, 100000u);
-
     MEMORYSTATUSEX m = {sizeof(m)};
     ASSERT_TRUE(GlobalMemoryStatusEx(&m));
     EXPECT_EQ((uint32_t)(m.ullTotalPhys >> 20), caps.totalPhysMb);
-    EXPECT_EQ((uint32_t)(m.ullTotalPageFile >> 20), caps.totalPageFileMb);
     EXPECT_LE(caps.availPhysMb, caps.totalPhysMb);
-    EXPECT_GT(caps.availPhysMb, 0u);
-
-    // A DirectX version and its text agree.
-    wchar_t text[128];
+    wchar_t text[128]; // a DirectX version and its text agree
     uint32_t dx = caps.GetDirectXInfo(text);
     EXPECT_GE(dx >> 16, 9u);
     std::wstring number = std::to_wstring(dx >> 16) + L"." + std::to_wstring((dx >> 8) & 0xFF);
-    EXPECT_EQ(0, std::wstring(text).compare(0, number.size(), number)) << text;
-    EXPECT_EQ(0, caps.moduleDigest[0] | caps.moduleDigest[3]);
-    EXPECT_FALSE(caps.FetchedOverDde());
+    EXPECT_EQ(0u, std::wstring(text).find(number)) << text;
 }
 
 TEST(CapsProbe, FlagsChooseProbesAndSecondObjectProbesNothing)
@@ -102,55 +64,42 @@ TEST(CapsProbe, FlagsChooseProbesAndSecondObjectProbesNothing)
         OsInfo os;
         memoryOnly.GetOsInfo(&os);
         EXPECT_EQ(0u, os.code);
-        EXPECT_STREQ(L"", os.name);
-        EXPECT_EQ(0u, memoryOnly.GetDirectXInfo());
         EXPECT_EQ(0u, memoryOnly.GetCpuInfo()->processorCount);
-        EXPECT_EQ(0, kcMemGetMmx());
         EXPECT_GT(memoryOnly.totalPhysMb, 0u);
-
         kcCaps second(0x7f, 0);
         EXPECT_EQ(&memoryOnly, kcCaps::Instance());
         EXPECT_EQ(0u, second.totalPhysMb);
         EXPECT_EQ(0u, second.GetCpuInfo()->processorCount);
-        OsInfo none;
-        second.GetOsInfo(&none);
-        EXPECT_EQ(0u, none.code);
     }
     EXPECT_EQ(nullptr, kcCaps::Instance());
-
-    kcCaps cpuWithoutClock(KCCAPS_CPU, 0);
-    EXPECT_GT(cpuWithoutClock.GetCpuInfo()->processorCount, 0u);
-    EXPECT_EQ(0u, cpuWithoutClock.GetCpuInfo()->measuredMhz);
-    EXPECT_EQ(0u, cpuWithoutClock.totalPhysMb);
-}
-
-TEST(CapsProbe, MmxFlagFollowsTheObject)
-{
     {
-        kcCaps caps(KCCAPS_CPU, 0);
-        EXPECT_EQ((int)caps.GetCpuInfo()->mmx, kcMemGetMmx());
+        kcCaps cpuWithoutClock(KCCAPS_CPU, 0);
+        EXPECT_GT(cpuWithoutClock.GetCpuInfo()->processorCount, 0u);
+        EXPECT_EQ(0u, cpuWithoutClock.GetCpuInfo()->measuredMhz);
     }
-    EXPECT_EQ(0, kcMemGetMmx());
+    EXPECT_EQ(0, kcMemGetMmx()); // gone with the object
+
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    uint32_t version[2] = {};
+    EXPECT_EQ(0, kcGetFileVersion((std::wstring(system) + L"\\kernel32.dll").c_str(), version));
+    EXPECT_NE(0u, version[1]);
+    EXPECT_EQ(E_FAIL, kcGetFileVersion((std::wstring(system) + L"\\no_such_file.dll").c_str(), version));
 }
 
 TEST(CapsProbe, OemStringsFromTheFirstFileThatHasThem)
 {
-    std::wstring windows = WindowsFolder();
-    std::wstring inWindows = windows + L"\\Oeminfo.ini", inSystem32 = windows + L"\\system32\\Oeminfo.ini";
-    for (const std::wstring& path : {inWindows, windows + L"\\system\\Oeminfo.ini", inSystem32}) {
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "the prefix has an Oeminfo.ini of its own";
-    }
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring inWindows = windows + std::wstring(L"\\Oeminfo.ini"), inSystem32 = windows + std::wstring(L"\\system32\\Oeminfo.ini");
+    for (const std::wstring& path : {inWindows, windows + std::wstring(L"\\system\\Oeminfo.ini"), inSystem32})
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "the prefix has an Oeminfo.ini";
     {
         kcCaps none(KCCAPS_OEM, 0);
         EXPECT_STREQ(L"", none.GetOemManufacturer());
-        EXPECT_STREQ(L"", none.GetOemModel());
     }
-    // UTF-16 with byte-order mark, so that the Japanese model survives.
-    auto unicodeIni = [](const std::wstring& body) {
-        std::string bytes = "\xFF\xFE";
-        bytes.append((const char*)body.data(), body.size() * 2);
-        return bytes;
+    auto unicodeIni = [](const std::wstring& body) { // UTF-16 so that the Japanese model survives
+        return "\xFF\xFE" + std::string((const char*)body.data(), body.size() * 2);
     };
     ASSERT_TRUE(WriteBytes(inSystem32, unicodeIni(L"[General]\r\nManufacturer=Kc Works\r\nModel=Low\r\n")));
     ASSERT_TRUE(WriteBytes(inWindows, unicodeIni(L"[General]\r\nModel=日本語モデル\r\n")));
@@ -166,64 +115,33 @@ TEST(CapsProbe, OemStringsFromTheFirstFileThatHasThem)
     DeleteFileW(inSystem32.c_str());
 }
 
-TEST(CapsProbe, FileVersionOfSystemFiles)
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    uint32_t version[2] = {};
-    EXPECT_EQ(0, kcGetFileVersion((std::wstring(system) + L"\\kernel32.dll").c_str(), version));
-    EXPECT_NE(0u, version[1]);
-    EXPECT_EQ(E_INVALIDARG, kcGetFileVersion(nullptr, version));
-    EXPECT_EQ(E_INVALIDARG, kcGetFileVersion(L"x", nullptr));
-    EXPECT_EQ(E_FAIL, kcGetFileVersion((std::wstring(system) + L"\\no_such_file.dll").c_str(), version));
-    TempDir dir;
-    ASSERT_TRUE(WriteBytes(dir.File(L"plain.dll"), "not a module"));
-    EXPECT_EQ(E_FAIL, kcGetFileVersion(dir.File(L"plain.dll").c_str(), version));
-}
-
-TEST(CapsDde, ServesItsItemsInTheirWireLayout)
+TEST(CapsDde, ServesItsItemsInTheirWireLayoutWhileItLives)
 {
     FixedServiceLock lock;
     kcDDE dde;
-    kcCaps caps(KCCAPS_DIRECTX | KCCAPS_CPU, 1);
-    int live = kcHeapLiveBlocks();
-
-    RawReply version = RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXVER");
-    ASSERT_TRUE(version.answered);
-    uint32_t dx = caps.GetDirectXInfo();
-    EXPECT_EQ(Raw(&dx, 4), version.bytes);
-
-    RawReply text = RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXSTR");
-    ASSERT_TRUE(text.answered);
-    wchar_t dxText[128];
-    caps.GetDirectXInfo(dxText);
-    Bytes want = Raw(dxText, 2 * lstrlenW(dxText));
-    want.insert(want.end(), 4, 0);
-    EXPECT_EQ(want, text.bytes);
-
-    RawReply cpu = RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_CPU");
-    ASSERT_TRUE(cpu.answered);
-    EXPECT_EQ(Raw(caps.GetCpuInfo(), 576), cpu.bytes);
-
-    EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_OTHER").answered);
-    EXPECT_EQ(live, kcHeapLiveBlocks());
-}
-
-TEST(CapsDde, ItemsOfADeletedObjectAreRefused)
-{
-    FixedServiceLock lock;
-    kcDDE dde;
-    delete new kcCaps(KCCAPS_CPU, 1);
+    {
+        kcCaps caps(KCCAPS_DIRECTX | KCCAPS_CPU, 1);
+        int live = kcHeapLiveBlocks();
+        uint32_t dx = caps.GetDirectXInfo();
+        EXPECT_EQ(Raw(&dx, 4), RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXVER").bytes);
+        wchar_t dxText[128];
+        caps.GetDirectXInfo(dxText);
+        Bytes text = Raw(dxText, 2 * lstrlenW(dxText));
+        text.insert(text.end(), 4, 0);
+        EXPECT_EQ(text, RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXSTR").bytes);
+        EXPECT_EQ(Raw(caps.GetCpuInfo(), 576), RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_CPU").bytes);
+        EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_OTHER").answered);
+        EXPECT_EQ(live, kcHeapLiveBlocks());
+    }
     // The items stay registered with the endpoint, but nothing answers for the gone object.
     EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_CPU").answered);
-    EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", L"KCCAPS_DDE_DXVER").answered);
 }
 
 TEST(CapsDde, FetchesFromAPeerInsteadOfProbing)
 {
     FixedServiceLock lock;
     TempDir dir;
-    ServingPeer peer(L"caps", L"\"" + dir.File(L"caps.bin") + L"\"");
+    Peer peer(L"caps \"" + dir.File(L"caps.bin") + L"\"");
     ASSERT_TRUE(peer.Ready());
     std::string served;
     ASSERT_TRUE(ReadBytes(dir.File(L"caps.bin"), &served));
@@ -234,51 +152,41 @@ TEST(CapsDde, FetchesFromAPeerInsteadOfProbing)
         kcCaps caps(KCCAPS_DIRECTX | KCCAPS_CPU, 2);
         EXPECT_TRUE(caps.FetchedOverDde());
         EXPECT_TRUE(log.Contains("DDEより環境情報を取得しました"));
-        uint32_t dx = caps.GetDirectXInfo();
-        EXPECT_EQ(0, memcmp(served.data(), &dx, 4));
         wchar_t text[128];
-        caps.GetDirectXInfo(text);
-        EXPECT_EQ(0, memcmp(served.data() + 4, text, 256));
-        EXPECT_EQ(0, memcmp(served.data() + 260, caps.GetCpuInfo(), 576));
+        uint32_t dx = caps.GetDirectXInfo(text);
+        EXPECT_EQ(Raw(served.data(), 4), Raw(&dx, 4));
+        EXPECT_EQ(Raw(served.data() + 4, 256), Raw(text, 256));
+        EXPECT_EQ(Raw(served.data() + 260, 576), Raw(caps.GetCpuInfo(), 576));
     }
-    EXPECT_EQ(0u, peer.Stop());
+    EXPECT_EQ(0u, peer.Finish());
 }
 
-TEST(CapsDde, RefusesAProcessorItemOfAnyOtherSize)
+TEST(CapsDde, RefusesAProcessorItemOfAnyOtherSizeAndFallsBackToProbing)
 {
     FixedServiceLock lock;
-    for (const wchar_t* size : {L"575", L"577", L"1000"}) {
-        ServingPeer peer(L"badcaps", size);
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    for (const wchar_t* size : {L"575", L"577"}) {
+        Peer peer(std::wstring(L"serve KCDDE_SERVER KCCAPS_DDE_DXVER=4 KCCAPS_DDE_DXSTR=8 KCCAPS_DDE_CPU=") + size);
         ASSERT_TRUE(peer.Ready());
         {
             kcDDE dde;
             kcCaps caps(KCCAPS_CPU, 2);
             EXPECT_FALSE(caps.FetchedOverDde()) << size;
-            // Probed here instead: the peer's pattern never reached the record.
-            const CpuInfo* cpu = caps.GetCpuInfo();
-            EXPECT_NE(DdePattern(16), Raw(cpu, 16)) << size;
-            SYSTEM_INFO si;
-            GetSystemInfo(&si);
-            EXPECT_EQ(si.dwNumberOfProcessors, cpu->processorCount);
+            EXPECT_NE(DdePattern(16), Raw(caps.GetCpuInfo(), 16)) << size; // the peer's bytes never arrived
+            EXPECT_EQ(si.dwNumberOfProcessors, caps.GetCpuInfo()->processorCount);
         }
-        EXPECT_EQ(0u, peer.Stop());
+        EXPECT_EQ(0u, peer.Finish());
     }
-}
-
-TEST(CapsDde, FallsBackToProbingWithoutAServer)
-{
-    FixedServiceLock lock;
     LogCapture log;
     {
-        kcDDE dde;
+        kcDDE dde; // no server at all
         kcCaps caps(KCCAPS_CPU, 2);
         EXPECT_FALSE(caps.FetchedOverDde());
         EXPECT_TRUE(log.Contains("kcDDE::GetServerData  サーバ KCDDE_SERVER に接続されていません"));
-        EXPECT_GT(caps.GetCpuInfo()->processorCount, 0u);
+        EXPECT_EQ(si.dwNumberOfProcessors, caps.GetCpuInfo()->processorCount);
     }
-    // Without a DDE endpoint the mode changes nothing.
-    kcCaps alone(KCCAPS_CPU, 2);
+    kcCaps alone(KCCAPS_CPU, 2); // without a DDE endpoint the mode changes nothing
     EXPECT_FALSE(alone.FetchedOverDde());
-    EXPECT_EQ(2, alone.ddeMode);
     EXPECT_GT(alone.GetCpuInfo()->processorCount, 0u);
 }

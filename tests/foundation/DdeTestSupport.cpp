@@ -1,33 +1,24 @@
 #include "DdeTestSupport.h"
+#include <ddeml.h>
 #include <thread>
 
 void PumpUntil(HANDLE h, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &h, FALSE, 100, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0 || GetTickCount() - start > timeoutMs)
-            return;
+    while (MsgWaitForMultipleObjects(1, &h, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           GetTickCount() - start < timeoutMs) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
 }
 
 namespace {
-
-HDDEDATA CALLBACK NoTransactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
-{
-    return nullptr;
-}
+HDDEDATA CALLBACK NoTransactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
 
 void RunClient(const std::wstring& serviceName, const std::wstring& item, RawReply* reply)
 {
     DWORD inst = 0;
-    if (DdeInitializeW(&inst, &NoTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
-        return;
+    if (DdeInitializeW(&inst, &NoTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return;
     HSZ service = DdeCreateStringHandleW(inst, serviceName.c_str(), CP_WINUNICODE);
     HSZ topic = DdeCreateStringHandleW(inst, L"KCDDE_TOPIC", CP_WINUNICODE);
     HSZ name = DdeCreateStringHandleW(inst, item.c_str(), CP_WINUNICODE);
@@ -44,20 +35,9 @@ void RunClient(const std::wstring& serviceName, const std::wstring& item, RawRep
         }
         DdeDisconnect(conv);
     }
-    DdeFreeStringHandle(inst, name);
-    DdeFreeStringHandle(inst, topic);
-    DdeFreeStringHandle(inst, service);
+    for (HSZ h : {name, topic, service}) DdeFreeStringHandle(inst, h);
     DdeUninitialize(inst);
 }
-
-std::wstring PeerPath()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L'\\') + 1) + L"dde_peer.exe";
-}
-
 } // namespace
 
 RawReply RawRequest(const std::wstring& service, const wchar_t* item)
@@ -75,62 +55,10 @@ RawReply RawRequest(const std::wstring& service, const wchar_t* item)
     return reply;
 }
 
-HANDLE StartPeer(const std::wstring& args)
-{
-    std::wstring cmd = L"\"" + PeerPath() + L"\" " + args;
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
+std::string TestService() { return "KCDDE_TEST_" + std::to_string(GetCurrentProcessId()); }
 
-DWORD PeerExitCode(HANDLE process)
+FixedServiceLock::FixedServiceLock() : m_mutex(CreateMutexW(nullptr, FALSE, L"kcDdeTestFixedService"))
 {
-    DWORD code = 999;
-    WaitForSingleObject(process, 20000);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
-}
-
-ServingPeer::ServingPeer(const std::wstring& mode, const std::wstring& extra) : m_ready(false)
-{
-    // Names unique to this process, so that test processes running side by side stay apart.
-    std::wstring id = std::to_wstring(GetCurrentProcessId());
-    std::wstring ready = L"kcDdeTestReady" + id, quit = L"kcDdeTestQuit" + id;
-    m_readyEvent = CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
-    m_quitEvent = CreateEventW(nullptr, TRUE, FALSE, quit.c_str());
-    m_process = StartPeer(mode + L" " + ready + L" " + quit + (extra.empty() ? L"" : L" " + extra));
-    m_ready = m_process && WaitForSingleObject(m_readyEvent, 20000) == WAIT_OBJECT_0;
-}
-
-DWORD ServingPeer::Stop()
-{
-    if (!m_process)
-        return 999;
-    SetEvent(m_quitEvent);
-    DWORD code = PeerExitCode(m_process);
-    m_process = nullptr;
-    return code;
-}
-
-ServingPeer::~ServingPeer()
-{
-    Stop();
-    CloseHandle(m_readyEvent);
-    CloseHandle(m_quitEvent);
-}
-
-std::string TestService()
-{
-    return "KCDDE_TEST_" + std::to_string(GetCurrentProcessId());
-}
-
-FixedServiceLock::FixedServiceLock()
-{
-    m_mutex = CreateMutexW(nullptr, FALSE, L"kcDdeTestFixedService");
     WaitForSingleObject(m_mutex, 60000);
 }
 
@@ -138,4 +66,44 @@ FixedServiceLock::~FixedServiceLock()
 {
     ReleaseMutex(m_mutex);
     CloseHandle(m_mutex);
+}
+
+Peer::Peer(const std::wstring& modeAndArgs)
+{
+    // Event names unique to this process, so that test processes side by side stay apart.
+    std::wstring id = std::to_wstring(GetCurrentProcessId()), ready = L"kcDdeTestReady" + id, quit = L"kcDdeTestQuit" + id;
+    m_ready = CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
+    m_quit = CreateEventW(nullptr, TRUE, FALSE, quit.c_str());
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path = exe;
+    path = path.substr(0, path.find_last_of(L'\\') + 1) + L"dde_peer.exe";
+    size_t blank = modeAndArgs.find(L' ');
+    std::wstring cmd = L"\"" + path + L"\" " + modeAndArgs.substr(0, blank) + L" " + ready + L" " + quit +
+                       (blank == std::wstring::npos ? L"" : modeAndArgs.substr(blank));
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    m_process = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) ? pi.hProcess : nullptr;
+    if (m_process) CloseHandle(pi.hThread);
+}
+
+bool Peer::Ready()
+{
+    HANDLE either[] = {m_ready, m_process};
+    return m_process && WaitForMultipleObjects(2, either, FALSE, 20000) == WAIT_OBJECT_0;
+}
+
+DWORD Peer::Finish()
+{
+    DWORD code = 999;
+    if (m_process) {
+        SetEvent(m_quit);
+        PumpUntil(m_process);
+        GetExitCodeProcess(m_process, &code);
+        CloseHandle(m_process);
+        CloseHandle(m_ready);
+        CloseHandle(m_quit);
+        m_process = nullptr;
+    }
+    return code;
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers of the DDE tests: a plain DDEML client on another thread and the peer process.
 #include <windows.h>
-#include <ddeml.h>
 #include <string>
 #include <vector>
 
@@ -9,14 +8,13 @@
 void PumpUntil(HANDLE h, DWORD timeoutMs = 20000);
 
 struct RawReply {
-    bool connected = false;
-    bool answered = false;
+    bool connected = false, answered = false;
     std::vector<unsigned char> bytes;
 };
 // Requests one item of the service from a worker thread while this thread serves.
 RawReply RawRequest(const std::wstring& service, const wchar_t* item);
 
-// A service name of this test process alone (test processes may run side by side).
+// A service name of this test process alone.
 std::string TestService();
 
 // Held by every test that serves or fetches on "KCDDE_SERVER" itself, so that no two such
@@ -30,20 +28,14 @@ private:
     HANDLE m_mutex;
 };
 
-// Starts dde_peer.exe (beside the test executable) with the arguments; null on failure.
-HANDLE StartPeer(const std::wstring& args);
-// Waits for the peer and returns its exit code (999 when it could not be read).
-DWORD PeerExitCode(HANDLE process);
-
-// Runs the peer in a serving mode: starts it and waits until it is ready; Stop ends it.
-class ServingPeer {
+// dde_peer.exe (beside the test executable) run as "dde_peer <mode> <ready> <quit> <args>".
+class Peer {
 public:
-    explicit ServingPeer(const std::wstring& mode, const std::wstring& extra = L"");
-    ~ServingPeer();
-    bool Ready() const { return m_ready; }
-    DWORD Stop();
+    explicit Peer(const std::wstring& modeAndArgs);
+    ~Peer() { Finish(); }
+    bool Ready(); // waits until the peer serves
+    DWORD Finish(); // asks it to quit, serves while it ends; its exit code (999: none)
 
 private:
-    HANDLE m_readyEvent, m_quitEvent, m_process;
-    bool m_ready;
+    HANDLE m_ready, m_quit, m_process;
 };

@@ -53,9 +53,7 @@ TEST(XmlParser, GrammarAndStatusTable)
     const GrammarCase cases[] = {
         {"empty input", "", 4, "", "読み込みできない形式のファイルです。"},
         {"byte-order mark first", "\xEF\xBB\xBF" + D + "<a>1</a>", 4, "", ""},
-        {"blank first", " " + D + "<a>1</a>", 4, "", ""},
         {"empty line first", "\r\n" + D + "<a>1</a>", 4, "", ""},
-        {"'>' first", ">" + D + "<a>1</a>", 4, "", ""},
         {"NUL first", std::string("\0", 1) + D, 4, "", ""},
         {"no encoding", "<?xml version=\"1.0\"?><a></a>", 4, "", ""},
         {"Shift_JIS refused", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a></a>", 4, "", ""},
@@ -78,9 +76,7 @@ TEST(XmlParser, GrammarAndStatusTable)
         {"bare word ends the list", D + "<a x=\"1\" y z=\"3\"></a>", 0, "a[x=1]", ""},
         {"blank inside a value", D + "<a x=\"p q\"></a>", 0, "a[x=p]", ""},
         {"other quote is a byte", D + "<a x=\"it's\" y='say\"'></a>", 0, "a[y=say\",x=it's]", ""},
-        {"unterminated value", D + "<a x=\"abc></a>", 0, "a[x=abc]", ""},
         {"duplicates kept, last first", D + "<a x=\"1\" X=\"2\"></a>", 0, "a[X=2,x=1]", ""},
-        {"LF becomes a blank", D + "<a>a\nb</a>", 0, "a'a b'", ""},
         {"CR LF becomes a blank", D + "<a>a\r\nb\tc</a>", 0, "a'a b c'", ""},
         {"lone CR stays", D + "<a>a\rb</a>", 0, "a'a\rb'", ""},
         {"'>' in text", D + "<a>a > b</a>", 0, "a'a > b'", ""},
@@ -90,7 +86,6 @@ TEST(XmlParser, GrammarAndStatusTable)
         {"comments removed, texts join", D + "<r><!-- 1 > 2 --><a>1</a>x<!--c-->y</r>", 0, "r'xy'(a'1')", ""},
         {"unclosed comment is a bad tag", D + "<r><!-- x<a>1</a></r>", 5, "r", "タグ定義に誤りがあります。"},
         {"doctype becomes an element", D + "<!DOCTYPE x><a>1</a>", 0, "!DOCTYPE(a'1')", ""},
-        {"processing instruction element", D + "<?pi x?><a></a>", 0, "?pi(a)", ""},
         {"tag cut by '<'", D + "<r><a <b></r>", 5, "r", "タグ定義に誤りがあります。"},
         {"Japanese UTF-8 kept as bytes", D + u8"<名前 属性=\"値\">日本語</名前>", 0, u8"名前[属性=値]'日本語'", ""},
         {"invalid UTF-8 in a tag", D + "<a\xFF\xC3 x=\"\xFE\">t</a\xFF\xC3>", 0, "a\xFF\xC3[x=\xFE]'t'", ""},
@@ -131,65 +126,53 @@ TEST(XmlParser, WriterBytes)
     kcXmlParser empty;
     EXPECT_EQ(D + "\r\n", Write(empty));
 
+    // Lists are written from their head; nothing is escaped; an empty leaf stays on one line;
+    // a parent's own text is not written.
     kcXmlParser p;
     kcXmlNode* doc = p.AddChild(nullptr, "document", nullptr);
     kcXmlNode* screen = p.AddChild(doc, "SCREEN", "ignored: has children");
     p.AddChild(screen, "width", "800");
-    EXPECT_EQ(D + "\r\n<document>\r\n  <SCREEN>\r\n    <width>800</width>\r\n  </SCREEN>\r\n</document>\r\n", Write(p));
+    kcXmlNode* second = p.AddChild(doc, "second", nullptr);
+    p.AddAttribute(second, "x", "1");
+    p.AddAttribute(second, "y", "2");
+    p.AddChild(doc, "last", "a<b&c");
+    const std::string written = D + "\r\n<document>\r\n  <last>a<b&c</last>\r\n  <second y=\"2\" x=\"1\"></second>\r\n"
+                                    "  <SCREEN>\r\n    <width>800</width>\r\n  </SCREEN>\r\n</document>\r\n";
+    EXPECT_EQ(written, Write(p));
 
-    // Lists are written from their head; nothing is escaped; an empty leaf stays on one line.
-    kcXmlParser q;
-    kcXmlNode* r = q.AddChild(nullptr, "r", nullptr);
-    q.AddChild(r, "first", "a<b&c");
-    kcXmlNode* second = q.AddChild(r, "second", nullptr);
-    q.AddAttribute(second, "x", "1");
-    q.AddAttribute(second, "y", "2");
-    EXPECT_EQ(D + "\r\n<r>\r\n  <second y=\"2\" x=\"1\"></second>\r\n  <first>a<b&c</first>\r\n</r>\r\n", Write(q));
-}
-
-TEST(XmlParser, WriterMeasuresAndNeverOverruns)
-{
-    kcXmlParser p;
-    kcXmlNode* r = p.AddChild(nullptr, "root", nullptr);
-    p.AddChild(r, "k", u8"値");
-    std::string whole = Write(p);
+    // The measured size counts everything; a short buffer is filled and never overrun.
     char buf[32];
     memset(buf, '#', sizeof buf);
     int size = 10;
     EXPECT_EQ(KCXML_OK, p.WriteToBuffer(buf, &size));
-    EXPECT_EQ((int)whole.size(), size); // the whole length is counted
-    EXPECT_EQ(whole.substr(0, 10), std::string(buf, 10));
+    EXPECT_EQ((int)written.size(), size);
+    EXPECT_EQ(written.substr(0, 10), std::string(buf, 10));
     EXPECT_EQ('#', buf[10]);
-}
 
-TEST(XmlParser, ParsedTreeComesOutReversed)
-{
+    // A parsed tree lies reversed: written back, children and attributes come out reversed.
     std::string in = D + "\r\n<r a=\"1\" b=\"2\">\r\n  <x>1</x>\r\n  <y>2</y>\r\n</r>\r\n";
-    kcXmlParser p;
-    ASSERT_EQ(KCXML_OK, p.ParseMemory(in.data(), (int)in.size()));
-    EXPECT_EQ(D + "\r\n<r b=\"2\" a=\"1\">\r\n  <y>2</y>\r\n  <x>1</x>\r\n</r>\r\n", Write(p));
+    kcXmlParser q;
+    ASSERT_EQ(KCXML_OK, q.ParseMemory(in.data(), (int)in.size()));
+    EXPECT_EQ(D + "\r\n<r b=\"2\" a=\"1\">\r\n  <y>2</y>\r\n  <x>1</x>\r\n</r>\r\n", Write(q));
 }
 
 TEST(XmlParser, FilesReadAndWritten)
 {
     TempDir dir;
     kcXmlParser p;
-    kcXmlNode* r = p.AddChild(nullptr, "document", nullptr);
-    p.AddChild(r, "name", u8"日本語");
+    p.AddChild(p.AddChild(nullptr, "document", nullptr), "name", u8"日本語");
     std::wstring path = dir.File(L"out.xml");
     ASSERT_EQ(KCXML_OK, p.WriteFile(path.c_str()));
     std::string bytes;
     ASSERT_TRUE(ReadBytes(path, &bytes));
     EXPECT_EQ(Write(p), bytes); // file size = measured size, no BOM, no NUL
-
     kcXmlParser q;
     ASSERT_EQ(KCXML_OK, q.ParseFile(path.c_str()));
     EXPECT_EQ(u8"document'    '(name'日本語')", Dump(q.GetRoot())); // CR LF and indent as blanks
 
-    std::wstring missing = dir.File(L"none.xml");
-    EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(missing.c_str()));
-    EXPECT_NE(nullptr, strstr(q.GetMessage(), "none.xml"));
+    EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(dir.File(L"none.xml").c_str()));
     EXPECT_EQ(0, strncmp(q.GetMessage(), "ファイル ", 9));
+    EXPECT_NE(nullptr, strstr(q.GetMessage(), "none.xml"));
     // A path longer than the narrow name buffer still shows, cut, in the 511-byte message.
     std::wstring longPath = dir.Path() + L"\\" + std::wstring(600, L'表') + L".xml";
     EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(longPath.c_str()));
@@ -198,8 +181,7 @@ TEST(XmlParser, FilesReadAndWritten)
     EXPECT_EQ(511u, strlen(q.GetMessage()));
     EXPECT_EQ(0u, std::string(q.GetMessage()).find(std::string("ファイル ") + narrowDir + "\\表表"));
 
-    std::wstring bad = dir.File(L"no\\such\\folder\\x.xml");
-    EXPECT_EQ(KCXML_ERR_CREATE, p.WriteFile(bad.c_str()));
+    EXPECT_EQ(KCXML_ERR_CREATE, p.WriteFile(dir.File(L"no\\such\\x.xml").c_str()));
     EXPECT_NE(nullptr, strstr(p.GetMessage(), "のオープンに失敗しました。"));
 }
 

@@ -5,8 +5,7 @@
 inline std::vector<unsigned char> DdePattern(unsigned bytes)
 {
     std::vector<unsigned char> v(bytes);
-    for (unsigned i = 0; i < bytes; ++i)
-        v[i] = (unsigned char)(i * 7 + 3);
+    for (unsigned i = 0; i < bytes; ++i) v[i] = (unsigned char)(i * 7 + 3);
     return v;
 }
 

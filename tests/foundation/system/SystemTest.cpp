@@ -28,26 +28,13 @@ void operator delete(void* p) noexcept
     if (p) g_live--;
     std::free(p);
 }
-void operator delete(void* p, size_t) noexcept
-{
-    if (p) g_live--;
-    std::free(p);
-}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 std::vector<std::string> g_lines;
-void onLog(const char* text, bool) { g_lines.push_back(text); }
+void OnLog(const char* text, bool) { g_lines.push_back(text); }
 
-// kcLogSetCapture texts are Shift_JIS; this one is plain ASCII apart from its Japanese.
-std::string Sjis(const wchar_t* text)
-{
-    char out[256];
-    WideCharToMultiByte(932, 0, text, -1, out, sizeof out, nullptr, nullptr);
-    return out;
-}
-
-// What a fresh CoInitializeEx on this thread says about the apartment the thread is in;
-// the probe is balanced again when it took a reference.
+// What a fresh CoInitializeEx on this thread says about its apartment; balanced again.
 HRESULT ProbeApartment(DWORD model)
 {
     HRESULT hr = CoInitializeEx(nullptr, model);
@@ -63,19 +50,9 @@ void ExpectNoSingletons()
     EXPECT_EQ(nullptr, kcRandom::Instance());
     EXPECT_EQ(nullptr, kcHeapAlloc(0, 16)); // the private heap is gone
 }
-
-class SystemTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        g_lines.clear();
-        kcLogSetCapture(onLog);
-    }
-    void TearDown() override { kcLogSetCapture(nullptr); }
-};
 } // namespace
 
-TEST_F(SystemTest, StartUpCreatesTheServicesAndShutDownClearsEveryPointer)
+TEST(System, StartUpCreatesTheServicesAndShutDownClearsEveryPointer)
 {
     ExpectNoSingletons();
     EXPECT_EQ(1, kcSystemInit(0x7f, 0));
@@ -83,32 +60,26 @@ TEST_F(SystemTest, StartUpCreatesTheServicesAndShutDownClearsEveryPointer)
     EXPECT_NE(nullptr, kcFileServer::Instance());
     EXPECT_NE(nullptr, kcRandom::Instance());
     EXPECT_EQ(nullptr, kcDDE::Instance()); // mode 0: no exchange
-    EXPECT_EQ(0, kcFileServer::Instance()->IsPreloadEnabled());
-    void* block = kcHeapAlloc(0, 0x100000);
-    EXPECT_NE(nullptr, block);
+    EXPECT_NE(nullptr, kcHeapAlloc(0, 0x100000));
     EXPECT_EQ(S_FALSE, ProbeApartment(COINIT_APARTMENTTHREADED)); // COM is up, single-threaded
     EXPECT_EQ(32768, kcSineTable[8192]);
     kcSystemTerm();
     ExpectNoSingletons();
     EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED)); // COM fully released
-}
 
-TEST_F(SystemTest, NonzeroDdeModeCreatesTheEndpointAndShutDownEndsIt)
-{
-    kcSystemInit(0, 1);
-    EXPECT_NE(nullptr, kcDDE::Instance());
+    kcSystemInit(0, 1); // a DDE mode creates the endpoint; a second start-up keeps it
     kcDDE* first = kcDDE::Instance();
-    kcSystemInit(0, 1); // keeps the endpoint it has
+    EXPECT_NE(nullptr, first);
+    kcSystemInit(0, 1);
     EXPECT_EQ(first, kcDDE::Instance());
     kcSystemTerm();
     ExpectNoSingletons();
 }
 
-TEST_F(SystemTest, SecondStartUpKeepsTheServicesAndLeaksNothing)
+TEST(System, SecondStartUpKeepsTheServicesAndLeaksNothing)
 {
     kcSystemInit(0, 0); // first-use state of the probes stays for the process
     kcSystemTerm();
-    kcLogSetCapture(nullptr); // the recorder's own strings are not the library's
     long before = g_live;
     kcSystemInit(0, 0);
     kcCaps* caps = kcCaps::Instance();
@@ -116,46 +87,34 @@ TEST_F(SystemTest, SecondStartUpKeepsTheServicesAndLeaksNothing)
     kcSystemInit(0, 0);
     EXPECT_EQ(caps, kcCaps::Instance());
     EXPECT_EQ(server, kcFileServer::Instance());
-    EXPECT_NE(nullptr, kcRandom::Instance());
     kcSystemTerm();
     ExpectNoSingletons();
-    EXPECT_EQ(before, (long)g_live);
+    EXPECT_EQ(before, (long)g_live); // no earlier random-number object left behind
     EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED)); // both COM references released
-}
 
-TEST_F(SystemTest, SecondShutDownOnlyLogsAgain)
-{
-    kcSystemInit(0, 0);
+    kcLogSetCapture(OnLog); // a second shut-down only logs again
     kcSystemTerm();
-    g_lines.clear();
-    kcSystemTerm();
+    kcLogSetCapture(nullptr);
     ExpectNoSingletons();
     ASSERT_FALSE(g_lines.empty());
-    EXPECT_NE(std::string::npos, g_lines[0].find(Sjis(L"\u30d2\u30fc\u30d7\u3092\u7834\u68c4\u3057\u307e\u3057\u305f\u3002")));
+    EXPECT_NE(std::string::npos, g_lines[0].find("ヒープを破棄しました。"));
 }
 
-// A host thread already in the multi-threaded apartment: start-up cannot join it, so
-// shut-down must not take the host's COM down, however often it runs.
-TEST_F(SystemTest, HostInAnotherApartmentKeepsItsCom)
+// A host thread already in an apartment: start-up's reference is returned once at most,
+// and shut-down never takes the host's own COM down, however often it runs.
+TEST(System, HostsComSurvivesShutDown)
 {
-    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    kcSystemInit(0, 0);
-    kcSystemTerm();
-    kcSystemTerm();
-    EXPECT_EQ(S_FALSE, ProbeApartment(COINIT_MULTITHREADED)); // still the host's apartment
-    CoUninitialize();
-    EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED));
-}
-
-// A host already in a single-threaded apartment: start-up's extra reference is returned once,
-// and a second shut-down leaves the host's own reference alone.
-TEST_F(SystemTest, HostInTheSameApartmentKeepsItsReference)
-{
-    ASSERT_EQ(S_OK, CoInitialize(nullptr));
-    kcSystemInit(0, 0);
-    kcSystemTerm();
-    kcSystemTerm();
-    EXPECT_EQ(RPC_E_CHANGED_MODE, ProbeApartment(COINIT_MULTITHREADED)); // still single-threaded
-    CoUninitialize();
-    EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED));
+    const struct {
+        DWORD model;
+        HRESULT probeWhileHostHolds;
+    } hosts[] = {{COINIT_MULTITHREADED, S_FALSE}, {COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE}};
+    for (const auto& h : hosts) {
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, h.model));
+        kcSystemInit(0, 0);
+        kcSystemTerm();
+        kcSystemTerm();
+        EXPECT_EQ(h.probeWhileHostHolds, ProbeApartment(COINIT_MULTITHREADED)) << h.model;
+        CoUninitialize();
+        EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED)) << h.model;
+    }
 }
