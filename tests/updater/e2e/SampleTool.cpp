@@ -28,21 +28,18 @@ int Make(const std::wstring& packageFolder, const std::wstring& install)
     return ok ? 0 : 1;
 }
 
-bool Shoot(HWND window, const std::wstring& name)
-{
-    RECT r;
-    Picture picture;
-    return window && GetWindowRect(window, &r) && CaptureScreen(r, &picture) &&
-           SaveBmp(ScreenshotFolder() + L"\\" + name, picture);
-}
-
 int Run(const std::wstring& packageFolder)
 {
+    auto shoot = [](HWND window, const std::wstring& name) {
+        RECT r;
+        Picture picture;
+        return GetWindowRect(window, &r) && CaptureScreen(r, &picture) && SaveBmp(ScreenshotFolder() + L"\\" + name, picture);
+    };
     int count = 0;
-    const RunResult run = RunUpdater(packageFolder, [&count](const BoxRecord& box, HWND window, DWORD pid) {
+    const RunResult run = RunUpdater(packageFolder, [&](const BoxRecord& box, HWND window, DWORD pid) {
         if (++count == 1)
-            Shoot(FindUpdateWindow(pid), L"demo_window.bmp");
-        Shoot(window, L"demo_box" + std::to_wstring(count) + L".bmp");
+            shoot(FindUpdateWindow(pid), L"demo_window.bmp");
+        shoot(window, L"demo_box" + std::to_wstring(count) + L".bmp");
         Print(L"box " + std::to_wstring(count) + L" [" + box.caption + L"]: " + box.text + L"\n");
         return IDOK;
     });

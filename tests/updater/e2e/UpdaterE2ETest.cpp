@@ -149,11 +149,7 @@ const Road kRoads[] = {
          WriteInstallPathFile(f.package.brand, f.package.app, Utf8(f.install) + "\\");
          return Asked(t.wndtitle, t.success);
      }, kBackground},
-    {"UndecodableBackground", [](UpdaterE2E& f) {
-         f.package.background = "HG-3 but not really";
-         f.Prepare();
-         return Asked(t.wndtitle, t.success);
-     }, {640, 480}},
+    {"UndecodableBackground", [](UpdaterE2E& f) { f.package.background = "HG-3?"; f.Prepare(); return Asked(t.wndtitle, t.success); }, {640, 480}},
     {"NoUpdateInfo", [](UpdaterE2E& f) { return UpdateInfo(f, nullptr, L"updateinfo.xml was not found."); }, kNoWindow},
     {"MalformedUpdateInfo", [](UpdaterE2E& f) { return UpdateInfo(f, "<document><brand>x</document>", L"updateinfo.xml was not found."); }, kNoWindow},
     {"NoLanguage", [](UpdaterE2E& f) { return UpdateInfo(f, "<document><brand>x</brand></document>", L"updateinfo.xml names no language."); }, kNoWindow},
@@ -163,11 +159,7 @@ const Road kRoads[] = {
     {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, kBackground},
     {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, kBackground},
     {"InstallPathNamesAFile", [](UpdaterE2E& f) { return InstallPath(f, "\\readme.txt"); }, kBackground},
-    {"OlderInstallation", [](UpdaterE2E& f) {
-         f.Prepare();
-         WriteInstallation(f.install, 1, 1);
-         return Asked(t.title, t.error_version);
-     }, kBackground},
+    {"OlderInstallation", [](UpdaterE2E& f) { f.Prepare(); WriteInstallation(f.install, 1, 1); return Asked(t.title, t.error_version); }, kBackground},
     {"NoDataFolder", [](UpdaterE2E& f) {
          f.Prepare();
          MoveFileW((f.packageFolder + L"\\data").c_str(), (f.packageFolder + L"\\other").c_str());
