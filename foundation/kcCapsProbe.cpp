@@ -70,6 +70,9 @@ bool FileVersionIn(void* systemFolder, const wchar_t* file, uint32_t* ls, uint32
     return true;
 }
 
+static_assert(sizeof(DXDIAG_INIT_PARAMS) == 16 && DXDIAG_DX9_SDK_VERSION == 111,
+              "the diagnostics provider's parameter record");
+
 bool ReadDword(IDxDiagContainer* c, const wchar_t* name, unsigned* out)
 {
     VARIANT v;

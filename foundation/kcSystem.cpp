@@ -21,7 +21,10 @@ int kcSystemInit(unsigned capsFlags, int ddeMode)
 {
     InitCommonControls();
     if (SUCCEEDED(CoInitialize(nullptr))) g_comInits++;
-    if (ddeMode && !kcDDE::Instance()) new kcDDE(); // registers itself
+    if (ddeMode) {
+        kcDDE* dde = new kcDDE(); // registers itself; a second one refuses (logged) and goes again
+        if (kcDDE::Instance() != dde) delete dde;
+    }
     if (!kcCaps::Instance()) new kcCaps(capsFlags, ddeMode);
     kcHeapCreate(kHeapBytes);
     if (!kcFileServer::Instance()) new kcFileServer();

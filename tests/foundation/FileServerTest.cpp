@@ -76,7 +76,6 @@ TEST(FileServer, PlainFilesOpenCopyCreateAndReadWhole)
     LogCapture log;
     TempDir dir;
     kcFileServer server;
-    EXPECT_EQ(&server, kcFileServer::Instance());
     {
         kcFileServer second;
         EXPECT_TRUE(log.Contains(Sjis(u8"kcFileServer は複数作成出来ません")));

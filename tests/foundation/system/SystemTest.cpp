@@ -67,29 +67,33 @@ TEST(System, StartUpCreatesTheServicesAndShutDownClearsEveryPointer)
     ExpectNoSingletons();
     EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED)); // COM fully released
 
-    kcSystemInit(0, 1); // a DDE mode creates the endpoint; a second start-up keeps it
+    kcSystemInit(0, 1); // a DDE mode creates the endpoint; a second start-up's refuses first
     kcDDE* first = kcDDE::Instance();
     EXPECT_NE(nullptr, first);
+    kcLogSetCapture(OnLog);
     kcSystemInit(0, 1);
+    kcLogSetCapture(nullptr);
     EXPECT_EQ(first, kcDDE::Instance());
+    EXPECT_NE(std::string::npos, g_lines.at(0).find("kcDDEクラスは複数作成出来ません"));
+    g_lines.clear();
     kcSystemTerm();
     ExpectNoSingletons();
 }
 
 TEST(System, SecondStartUpKeepsTheServicesAndLeaksNothing)
 {
-    kcSystemInit(0, 0); // first-use state of the probes stays for the process
+    kcSystemInit(0, 1); // first-use state of the probes stays for the process
     kcSystemTerm();
     long before = g_live;
-    kcSystemInit(0, 0);
+    kcSystemInit(0, 1);
     kcCaps* caps = kcCaps::Instance();
     kcFileServer* server = kcFileServer::Instance();
-    kcSystemInit(0, 0);
+    kcSystemInit(0, 1);
     EXPECT_EQ(caps, kcCaps::Instance());
     EXPECT_EQ(server, kcFileServer::Instance());
     kcSystemTerm();
     ExpectNoSingletons();
-    EXPECT_EQ(before, (long)g_live); // no earlier random-number object left behind
+    EXPECT_EQ(before, (long)g_live); // no earlier random-number or refused DDE object left behind
     EXPECT_EQ(S_OK, ProbeApartment(COINIT_MULTITHREADED)); // both COM references released
 
     kcLogSetCapture(OnLog); // a second shut-down only logs again
