@@ -353,7 +353,7 @@ void kcFileCopier::ReportFailure(const wchar_t* text)
 void kcFileCopier::ReportSystemFailure(unsigned long code, unsigned language)
 {
     wchar_t text[514];
-    SystemText(code, language, text, 513);
+    SystemText(code, language, text, 512);
     ReportFailure(text);
 }
 
@@ -528,8 +528,8 @@ bool kcFileCopier::CopyOneFile(const CopyJob& job)
             FreeBuffers();
             return false;
         }
-        return !m_abort;
     }
+    // Exactly archive: a new file may inherit attributes from its folder.
     SetFileAttributesW(job.destination, FILE_ATTRIBUTE_ARCHIVE);
     return !m_abort;
 }
