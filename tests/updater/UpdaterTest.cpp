@@ -131,7 +131,15 @@ TEST(InstallPath, EncodingsAndHostileForms)
         EXPECT_EQ(c.expected != nullptr, ParseInstallPath(padded.data(), c.bytes.size(), path)) << c.name;
         EXPECT_EQ(std::wstring(c.expected ? c.expected : L"untouched"), path) << c.name;
     }
-
+    // Only an existing folder named whole is taken: a relative one would follow the current folder.
+    TempDir dir;
+    const std::wstring file = dir.File(L"app.xml"), folder = dir.Path();
+    const std::pair<std::wstring, bool> forms[] = {{folder, true}, {L"", false}, {L".", false}, {folder.substr(2), false}, {file, false}};
+    for (auto& [form, taken] : forms) {
+        wchar_t path[kPathChars] = L"";
+        ASSERT_TRUE(WriteBytes(file, "<path>" + std::string(form.begin(), form.end()) + "</path>"));
+        EXPECT_EQ(taken, ReadInstallPathFile(file.c_str(), path) && folder == path) << form.size();
+    }
 }
 
 TEST(InstalledVersion, PlainTextSearch)

@@ -158,7 +158,6 @@ const Road kRoads[] = {
     {"Cancelled", [](UpdaterE2E& f) { f.Prepare(); return Boxes{{t.wndtitle, t.intoro}}; }, kBackground, IDCANCEL},
     {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, kBackground},
     {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, kBackground},
-    {"InstallPathNamesAFile", [](UpdaterE2E& f) { return InstallPath(f, "\\readme.txt"); }, kBackground},
     {"OlderInstallation", [](UpdaterE2E& f) { f.Prepare(); WriteInstallation(f.install, 1, 1); return Asked(t.title, t.error_version); }, kBackground},
     {"NoDataFolder", [](UpdaterE2E& f) {
          f.Prepare();
