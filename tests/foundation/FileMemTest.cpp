@@ -12,15 +12,6 @@ std::string Written(kcMemFile& m)
     return m.GetBuffer(&data, &length) ? std::string((const char*)data, length) : "<none>";
 }
 
-std::string Rest(kcMemFile& m)
-{
-    std::string s;
-    char buf[7];
-    int n;
-    while ((n = m.Read(buf, sizeof buf)) > 0) s.append(buf, n);
-    return s;
-}
-
 // Every test checks that the private heap holds no block of its own afterwards.
 class MemFile : public ::testing::Test {
 protected:
@@ -69,7 +60,7 @@ TEST_F(MemFile, ReadSeekAndEndOfFile)
     kcMemFile m;
     ASSERT_TRUE(m.LoadFromMemory(L"mem.bin", "0123456789", 10));
     EXPECT_STREQ(L"mem.bin", m.GetName(nullptr));
-    EXPECT_EQ("0123456789", Rest(m));
+    EXPECT_EQ("0123456789", ReadRest(m));
     char c;
     EXPECT_EQ(-1, m.Read(&c, 1)); // the end of a memory file reads -1
     const struct {
@@ -132,7 +123,7 @@ TEST_F(MemFile, BorrowedDataIsNeverWrittenGrownOrReleased)
         ASSERT_TRUE(borrower.ShareFrom(&owner));
         EXPECT_EQ(blocks, kcHeapLiveBlocks()); // nothing copied
         EXPECT_STREQ(L"owner.bin", borrower.GetName(nullptr));
-        EXPECT_EQ("ared", Rest(borrower)); // from the owner's position
+        EXPECT_EQ("ared", ReadRest(borrower)); // from the owner's position
         EXPECT_EQ(-1, borrower.Write("XX", 2));
         borrower.Seek(5);
         EXPECT_EQ(-1, borrower.Write("XXXX", 4));
@@ -141,7 +132,7 @@ TEST_F(MemFile, BorrowedDataIsNeverWrittenGrownOrReleased)
     }
     EXPECT_EQ(blocks, kcHeapLiveBlocks());
     owner.Seek(0);
-    EXPECT_EQ("shared", Rest(owner));
+    EXPECT_EQ("shared", ReadRest(owner));
     kcMemFile empty, taker;
     EXPECT_FALSE(taker.ShareFrom(&empty));
     EXPECT_FALSE(taker.ShareFrom(nullptr));
@@ -157,7 +148,7 @@ TEST_F(MemFile, LoadFromFileTakesTheWholeFileOrNothing)
     kcMemFile m;
     ASSERT_TRUE(m.LoadFromFile(&f));
     EXPECT_STREQ(path.c_str(), m.GetName(nullptr));
-    EXPECT_EQ("file content", Rest(m));
+    EXPECT_EQ("file content", ReadRest(m));
 
     kcMemFile partial;
     f.Seek(4); // a short read fails and keeps nothing
@@ -169,7 +160,7 @@ TEST_F(MemFile, LoadFromFileTakesTheWholeFileOrNothing)
     m.Seek(0); // from another memory file, including an empty one
     kcMemFile copy, emptySource, emptyCopy;
     ASSERT_TRUE(copy.LoadFromFile(&m));
-    EXPECT_EQ("file content", Rest(copy));
+    EXPECT_EQ("file content", ReadRest(copy));
     ASSERT_TRUE(emptySource.LoadFromMemory(L"e", "", 0));
     EXPECT_TRUE(emptyCopy.LoadFromFile(&emptySource));
     EXPECT_EQ(0, emptyCopy.GetSize());

@@ -7,15 +7,6 @@
 #include <string>
 
 namespace {
-std::string Rest(kcFileBase& f)
-{
-    std::string s;
-    char buf[7];
-    int n;
-    while ((n = f.Read(buf, sizeof buf)) > 0) s.append(buf, n);
-    return s;
-}
-
 std::string Content(const std::wstring& path)
 {
     std::string s;
@@ -80,7 +71,7 @@ TEST(File, ReadWriteSeekAndEndOfFile)
         EXPECT_EQ(s.expect, r.GetPosition());
     }
     r.Seek(3);
-    EXPECT_EQ("3456789", Rest(r));
+    EXPECT_EQ("3456789", ReadRest(r));
     char c;
     EXPECT_EQ(0, r.Read(&c, 1)); // the end of a disk file reads 0
     EXPECT_EQ(10, r.GetPosition());
@@ -92,7 +83,7 @@ TEST(File, ReadWriteSeekAndEndOfFile)
     EXPECT_EQ(-1, rw.Write("x", 1));
     EXPECT_TRUE(log.Contains("Write file failed : "));
     EXPECT_TRUE(log.Asserts().empty());
-    EXPECT_EQ("0123456789", Rest(rw));
+    EXPECT_EQ("0123456789", ReadRest(rw));
 
     // An empty file has no position to seek to.
     std::wstring empty = dir.File(L"empty.bin");

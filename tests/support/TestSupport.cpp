@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "kcFile.h"
 #include "kcHeap.h"
 #include "kcLog.h"
 #include <gtest/gtest.h>
@@ -118,6 +119,15 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
     BOOL ok = size.QuadPart == 0 || ReadFile(h, &(*bytes)[0], (DWORD)size.QuadPart, &done, nullptr);
     CloseHandle(h);
     return ok && done == (DWORD)size.QuadPart;
+}
+
+std::string ReadRest(kcFileBase& file)
+{
+    std::string s;
+    char buf[7];
+    int n;
+    while ((n = file.Read(buf, sizeof buf)) > 0) s.append(buf, n);
+    return s;
 }
 
 std::string Sjis(const char* utf8)

@@ -32,5 +32,8 @@ const int kTestHeapBytes = 0x1000000;
 // Whole-file helpers for checking bytes on disk.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string* bytes);
+class kcFileBase;
+// Everything left to read from a file object, read in small uneven pieces.
+std::string ReadRest(kcFileBase& file);
 // UTF-8 (source literal) to Shift_JIS bytes, for comparing with narrow log texts.
 std::string Sjis(const char* utf8);
