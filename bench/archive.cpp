@@ -1,7 +1,7 @@
 // Cost of the Blowfish tables and key schedule, raw deciphering, and enciphered member reads.
-#include "kcArchive.h"
-#include "kcHeap.h"
-#include "kcProtect.h"
+#include "foundation/kcArchive.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcProtect.h"
 #include <windows.h>
 #include <cstdio>
 #include <string>

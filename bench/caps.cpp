@@ -1,6 +1,6 @@
 // Time of the capability probes under the flags both deliverables pass (0x7f), and per probe.
-#include "kcCaps.h"
-#include "kcFormat.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcFormat.h"
 #include <windows.h>
 #include <cstdio>
 

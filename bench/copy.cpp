@@ -1,10 +1,10 @@
 // Copy throughput: kcFileCopier (sector I/O and cached), CopyFileW per file and a plain 1 MiB
 // read/write loop, on the same large, small and block-edge files.
 // Usage: bench_copy.exe [work folder] [quick]   (quick: a tenth of the data)
-#include "kcCaps.h"
-#include "kcFileCopier.h"
-#include "kcFolder.h"
-#include "kcHeap.h"
+#include "foundation/kcCaps.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcHeap.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>

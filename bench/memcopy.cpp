@@ -1,5 +1,5 @@
 // kcMemCopy / kcMemZero throughput on image rows and whole pictures, plain and MMX moves.
-#include "kcString.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 #include <cstdio>
 #include <vector>

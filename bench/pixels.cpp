@@ -1,6 +1,6 @@
 // Pixel converter throughput on a 1920x1080 picture: 32->16 with and without dither and the
 // 32->32 blend, on the plain and the MMX path.
-#include "kcBlit.h"
+#include "image/kcBlit.h"
 #include <windows.h>
 #include <cstdio>
 #include <vector>

@@ -1,8 +1,8 @@
 // Parse and query cost of "setup.xml"-like documents written by the writer, at 1x, 10x and 100x:
 // time per MB and per key lookup should stay flat as the document grows.
-#include "kcFormat.h"
-#include "kcHeap.h"
-#include "kcXml.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcXml.h"
 #include <windows.h>
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
-#include "kcArchive.h"
-#include "kcLog.h"
-#include "kcProtect.h"
-#include "kcString.h"
+#include "foundation/kcArchive.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcProtect.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "kcBigFile.h"
-#include "kcArchive.h"
-#include "kcLog.h"
+#include "foundation/kcBigFile.h"
+#include "foundation/kcArchive.h"
+#include "foundation/kcLog.h"
 
 kcBigFile::kcBigFile(kcArchive* archive) : m_archive(archive), m_entry(nullptr) {}
 

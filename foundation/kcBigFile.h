@@ -1,6 +1,6 @@
 #pragma once
 // The file object over one member of an archive (kcArchive); the file server hands it out.
-#include "kcFile.h"
+#include "foundation/kcFile.h"
 
 class kcArchive;
 struct kcArchiveEntryHandle;

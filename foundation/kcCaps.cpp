@@ -1,9 +1,9 @@
-#include "kcCaps.h"
-#include "kcCapsRules.h"
-#include "kcDDE.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcString.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcCapsRules.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // The live probes of kcCaps: Windows version, DirectX, processor, memory and OEM strings.
-#include "kcCaps.h"
-#include "kcCapsRules.h"
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcString.h"
-#include "kcTextKey.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcCapsRules.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcString.h"
+#include "foundation/kcTextKey.h"
 #include <windows.h>
 #include <initguid.h>
 #include <dxdiag.h>

@@ -1,5 +1,5 @@
-#include "kcCapsRules.h"
-#include "kcFormat.h"
+#include "foundation/kcCapsRules.h"
+#include "foundation/kcFormat.h"
 #include <cstring>
 
 kcOsName kcOsCodeFor(uint32_t platform, uint32_t major, uint32_t minor)

@@ -1,7 +1,7 @@
 #pragma once
 // The capability object's decisions, free of any probing: OS codes, edition names, the
 // DirectX version from file versions and its packing, and the CPUID decoding.
-#include "kcCaps.h"
+#include "foundation/kcCaps.h"
 #include <cstdint>
 
 struct kcOsName {

@@ -1,7 +1,7 @@
-#include "kcDDE.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcString.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include <dde.h>
 
 namespace {

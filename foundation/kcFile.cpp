@@ -1,6 +1,6 @@
-#include "kcFile.h"
-#include "kcLog.h"
-#include "kcString.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 
 kcFile::kcFile() : m_flags(-1), m_handle(INVALID_HANDLE_VALUE), m_position(0) { m_name[0] = 0; }

@@ -1,6 +1,6 @@
 #pragma once
 // File objects: the abstract kcFileBase, the disk file kcFile and the memory file kcMemFile.
-#include "kcClassBase.h"
+#include "foundation/kcClassBase.h"
 
 // Open flags.
 enum {

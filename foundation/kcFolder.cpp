@@ -1,7 +1,7 @@
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcLog.h"
-#include "kcString.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include <shlobj.h>
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
-#include "kcFontList.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/kcFontList.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include <cwchar>
 
 kcFontList::kcFontList(HWND window, int charsetFilter, int verticalFilter, int anyPitchFilter)

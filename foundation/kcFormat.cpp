@@ -1,4 +1,4 @@
-#include "kcFormat.h"
+#include "foundation/kcFormat.h"
 #include <stdio.h>
 
 // msvcrt's _vsnprintf/_vsnwprintf: not redirected to MinGW's C99 printf, so "%s" keeps the

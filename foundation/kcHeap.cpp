@@ -1,5 +1,5 @@
-#include "kcHeap.h"
-#include "kcLog.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
 #include <windows.h>
 #include <climits>
 

@@ -1,7 +1,7 @@
-#include "kcLog.h"
-#include "kcFormat.h"
-#include "kcString.h"
-#include "kcThread.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcString.h"
+#include "foundation/kcThread.h"
 #include <windows.h>
 
 static int g_logOn = 0;

@@ -1,4 +1,4 @@
-#include "kcMd5.h"
+#include "foundation/kcMd5.h"
 #include <cstring>
 
 namespace {

@@ -1,8 +1,8 @@
-#include "kcFile.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcString.h"
-#include "kcStringImpl.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
+#include "foundation/kcStringImpl.h"
 
 static const char kNoData[] = "kcMemFile : ファイルがオープンされていません";
 

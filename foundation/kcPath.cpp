@@ -1,5 +1,5 @@
-#include "kcString.h"
-#include "kcStringImpl.h"
+#include "foundation/kcString.h"
+#include "foundation/kcStringImpl.h"
 #include <cstdarg>
 
 // Narrow scans step over Shift_JIS pairs, so a trail byte 0x5C is never taken for '\'.

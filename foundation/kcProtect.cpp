@@ -1,5 +1,5 @@
-#include "kcProtect.h"
-#include "kcLog.h"
+#include "foundation/kcProtect.h"
+#include "foundation/kcLog.h"
 #include <cstring>
 #include <vector>
 

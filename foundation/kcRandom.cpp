@@ -1,4 +1,4 @@
-#include "kcRandom.h"
+#include "foundation/kcRandom.h"
 #include <windows.h>
 #include <cmath>
 

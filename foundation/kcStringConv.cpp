@@ -1,5 +1,5 @@
-#include "kcString.h"
-#include "kcStringImpl.h"
+#include "foundation/kcString.h"
+#include "foundation/kcStringImpl.h"
 #include <windows.h>
 #include <vector>
 

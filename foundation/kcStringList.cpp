@@ -1,7 +1,7 @@
-#include "kcStringList.h"
-#include "kcFile.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/kcStringList.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "kcSystem.h"
-#include "kcCaps.h"
-#include "kcDDE.h"
-#include "kcFileServer.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcRandom.h"
+#include "foundation/kcSystem.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcFileServer.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcRandom.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>

@@ -1,5 +1,5 @@
-#include "kcTextKey.h"
-#include "kcString.h"
+#include "foundation/kcTextKey.h"
+#include "foundation/kcString.h"
 
 kcTextGroups kcTextTable;
 

@@ -1,6 +1,6 @@
-#include "kcTextLines.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/kcTextLines.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include <cstring>
 
 kcTextLines::kcTextLines(int size) : dataSize(size) {}

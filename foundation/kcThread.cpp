@@ -1,5 +1,5 @@
-#include "kcThread.h"
-#include "kcString.h"
+#include "foundation/kcThread.h"
+#include "foundation/kcString.h"
 #include <windows.h>
 #include <process.h>
 

@@ -1,4 +1,4 @@
-#include "kcWindowClass.h"
+#include "foundation/kcWindowClass.h"
 
 // Longest class name the system's atom table holds.
 static const size_t kMaxClassName = 255;

@@ -1,8 +1,8 @@
-#include "kcXml.h"
-#include "kcFormat.h"
-#include "kcLog.h"
-#include "kcString.h"
-#include "kcXmlParser.h"
+#include "foundation/kcXml.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcString.h"
+#include "foundation/kcXmlParser.h"
 #include <cstdarg>
 #include <cstring>
 #include <unordered_map>

@@ -1,8 +1,8 @@
-#include "kcXmlParser.h"
-#include "kcFile.h"
-#include "kcFormat.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/kcXmlParser.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include <climits>
 #include <cstdarg>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "kcBlit.h"
-#include "kcString.h"
+#include "image/kcBlit.h"
+#include "foundation/kcString.h"
 #include <cstring>
 #include <mmintrin.h>
 

@@ -1,4 +1,4 @@
-#include "kcImage.h"
+#include "image/kcImage.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcLog.h"
 #include <algorithm>

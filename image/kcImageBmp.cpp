@@ -1,4 +1,4 @@
-#include "kcImageBmp.h"
+#include "image/kcImageBmp.h"
 #include "image/kcByteReader.h"
 #include "foundation/kcLog.h"
 #include <cstring>

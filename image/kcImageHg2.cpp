@@ -1,5 +1,5 @@
-#include "kcImageHg2.h"
-#include "kcZlib.h"
+#include "image/kcImageHg2.h"
+#include "image/kcZlib.h"
 #include "foundation/kcLog.h"
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #pragma once
 // HG-2: the engine's lossless image format, and the pixel coding it shares with HG-3 bands
 // (row deltas, folded bytes split into bit planes, zero runs, two zlib streams).
-#include "kcByteReader.h"
-#include "kcImage.h"
+#include "image/kcByteReader.h"
+#include "image/kcImage.h"
 
 // Decoder of one block in the HG-2 coding, with its lookup tables and bit-reader state.
 class kcHg2Coding {

@@ -1,5 +1,5 @@
-#include "kcImageHg3.h"
-#include "kcZlib.h"
+#include "image/kcImageHg3.h"
+#include "image/kcZlib.h"
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "kcImageJpeg.h"
-#include "kcImageWebP.h"
+#include "image/kcImageJpeg.h"
+#include "image/kcImageWebP.h"
 
 static const char kBroken[] = "HG3 : データが壊れています";
 static const uint32_t kFirstFrame = 12;

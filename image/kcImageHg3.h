@@ -2,9 +2,9 @@
 // HG-3: the engine's container image format. A chain of frames, each a list of named chunks:
 // "stdinfo" (placement), the picture (bands in the HG-2 coding, JPEG colour with a zlib alpha
 // plane, or WebP) and attribute chunks. Read only; every loaded frame has 4 bytes per pixel.
-#include "kcByteReader.h"
-#include "kcImage.h"
-#include "kcImageHg2.h"
+#include "image/kcByteReader.h"
+#include "image/kcImage.h"
+#include "image/kcImageHg2.h"
 
 class kcImageHg3 : public kcImage {
 public:

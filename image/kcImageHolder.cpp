@@ -1,14 +1,14 @@
-#include "kcImageHolder.h"
-#include "kcImageHg2.h"
-#include "kcImageHg3.h"
+#include "image/kcImageHolder.h"
+#include "image/kcImageHg2.h"
+#include "image/kcImageHg3.h"
 #include "foundation/kcLog.h"
 #include "foundation/kcThread.h"
-#include "kcImagePng.h"
-#include "kcImageJpeg.h"
-#include "kcImageBmp.h"
-#include "kcImagePsd.h"
-#include "kcImageWebP.h"
-#include "kcImageKcf.h"
+#include "image/kcImagePng.h"
+#include "image/kcImageJpeg.h"
+#include "image/kcImageBmp.h"
+#include "image/kcImagePsd.h"
+#include "image/kcImageWebP.h"
+#include "image/kcImageKcf.h"
 #include <new>
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Keeps one decoded image: recognises the format of an encoded block, decodes the requested
 // frame and, when asked, places the picture on its full canvas.
-#include "kcImage.h"
+#include "image/kcImage.h"
 
 class kcThread;
 

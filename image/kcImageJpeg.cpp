@@ -1,4 +1,4 @@
-#include "kcImageJpeg.h"
+#include "image/kcImageJpeg.h"
 #include "foundation/kcHeap.h"
 #include <csetjmp>
 #include <cstdio>

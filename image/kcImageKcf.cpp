@@ -1,5 +1,5 @@
-#include "kcImageKcf.h"
-#include "kcKclz.h"
+#include "image/kcImageKcf.h"
+#include "image/kcKclz.h"
 #include "foundation/kcLog.h"
 #include <cstring>
 

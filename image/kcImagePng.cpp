@@ -1,4 +1,4 @@
-#include "kcImagePng.h"
+#include "image/kcImagePng.h"
 #include "image/kcByteReader.h"
 #include "foundation/kcHeap.h"
 #include <climits>

@@ -1,4 +1,4 @@
-#include "kcImagePsd.h"
+#include "image/kcImagePsd.h"
 #include "image/kcByteReader.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcString.h"

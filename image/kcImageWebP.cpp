@@ -1,4 +1,4 @@
-#include "kcImageWebP.h"
+#include "image/kcImageWebP.h"
 #include "foundation/kcHeap.h"
 #include <cstring>
 #include <webp/decode.h>

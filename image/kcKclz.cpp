@@ -1,5 +1,5 @@
-#include "kcKclz.h"
-#include "kcImage.h"
+#include "image/kcKclz.h"
+#include "image/kcImage.h"
 #include "foundation/kcHeap.h"
 #include <climits>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "kcSurfaceCopy.h"
+#include "image/kcSurfaceCopy.h"
 #include <d3d9.h>
 #include <cstdint>
 #include <cstring>

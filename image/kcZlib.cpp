@@ -1,4 +1,4 @@
-#include "kcZlib.h"
+#include "image/kcZlib.h"
 #include "foundation/kcLog.h"
 #include <cstring>
 #include <zlib.h>

@@ -1,13 +1,13 @@
-#include "UpdateInfo.h"
+#include "updater/UpdateInfo.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <vector>
 
-#include "kcFormat.h"
-#include "kcString.h"
-#include "kcXml.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcString.h"
+#include "foundation/kcXml.h"
 
 UpdateInfo::UpdateInfo() { Clear(); }
 

@@ -1,16 +1,16 @@
-#include "UpdateWindow.h"
+#include "updater/UpdateWindow.h"
 
 #include <string>
 
-#include "UpdaterFiles.h"
-#include "UpdaterResource.h"
-#include "UpdaterState.h"
-#include "UpdatingDialog.h"
-#include "kcFile.h"
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcHeap.h"
-#include "kcImageHolder.h"
+#include "updater/UpdaterFiles.h"
+#include "updater/UpdaterResource.h"
+#include "updater/UpdaterState.h"
+#include "updater/UpdatingDialog.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "image/kcImageHolder.h"
 
 const wchar_t kUpdateWindowClass[] = L"WC_UPDATE";
 const wchar_t kTextNoUpdateInfo[] = L"updateinfo.xml was not found.";

@@ -1,15 +1,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "UpdateWindow.h"
-#include "UpdaterResource.h"
-#include "UpdaterState.h"
-#include "kcFileCopier.h"
-#include "kcFolder.h"
-#include "kcImageHolder.h"
-#include "kcSystem.h"
-#include "kcThread.h"
-#include "kcWindowClass.h"
+#include "updater/UpdateWindow.h"
+#include "updater/UpdaterResource.h"
+#include "updater/UpdaterState.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcFolder.h"
+#include "image/kcImageHolder.h"
+#include "foundation/kcSystem.h"
+#include "foundation/kcThread.h"
+#include "foundation/kcWindowClass.h"
 
 namespace {
 

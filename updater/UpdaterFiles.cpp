@@ -1,9 +1,9 @@
-#include "UpdaterFiles.h"
+#include "updater/UpdaterFiles.h"
 
 #include <cstring>
 
-#include "kcFile.h"
-#include "kcString.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcString.h"
 
 bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes)
 {

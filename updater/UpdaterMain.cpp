@@ -1,5 +1,5 @@
 #include <windows.h>
 
-#include "UpdateWindow.h"
+#include "updater/UpdateWindow.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return UpdaterMain(instance); }

@@ -1,12 +1,12 @@
-#include "UpdaterState.h"
+#include "updater/UpdaterState.h"
 
 #include <cstring>
 
-#include "UpdaterFiles.h"
-#include "kcFileCopier.h"
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcString.h"
+#include "updater/UpdaterFiles.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcString.h"
 
 UpdaterState& Updater()
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UpdateInfo.h"
+#include "updater/UpdateInfo.h"
 
 class kcImageHolder;
 class kcFileCopier;

@@ -1,12 +1,12 @@
-#include "UpdatingDialog.h"
+#include "updater/UpdatingDialog.h"
 
-#include "UpdaterFiles.h"
-#include "UpdaterResource.h"
-#include "UpdaterState.h"
-#include "kcFileCopier.h"
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcStringList.h"
+#include "updater/UpdaterFiles.h"
+#include "updater/UpdaterResource.h"
+#include "updater/UpdaterState.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcStringList.h"
 
 const wchar_t kUninstallProduct[] = L"rvl_morrowEX1";
 const wchar_t kUninstallDisplayName[] = L"蒼嵐花譜 \uFF5E北辺の白狼編\uFF5E";

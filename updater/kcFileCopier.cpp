@@ -1,12 +1,12 @@
-#include "kcFileCopier.h"
-#include "kcCaps.h"
-#include "kcFile.h"
-#include "kcFolder.h"
-#include "kcFormat.h"
-#include "kcHeap.h"
-#include "kcString.h"
-#include "kcTextKey.h"
-#include "kcThread.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
+#include "foundation/kcTextKey.h"
+#include "foundation/kcThread.h"
 #include <windows.h>
 #include <cwchar>
 

@@ -1,5 +1,5 @@
-#include "ArchiveFixture.h"
-#include "kcProtect.h"
+#include "foundation/ArchiveFixture.h"
+#include "foundation/kcProtect.h"
 #include "support/TestSupport.h"
 
 std::string PatternBytes(int n, int seed)

@@ -1,7 +1,7 @@
 #pragma once
 // Hand-built archives for the archive and file-server tests: 13 header bytes, each member's
 // bytes (whole 8-byte blocks Blowfish-enciphered when a key is given), then a trailer.
-#include "kcArchive.h"
+#include "foundation/kcArchive.h"
 #include <string>
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "ArchiveFixture.h"
-#include "kcArchive.h"
-#include "kcBigFile.h"
-#include "kcProtect.h"
+#include "foundation/ArchiveFixture.h"
+#include "foundation/kcArchive.h"
+#include "foundation/kcBigFile.h"
+#include "foundation/kcProtect.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,10 +1,10 @@
-#include "DdeTestSupport.h"
+#include "foundation/DdeTestSupport.h"
 #include "foundation/ddepeer/DdePattern.h"
-#include "kcCaps.h"
-#include "kcCapsRules.h"
-#include "kcDDE.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcCapsRules.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <cpuid.h>

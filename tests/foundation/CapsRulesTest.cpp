@@ -1,4 +1,4 @@
-#include "kcCapsRules.h"
+#include "foundation/kcCapsRules.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <string>

@@ -1,7 +1,7 @@
-#include "DdeTestSupport.h"
+#include "foundation/DdeTestSupport.h"
 #include "foundation/ddepeer/DdePattern.h"
-#include "kcDDE.h"
-#include "kcHeap.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstring>

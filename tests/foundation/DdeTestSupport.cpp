@@ -1,4 +1,4 @@
-#include "DdeTestSupport.h"
+#include "foundation/DdeTestSupport.h"
 #include <ddeml.h>
 #include <thread>
 

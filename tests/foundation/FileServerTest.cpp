@@ -1,8 +1,8 @@
-#include "ArchiveFixture.h"
-#include "kcArchive.h"
-#include "kcBigFile.h"
-#include "kcFile.h"
-#include "kcFileServer.h"
+#include "foundation/ArchiveFixture.h"
+#include "foundation/kcArchive.h"
+#include "foundation/kcBigFile.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcFileServer.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>

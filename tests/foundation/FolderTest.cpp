@@ -1,4 +1,4 @@
-#include "kcFolder.h"
+#include "foundation/kcFolder.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <string>

@@ -1,5 +1,5 @@
-#include "kcFontList.h"
-#include "kcHeap.h"
+#include "foundation/kcFontList.h"
+#include "foundation/kcHeap.h"
 #include <gtest/gtest.h>
 #include <set>
 #include <string>

@@ -1,9 +1,9 @@
-#include "kcFormat.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcRandom.h"
-#include "kcThread.h"
-#include "kcWindowClass.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcRandom.h"
+#include "foundation/kcThread.h"
+#include "foundation/kcWindowClass.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <random>

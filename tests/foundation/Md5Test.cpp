@@ -1,4 +1,4 @@
-#include "kcMd5.h"
+#include "foundation/kcMd5.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <string>

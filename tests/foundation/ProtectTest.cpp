@@ -1,4 +1,4 @@
-#include "kcProtect.h"
+#include "foundation/kcProtect.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <algorithm>

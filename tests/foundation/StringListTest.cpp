@@ -1,4 +1,4 @@
-#include "kcStringList.h"
+#include "foundation/kcStringList.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>

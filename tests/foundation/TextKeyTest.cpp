@@ -1,4 +1,4 @@
-#include "kcTextKey.h"
+#include "foundation/kcTextKey.h"
 #include <gtest/gtest.h>
 
 TEST(TextKey, TranslateTable)

@@ -1,5 +1,5 @@
-#include "kcTextLines.h"
-#include "kcHeap.h"
+#include "foundation/kcTextLines.h"
+#include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <cstring>
 #include <gtest/gtest.h>

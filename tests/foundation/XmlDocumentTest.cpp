@@ -1,5 +1,5 @@
-#include "kcXml.h"
-#include "kcXmlParser.h"
+#include "foundation/kcXml.h"
+#include "foundation/kcXmlParser.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <algorithm>

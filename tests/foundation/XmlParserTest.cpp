@@ -1,5 +1,5 @@
-#include "kcString.h"
-#include "kcXmlParser.h"
+#include "foundation/kcString.h"
+#include "foundation/kcXmlParser.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <random>

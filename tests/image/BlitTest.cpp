@@ -1,4 +1,4 @@
-#include "kcBlit.h"
+#include "image/kcBlit.h"
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "kcSurfaceCopy.h"
+#include "image/kcSurfaceCopy.h"
 #include <windows.h>
 #include <d3d9.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Hg3Builder.h"
+#include "support/Hg3Builder.h"
 #include <zlib.h>
 
 std::string Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16)); }

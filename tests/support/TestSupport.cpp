@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "kcFile.h"
-#include "kcHeap.h"
-#include "kcLog.h"
+#include "support/TestSupport.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "kcCaps.h"
-#include "kcFileCopier.h"
-#include "kcHeap.h"
+#include "foundation/kcCaps.h"
+#include "updater/kcFileCopier.h"
+#include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,7 +1,7 @@
-#include "UpdaterFiles.h"
-#include "UpdaterState.h"
-#include "UpdatingDialog.h"
-#include "kcFileCopier.h"
+#include "updater/UpdaterFiles.h"
+#include "updater/UpdaterState.h"
+#include "updater/UpdatingDialog.h"
+#include "updater/kcFileCopier.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -2,11 +2,11 @@
 //   dde_peer serve <ready> <quit> <service> NAME=SIZE...  serves pattern items until quit
 //   dde_peer fetch <ready> <quit> <service> <file> NAME=SIZE...  fetches the items into the file
 //   dde_peer caps <ready> <quit> <file>  serves the capability items, writes what it serves
-#include "DdePattern.h"
-#include "kcCaps.h"
-#include "kcDDE.h"
-#include "kcHeap.h"
-#include "kcString.h"
+#include "foundation/ddepeer/DdePattern.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcString.h"
 #include <cstring>
 #include <memory>
 #include <string>

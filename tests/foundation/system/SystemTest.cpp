@@ -1,10 +1,10 @@
-#include "kcCaps.h"
-#include "kcDDE.h"
-#include "kcFileServer.h"
-#include "kcHeap.h"
-#include "kcLog.h"
-#include "kcRandom.h"
-#include "kcSystem.h"
+#include "foundation/kcCaps.h"
+#include "foundation/kcDDE.h"
+#include "foundation/kcFileServer.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcRandom.h"
+#include "foundation/kcSystem.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>

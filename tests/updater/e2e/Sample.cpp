@@ -1,4 +1,4 @@
-#include "Sample.h"
+#include "updater/e2e/Sample.h"
 
 #include <shlobj.h>
 

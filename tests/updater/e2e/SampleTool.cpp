@@ -3,7 +3,7 @@
 // with OK and saves a screenshot of the window and of each box; "key" prints the uninstall key.
 #include <cstdio>
 
-#include "Sample.h"
+#include "updater/e2e/Sample.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // End to end: the real updater.exe in a package folder, its boxes answered by this driver.
 #include <gtest/gtest.h>
 
-#include "Sample.h"
+#include "updater/e2e/Sample.h"
 #include "support/TestSupport.h"
 
 void PrintTo(const BoxRecord& box, std::ostream* os) { *os << "[" << Utf8(box.caption) << "] " << Utf8(box.text); }
