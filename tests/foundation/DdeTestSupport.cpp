@@ -68,16 +68,16 @@ FixedServiceLock::~FixedServiceLock()
     CloseHandle(m_mutex);
 }
 
-Peer::Peer(const std::wstring& modeAndArgs)
+Peer::Peer(const std::wstring& modeAndArgs, const std::wstring& exe)
 {
     // Event names unique to this process, so that test processes side by side stay apart.
     std::wstring id = std::to_wstring(GetCurrentProcessId()), ready = L"kcDdeTestReady" + id, quit = L"kcDdeTestQuit" + id;
     m_ready = CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
     m_quit = CreateEventW(nullptr, TRUE, FALSE, quit.c_str());
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path = exe;
-    path = path.substr(0, path.find_last_of(L'\\') + 1) + L"dde_peer.exe";
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path = exe.find(L'\\') != std::wstring::npos ? exe : path.substr(0, path.find_last_of(L'\\') + 1) + exe;
     size_t blank = modeAndArgs.find(L' ');
     std::wstring cmd = L"\"" + path + L"\" " + modeAndArgs.substr(0, blank) + L" " + ready + L" " + quit +
                        (blank == std::wstring::npos ? L"" : modeAndArgs.substr(blank));

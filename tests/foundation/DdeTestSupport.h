@@ -28,10 +28,11 @@ private:
     HANDLE m_mutex;
 };
 
-// dde_peer.exe (beside the test executable) run as "dde_peer <mode> <ready> <quit> <args>".
+// dde_peer.exe (beside the test executable) run as "dde_peer <mode> <ready> <quit> <args>";
+// another peer program when exe names one (a file name beside the test executable, or a full path).
 class Peer {
 public:
-    explicit Peer(const std::wstring& modeAndArgs);
+    explicit Peer(const std::wstring& modeAndArgs, const std::wstring& exe = L"dde_peer.exe");
     ~Peer() { Finish(); }
     bool Ready(); // waits until the peer serves
     DWORD Finish(); // asks it to quit, serves while it ends; its exit code (999: none)
