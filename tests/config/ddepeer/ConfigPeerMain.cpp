@@ -9,6 +9,7 @@
 
 #include "config/kcConfig.h"
 #include "foundation/kcDDE.h"
+#include "foundation/ddepeer/PeerFrame.h"
 #include "foundation/kcHeap.h"
 
 namespace {
@@ -43,11 +44,7 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
         return 5;
     }
     SetEvent(ready);
-    for (;;) {
-        if (MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    PeerServeUntil(quit);
     kcReleaseConfig();
     return 0;
 }
@@ -56,11 +53,5 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 4) return 1;
-    kcHeapCreate(0x100000);
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-    int rc = ready && quit ? Run(argv[1], ready, quit, argc, argv) : 2;
-    kcHeapDestroy();
-    return rc;
+    return PeerMain(argc, argv, 4, Run);
 }
