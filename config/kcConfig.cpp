@@ -301,8 +301,8 @@ void kcConfig::SetUserPartDefaults()
     b->messageSpeed = 4;
     b->autoPreset = 4;
     b->messageInd = 0;
-    b->messageBase = b->autoPresets[4].base ? b->autoPresets[4].base : 15;
-    b->messageChar = b->autoPresets[4].chr ? b->autoPresets[4].chr : 5;
+    b->messageBase = 15; // preset p04, the default MESSAGE/auto_p
+    b->messageChar = 5;
     b->messageStill = 1;
     b->messageCont = 0;
     b->waitPcm = 1;
