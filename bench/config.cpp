@@ -3,6 +3,7 @@
 // LoadUserSettings and SaveUserSettings of a full "setup.xml". At 10x the lists that the format
 // leaves open (languages, dictionary entries, replacements) grow tenfold; the record's rows are fixed.
 // Also timed apart: the installed-font list and the special-folder lookups that construction makes.
+#include "bench/BenchClock.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -15,18 +16,6 @@
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
-
-static double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
 
 static void SetPath(kcXml& x, const char* path, const wchar_t* text, int value)
 {
