@@ -228,3 +228,19 @@ TEST(ConfigObject, EmptyLanguageTable)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ConfigObject, FilesThroughTheFileServer)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc("<APP><title>Served</title></APP>"));
+    kcFileServer server;
+    ASSERT_EQ(kcFileServer::Instance(), &server);
+    kcCreateConfig(nullptr, nullptr, 0);
+    EXPECT_STREQ(kcConfigCurrentBlock->title, L"Served");
+    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0); // no "config.int" archive
+    kcReleaseConfig();
+}
+
+} // namespace
