@@ -239,7 +239,22 @@ TEST(ConfigObject, FilesThroughTheFileServer)
     ASSERT_EQ(kcFileServer::Instance(), &server);
     kcCreateConfig(nullptr, nullptr, 0);
     EXPECT_STREQ(kcConfigCurrentBlock->title, L"Served");
-    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0); // no "config.int" archive
+    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0); // no "config.int" yet
+    // "config.int" as a folder slot: the game's defaults for the second half of the user part.
+    folder.Write(L"defaults\\gamedef.xml", XmlDoc("<VOICE><vol_bgm>42</vol_bgm><play03>0</play03></VOICE>"
+                                                 "<GAME><use_jtalk>1</use_jtalk></GAME><WINDOW><width>1</width></WINDOW>"));
+    ASSERT_TRUE(server.SetSlot(0, L"config.int", folder.File(L"defaults").c_str(), 1));
+    kcConfig::Instance()->LoadDefaults();
+    const ConfigBlock& b = *kcConfigBackupBlock;
+    EXPECT_EQ(b.volBgm, 42);
+    EXPECT_EQ(b.voices[3].play, 0);
+    EXPECT_EQ(b.useJtalk, 1);
+    EXPECT_EQ(b.width, 800); // not a key of that half
+    EXPECT_EQ(kcConfigCurrentBlock->effectiveVolumes[0], 42); // recomputed after the copy, in the current record
+    // A broken defaults file changes nothing.
+    folder.Write(L"defaults\\gamedef.xml", "<document><VOICE><vol_bgm>7");
+    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0);
+    EXPECT_EQ(kcConfigCurrentBlock->volBgm, 42);
     kcReleaseConfig();
 }
 
