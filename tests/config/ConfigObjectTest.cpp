@@ -160,7 +160,9 @@ const char kVoices[] = u8R"(<dic>dict.dic</dic><volume>0.5</volume><default>1</d
 TEST(ConfigObject, LanguagesAndVoiceDictionary)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc(kLanguages));
+    std::string longPrefix(5000, 'z'); // kept whole; handed out cut to each caller's capacity
+    folder.Write(L"config\\startup.xml",
+                 XmlDoc(kLanguages + std::string("<language><L03><code>10</code><prefix>") + longPrefix + "</prefix></L03></language>"));
     folder.Write(L"voices.xml", XmlDoc(kVoices));
     kcCreateConfig(nullptr, nullptr, 0);
     kcConfig& c = *kcConfig::Instance();
@@ -210,7 +212,8 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     EXPECT_EQ(b->languageSub, 1);
     EXPECT_EQ(c.IsDirty(), 1);
     EXPECT_EQ(c.FindLanguage(L"e"), -1);
-    EXPECT_EQ(c.GetLanguageCode(3), nullptr);
+    EXPECT_EQ(wcslen(c.GetLanguageCode(3)), 5000u);
+    EXPECT_EQ(c.GetLanguageCode(4), nullptr);
 }
 
 TEST(ConfigObject, EmptyLanguageTable)
