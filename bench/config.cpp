@@ -2,7 +2,8 @@
 // (128 INT rows, 80 key rows, 48 voice rows, languages, a voice dictionary, script replacements),
 // LoadUserSettings and SaveUserSettings of a full "setup.xml". At 10x the lists that the format
 // leaves open (languages, dictionary entries, replacements) grow tenfold; the record's rows are fixed.
-// Also timed apart: the installed-font list and the special-folder lookups that construction makes.
+// Also timed apart: the readers and the writer over documents already parsed, the XML parser's share,
+// and the installed-font list and special-folder lookups that construction makes.
 #include "bench/BenchClock.h"
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "config/kcConfig.h"
+#include "config/kcConfigReader.h"
 #include "config/kcSettings.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcFontList.h"
@@ -154,6 +156,27 @@ int wmain()
                "dictionary_ms=%.3f) load_ms=%.3f (parse_ms=%.3f) save_ms=%.3f languages=%d dictionary=%d\n",
                scale, construct, defaults, definition, parse[0], dictionary, load, parse[1], save,
                c->GetLanguageCount(), c->GetVoiceDictionaryCount());
+        // The readers and the writer alone, over documents already parsed (or, for the writer, not yet saved).
+        double plans[KCPLAN_COUNT];
+        for (int p = 0; p < KCPLAN_COUNT; ++p) {
+            kcXml x;
+            if (p >= KCPLAN_WRITE_SYSTEM)
+                x.New();
+            else
+                x.Open(p <= KCPLAN_STARTUP3 ? L"config\\startup.xml" : L"save\\setup.xml");
+            kcConfigReader r(*c, x);
+            t = Now();
+            for (int i = 0; i < rounds; ++i) {
+                if (p >= KCPLAN_WRITE_SYSTEM)
+                    r.Write((kcPlan)p);
+                else
+                    r.Read((kcPlan)p);
+            }
+            plans[p] = (Now() - t) * 1000.0 / rounds;
+        }
+        printf("scale=%dx readers_ms: definition=%.3f (%.3f %.3f %.3f) setup=%.3f writer_ms=%.3f\n", scale,
+               plans[0] + plans[1] + plans[2], plans[0], plans[1], plans[2], plans[3] + plans[4] + plans[5],
+               plans[6] + plans[7]);
         kcReleaseConfig();
         if (scale == 1) cycle = construct + load + save;
     }
