@@ -421,8 +421,7 @@ int kcConfig::GetFileVolume(const char* file) const
     const kcSoundGroupRow* row = FindSoundGroupRowOfFile(file);
     if (!row) return 100;
     std::string type(row->type, strnlen(row->type, sizeof row->type));
-    if (type == "bgm" || type == "se" || type == "voice" || type == "sysvoice") return GetCategoryVolume(type.c_str());
-    return 100;
+    return GetCategoryVolume(type.c_str()); // another type gives 100 there too
 }
 
 // The voice row whose archive is the file's folder (its extension cut); the name part goes to name.
