@@ -63,6 +63,7 @@ kc_wait_wine_gone() {
 # writes the number only once it accepts connections.
 kc_start_xvfb() {
   local numfile n="" _
+  command -v Xvfb >/dev/null || { kc_fail "Xvfb is not installed (run scripts/setup)"; return 1; }
   numfile="$(mktemp "${TMPDIR:-/tmp}/kc-display.XXXXXX")" || { kc_fail "cannot make a temporary file"; return 1; }
   echo "== $(date -u +%T) Xvfb -displayfd" >>"$KC_START_LOG"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >>"$KC_START_LOG" 2>&1 &
