@@ -1,3 +1,6 @@
+#include "updater/FileCollection.h"
+#include "updater/InstallPath.h"
+#include "updater/InstalledVersion.h"
 #include "updater/UpdaterFiles.h"
 #include "updater/UpdaterState.h"
 #include "updater/UpdatingDialog.h"
