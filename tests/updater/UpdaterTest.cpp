@@ -1,3 +1,6 @@
+#include "updater/FileCollection.h"
+#include "updater/InstallPath.h"
+#include "updater/InstalledVersion.h"
 #include "updater/UpdaterFiles.h"
 #include "updater/UpdaterState.h"
 #include "updater/UpdatingDialog.h"
@@ -5,7 +8,7 @@
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <thread>
+#include <algorithm>
 
 namespace {
 
@@ -131,14 +134,20 @@ TEST(InstallPath, EncodingsAndHostileForms)
         EXPECT_EQ(c.expected != nullptr, ParseInstallPath(padded.data(), c.bytes.size(), path)) << c.name;
         EXPECT_EQ(std::wstring(c.expected ? c.expected : L"untouched"), path) << c.name;
     }
-    // Only an existing folder named whole is taken: a relative one would follow the current folder.
+    // Only an existing folder named whole is taken, with either slash: a relative one would follow
+    // the current folder.
     TempDir dir;
     const std::wstring file = dir.File(L"app.xml"), folder = dir.Path();
-    const std::pair<std::wstring, bool> forms[] = {{folder, true}, {L"", false}, {L".", false}, {folder.substr(2), false}, {file, false}};
+    std::wstring slashed = folder;
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    const std::pair<std::wstring, bool> forms[] = {{folder, true},          {slashed, true},
+                                                   {L"", false},            {L".", false},
+                                                   {folder.substr(2), false}, {slashed.substr(2), false},
+                                                   {slashed.substr(0, 2) + slashed.substr(3), false}, {file, false}};
     for (auto& [form, taken] : forms) {
         wchar_t path[kPathChars] = L"";
         ASSERT_TRUE(WriteBytes(file, "<path>" + std::string(form.begin(), form.end()) + "</path>"));
-        EXPECT_EQ(taken, ReadInstallPathFile(file.c_str(), path) && folder == path) << form.size();
+        EXPECT_EQ(taken, ReadInstallPathFile(file.c_str(), path) && form == path) << std::string(form.begin(), form.end());
     }
 }
 
@@ -155,6 +164,32 @@ TEST(InstalledVersion, PlainTextSearch)
         {"<major>1.5</major><minor>1</minor>", 1},          {"nothing", 0},
     };
     for (auto& c : cases) EXPECT_EQ(c.expected, ParseInstalledVersion((c.text + std::string(8, '\0')).c_str())) << c.text;
+}
+
+// Files below a folder as paths relative to the base, through nested, empty and Japanese-named
+// folders; a linked folder (a reparse point) is not entered.
+TEST(FileCollection, NestedEmptyJapaneseAndLinkedFolders)
+{
+    TempDir dir;
+    for (const wchar_t* folder : {L"a", L"a\\b", L"a\\b\\c", L"a\\empty", L"empty", L"画像", L"画像\\深い"})
+        ASSERT_TRUE(CreateDirectoryW(dir.File(folder).c_str(), nullptr));
+    for (const wchar_t* file : {L"top.txt", L"a\\b\\c\\deep.bin", L"a\\b\\also.txt", L"画像\\深い\\表.txt"})
+        ASSERT_TRUE(WriteBytes(dir.File(file), "x"));
+    auto collect = [](const std::wstring& base, const std::wstring& relative) {
+        std::vector<std::wstring> list;
+        CollectFilesFrom(base, relative, list);
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    typedef std::vector<std::wstring> Paths;
+    EXPECT_EQ((Paths{L"a\\b\\also.txt", L"a\\b\\c\\deep.bin", L"top.txt", L"画像\\深い\\表.txt"}), collect(dir.Path(), L""));
+    EXPECT_EQ((Paths{L"a\\b\\also.txt", L"a\\b\\c\\deep.bin"}), collect(dir.Path(), L"a"));
+    EXPECT_EQ(Paths{}, collect(dir.Path(), L"empty"));
+#ifdef KC_LINKED_TREE
+    // Made by the build (Wine cannot make reparse points): "sub\back" links to the tree itself.
+    const std::string tree = KC_LINKED_TREE;
+    EXPECT_EQ((Paths{L"sub\\inner.txt", L"top.txt"}), collect(std::wstring(tree.begin(), tree.end()), L""));
+#endif
 }
 
 TEST(FindOverlongPath, UsesTheCopiersLimits)
@@ -206,7 +241,7 @@ TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     wcscpy(Updater().info.current.title, L"kcCopyFailure");
     std::wstring text;
-    std::thread answer([&text] {
+    JoinedThread answer([&text] {
         HWND box = nullptr;
         for (int i = 0; i < 6000 && !(box = FindWindowW(L"#32770", L"kcCopyFailure")); ++i) Sleep(10);
         wchar_t shown[600] = {};
@@ -217,7 +252,7 @@ TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)
     kcFileCopier copier(3, 1);
     ASSERT_EQ(1, copier.Start(nullptr, nullptr, nullptr)); // a copier runs once
     EXPECT_FALSE(StartCopier(copier, window));
-    answer.join();
+    answer.Join();
     std::vector<UINT> posted;
     MSG message;
     while (PeekMessageW(&message, window, WM_USER, WM_USER + 100, PM_REMOVE)) posted.push_back(message.message);
