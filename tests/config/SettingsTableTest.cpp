@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "config/kcSettings.h"
+
+namespace {
+
+struct Lookup {
+    const char* section;
+    const char* key;
+    size_t offset;
+    int row, slot;
+};
+
+TEST(SettingsTable, SectionAndKeyReachTheField)
+{
+    const Lookup cases[] = {
+        {"WINDOW", "width", offsetof(ConfigBlock, width), 0, 0},
+        {"SCREEN", "width", offsetof(ConfigBlock, width), 0, 0},
+        {"GAME", "enabledrag", offsetof(ConfigBlock, enableDrag), 0, 0}, // the user's, not the game's
+        {"VOICE", "play05", offsetof(ConfigBlock, voices) + 5 * 116, 5, 0},
+        {"VOICE", "play%02d", offsetof(ConfigBlock, voices), 0, 0},
+        {"KEY", "kb2_07", offsetof(ConfigBlock, keys) + 7 * 40 + 4 + 1, 7, 1},
+        {"KEY", "jp4r_79", offsetof(ConfigBlock, keys) + 79 * 40 + 28 + 3, 79, 3},
+        {"KEYCUSTOMIZE", "key03/mouse2", offsetof(ConfigBlock, keys) + 3 * 40 + 8 + 1, 3, 1},
+        {"INT", "int127/name", offsetof(ConfigBlock, intRows) + 127 * 332 + 300, 127, 0},
+        {"SYSTEMVOICE", "play47", offsetof(ConfigBlock, systemVoicePlay) + 47 * 4, 47, 0},
+        {"SCREEN", "list/type4/h", offsetof(ConfigBlock, windowSizes) + 4 * 8 + 4, 4, 0},
+        {"GAME", "wndcolor/r", offsetof(ConfigBlock, wndColor) + 2, 0, 0},
+        {"TTS", "speed", offsetof(ConfigBlock, ttsSpeed), 0, 0},
+    };
+    std::unique_ptr<ConfigBlock> b(new ConfigBlock());
+    for (const Lookup& c : cases) {
+        int row = -1, slot = -1;
+        const kcSetting* s = kcFindSetting(c.section, c.key, &row, &slot);
+        ASSERT_NE(s, nullptr) << c.section << "/" << c.key;
+        EXPECT_EQ(row, c.row) << c.key;
+        EXPECT_EQ(slot, c.slot) << c.key;
+        EXPECT_EQ((const char*)kcSettingAddress(b.get(), s, row, slot) - (const char*)b.get(), (ptrdiff_t)c.offset) << c.key;
+    }
+    const char* unknown[][2] = {{"WINDOW", "widths"}, {"VOICE", "play48"}, {"KEY", "kb5_00"}, {"KEY", "kb1_80"},
+                                {"INT", "int128/name"}, {"VOICE", "play5"}, {"", ""}};
+    for (auto& u : unknown) EXPECT_EQ(kcFindSetting(u[0], u[1]), nullptr) << u[0] << "/" << u[1];
+}
+
+TEST(SettingsTable, EveryValueLiesInsideTheRecord)
+{
+    int n = 0;
+    const kcSetting* t = kcSettingTable(&n);
+    ASSERT_GT(n, 200);
+    for (int i = 0; i < n; ++i) {
+        const kcSetting& s = t[i];
+        size_t last = s.offset + (size_t)(s.rows - 1) * s.rowStride + (size_t)(s.slots - 1) * s.slotStride + s.size;
+        EXPECT_LE(last, sizeof(ConfigBlock)) << (s.userKey ? s.userKey : s.gameKey);
+        EXPECT_TRUE(s.gameKey || s.userKey);
+    }
+}
+
+TEST(SettingsTable, NamesFormatRowAndSlot)
+{
+    int row, slot;
+    const kcSetting* s = kcFindSetting("KEY", "ms3r_12", &row, &slot);
+    char name[64];
+    ASSERT_TRUE(kcSettingUserName(s, row, slot, name, sizeof name));
+    EXPECT_STREQ(name, "KEY/ms3r_12");
+    ASSERT_TRUE(kcSettingGameName(s, row, slot, name, sizeof name));
+    EXPECT_STREQ(name, "KEYCUSTOMIZE/key12/rep_mouse3");
+    EXPECT_FALSE(kcSettingUserName(s, 80, 0, name, sizeof name));
+    EXPECT_FALSE(kcSettingUserName(s, 0, 0, name, 5));
+}
+
+TEST(SettingsTable, TypedAccessKeepsLowBitsAndCutsTexts)
+{
+    std::unique_ptr<ConfigBlock> b(new ConfigBlock());
+    memset(b.get(), 0, sizeof(ConfigBlock));
+    EXPECT_TRUE(kcConfigSetInt(b.get(), "WINDOW", "width", 0x12345));
+    EXPECT_EQ(b->width, 0x2345);
+    EXPECT_EQ(b->height, 0); // the neighbour untouched
+    EXPECT_TRUE(kcConfigSetInt(b.get(), "KEY", "kb1_00", 0x1FF));
+    EXPECT_EQ(b->keys[0].keyboard[0], 0xFF);
+    EXPECT_EQ(kcConfigGetInt(b.get(), "KEY", "kb1_00"), 255);
+    EXPECT_EQ(kcConfigSetInt(b.get(), "NOPE", "x", 1), 0);
+
+    std::wstring longText(100, L'\x3042');
+    EXPECT_TRUE(kcConfigSetText(b.get(), "TTS", "id", longText.c_str()));
+    EXPECT_EQ(wcslen(b->ttsId), 63u);
+    // A narrow field takes UTF-8 and is cut on a character boundary (3 bytes per character).
+    EXPECT_TRUE(kcConfigSetText(b.get(), "SYSTEMVOICE", "ch01/name", longText.c_str()));
+    EXPECT_EQ(strlen(b->systemVoiceNames[1]), 30u);
+    wchar_t out[8];
+    EXPECT_TRUE(kcConfigGetText(b.get(), "SYSTEMVOICE", "ch01/name", out, 8));
+    EXPECT_EQ(std::wstring(out), std::wstring(7, L'\x3042'));
+}
+
+} // namespace
