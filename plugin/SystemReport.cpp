@@ -252,8 +252,9 @@ int WriteSystemInfoReport(kcReportSource& source, const ConfigBlock* block, cons
     const kcDXCaps* dx = kcDXCaps::Instance();
     if (!dx) return 0;
 
+    // The executable is read again for the fill: room for its version line to change meanwhile.
     int n = BuildSystemReport(nullptr, source, block, exePath) + dx->BuildReport(nullptr) +
-            BuildConfigReport(nullptr, block) + 8;
+            BuildConfigReport(nullptr, block) + 8 + REPORT_LINE_UNITS;
     wchar_t* text = (wchar_t*)kcHeapAlloc(0, n * (int)sizeof(wchar_t));
     if (!text) return 0;
     text[0] = 0;
