@@ -181,7 +181,8 @@ BOOL CALLBACK kcDXCaps::AudioEnumCallback(GUID*, const wchar_t* description, con
 int __stdcall kcDXCaps::DdeCallback(void* userData, const wchar_t* itemName, void** data, unsigned* bytes)
 {
     kcDXCaps* self = (kcDXCaps*)userData;
-    if (!self || !itemName || !data || !bytes) return 0;
+    // Items stay registered after the object is gone: only the living instance answers.
+    if (!self || self != Instance() || !itemName || !data || !bytes) return 0;
     int which = -1;
     for (int i = 0; i < 7; ++i) {
         wchar_t wide[32];

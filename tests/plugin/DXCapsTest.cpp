@@ -145,13 +145,24 @@ TEST(DXCaps, FormatNames)
     }
 }
 
-TEST(DXCaps, UnknownItemIsRefused)
+TEST(DXCaps, OnlyTheInstanceAnswersKnownItems)
 {
-    kcDXCaps caps(0);
-    void* data = nullptr;
-    unsigned bytes = 0;
-    EXPECT_EQ(0, kcDXCaps::DdeCallback(&caps, L"kcDXCaps_Other", &data, &bytes));
-    EXPECT_EQ(nullptr, data);
+    kcDXCaps caps(0), second(0);
+    struct Row {
+        kcDXCaps* object;
+        const wchar_t* item;
+        int answer;
+        unsigned bytes;
+    } rows[] = {{&caps, L"kcDXCaps_DispNum", 1, 4}, {&caps, L"kcDXCaps_IDENTIFIER", 1, 1100},
+                {&caps, L"kcDXCaps_Other", 0, 0}, {&second, L"kcDXCaps_DispNum", 0, 0}};
+    for (auto& r : rows) {
+        void* data = nullptr;
+        unsigned bytes = 0;
+        EXPECT_EQ(r.answer, kcDXCaps::DdeCallback(r.object, r.item, &data, &bytes)) << r.item;
+        EXPECT_EQ(r.bytes, bytes) << r.item;
+        EXPECT_EQ(r.answer != 0, data != nullptr) << r.item;
+        if (data) kcHeapRelease(data);
+    }
 }
 
 // A client in this process fetches every item from a peer that serves the fixture.
