@@ -141,6 +141,27 @@ TEST(Format, PercentSFollowsWindowsRulesAndCuts)
     EXPECT_EQ(0, kcFormat(n, 0, "x"));
 }
 
+// A cut never keeps half a character: a surrogate pair (wide) or a Shift_JIS pair (narrow).
+TEST(Format, CutLandsOnCharacterBoundary)
+{
+    const wchar_t pair[] = L"ab\xD83D\xDE00"; // "ab" and U+1F600
+    struct WideRow { int cap; int length; } wide[] = {{5, 4}, {4, 2}, {3, 2}, {2, 1}, {1, 0}};
+    for (auto& r : wide) {
+        wchar_t w[8];
+        EXPECT_EQ(r.length, kcFormatW(w, r.cap, L"%s", pair)) << r.cap;
+        EXPECT_EQ(0, wcsncmp(w, pair, r.length));
+        EXPECT_EQ(0, w[r.length]);
+    }
+    const char sjis[] = "a\x82\xa0\x82\xa2"; // "a" and two double-byte hiragana
+    struct NarrowRow { int cap; int length; } narrow[] = {{6, 5}, {5, 3}, {4, 3}, {3, 1}, {2, 1}};
+    for (auto& r : narrow) {
+        char n[8];
+        EXPECT_EQ(r.length, kcFormat(n, r.cap, "%s", sjis)) << r.cap;
+        EXPECT_EQ(0, strncmp(n, sjis, r.length));
+        EXPECT_EQ(0, n[r.length]);
+    }
+}
+
 TEST(Random, MatchesStandardMt19937WithSameState)
 {
     kcRandom r;
