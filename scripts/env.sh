@@ -1,4 +1,7 @@
 # Sourced by the scripts: build folder, Wine prefix and a private X display.
+# kc_start_wine is the one start-up of Wine and Xvfb that the test, the demo and every driver use:
+# it returns only when the display answers, the prefix is complete and a persistent server has
+# run a program, and it returns non-zero with a message on stderr otherwise.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${KC_BUILD:-$ROOT/build}"
 DEPS_PREFIX="${KC_DEPS_PREFIX:-$BUILD/deps/prefix}"
@@ -7,27 +10,163 @@ export WINEDEBUG=-all
 export WINEARCH=win32
 # No Mono or Gecko prompts; no sound driver (nothing here plays sound, and ALSA only adds noise).
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
+# Everything Wine and Xvfb print during start-up goes here, never to the caller's pipe.
+KC_START_LOG="$BUILD/wine-start.log"
 
 kc_configure() {
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
     -DKC_DEPS_PREFIX="$DEPS_PREFIX" -DCMAKE_BUILD_TYPE=Release >/dev/null
 }
 
-# Starts Xvfb on a free display and a detached wineserver on the project's prefix.
-kc_start_wine() {
-  local n=91
-  while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n+1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+kc_fail() {
+  echo "kc_start_wine: $*" >&2
+  if [ -s "$KC_START_LOG" ]; then
+    echo "kc_start_wine: last lines of $KC_START_LOG:" >&2
+    tail -n 15 "$KC_START_LOG" >&2
+  fi
+  return 1
+}
+
+# Runs a start-up step with no terminal or pipe of ours attached (Wine's service processes inherit
+# them and would keep a caller waiting forever) and with a time limit.
+kc_detached() { # seconds command...
+  local limit="$1"; shift
+  echo "== $(date -u +%T) $*" >>"$KC_START_LOG"
+  timeout "$limit" "$@" </dev/null >>"$KC_START_LOG" 2>&1
+}
+
+# Process ids of the live Wine processes (the server included) of this prefix.
+kc_wine_pids() {
+  local dir pid exe
+  for dir in /proc/[0-9]*; do
+    pid="${dir#/proc/}"
+    exe="$(readlink "$dir/exe" 2>/dev/null)" || continue
+    case "${exe##*/}" in wine*) ;; *) continue ;; esac
+    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  return 0
+}
+
+# Waits until no process of the prefix is left, its server included.
+kc_wait_wine_gone() {
+  kc_detached 180 wineserver -w || return 1
+  local _
+  for _ in $(seq 100); do
+    [ -z "$(kc_wine_pids)" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Starts Xvfb on a display no other server holds and waits until it answers. Xvfb picks the
+# number itself (-displayfd): it binds the first free display socket, which is atomic, and
+# writes the number only once it accepts connections.
+kc_start_xvfb() {
+  local numfile n="" _
+  numfile="$(mktemp "${TMPDIR:-/tmp}/kc-display.XXXXXX")" || { kc_fail "cannot make a temporary file"; return 1; }
+  echo "== $(date -u +%T) Xvfb -displayfd" >>"$KC_START_LOG"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >>"$KC_START_LOG" 2>&1 &
   KC_XVFB_PID=$!
+  for _ in $(seq 300); do
+    if [ "$(tail -c 1 "$numfile" | wc -l)" = 1 ]; then n="$(head -n 1 "$numfile")"; break; fi
+    kill -0 "$KC_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -f "$numfile"
+  if [ -z "$n" ]; then
+    kill "$KC_XVFB_PID" 2>/dev/null; wait "$KC_XVFB_PID" 2>/dev/null; KC_XVFB_PID=""
+    kc_fail "Xvfb did not start (no display within 30 s)"; return 1
+  fi
   export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
+  if command -v xwd >/dev/null && ! kc_detached 30 xwd -root -silent -out /dev/null; then
+    kc_fail "Xvfb on $DISPLAY does not answer"; return 1
+  fi
+}
+
+# The prefix is complete when Wine's own update stamp matches the installed Wine and the project's
+# settings file (scripts/wineprefix.reg) has been imported in its current form.
+kc_prefix_stamp() {
+  local reg="$ROOT/scripts/wineprefix.reg"
+  if [ -f "$reg" ]; then sha256sum <"$reg" | cut -d' ' -f1; else echo none; fi
+}
+
+kc_prefix_current() {
+  local inf stamp
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/user.reg" ] &&
+    [ -d "$WINEPREFIX/drive_c/windows/system32" ] || return 1
+  [ "$(cat "$WINEPREFIX/.kc-prefix" 2>/dev/null)" = "$(kc_prefix_stamp)" ] || return 1
+  # Wine updates a prefix on the next start after Wine itself changed; do it here instead.
+  for inf in /usr/share/wine/wine.inf /usr/share/wine/wine/wine.inf /opt/wine*/share/wine/wine.inf; do
+    [ -f "$inf" ] || continue
+    stamp="$(head -n 1 "$WINEPREFIX/.update-timestamp" 2>/dev/null | tr -d "\r")"
+    [ "$stamp" = disable ] || [ "$stamp" = "$(stat -c %Y "$inf")" ] || return 1
+    break
+  done
+}
+
+# Creates or updates the prefix synchronously, with a server of its own that ends with it.
+kc_prepare_prefix() {
+  local reg="$ROOT/scripts/wineprefix.reg"
+  kc_prefix_current && return 0
+  rm -f "$WINEPREFIX/.kc-prefix"
   mkdir -p "$WINEPREFIX"
-  # The first wine of a prefix must not start under a captured pipe (CTest would wait forever).
-  wineserver -p </dev/null >/dev/null 2>&1 &
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  kc_detached 600 wine wineboot --init ||
+    { kc_detached 30 wineserver -k; kc_fail "creating the Wine prefix $WINEPREFIX failed"; return 1; }
+  if [ -f "$reg" ]; then
+    kc_detached 120 wine reg import "Z:${reg//\//\\}" ||
+      { kc_detached 30 wineserver -k; kc_fail "importing $reg into $WINEPREFIX failed"; return 1; }
+  fi
+  kc_wait_wine_gone ||
+    { kc_detached 30 wineserver -k; kc_fail "the Wine processes setting up $WINEPREFIX did not end"; return 1; }
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/user.reg" ] &&
+    [ -d "$WINEPREFIX/drive_c/windows/system32" ] ||
+    { kc_fail "the Wine prefix $WINEPREFIX is incomplete after set-up"; return 1; }
+  kc_prefix_stamp >"$WINEPREFIX/.kc-prefix"
+}
+
+# Opens the start-up log (kept, so a failure can be read afterwards).
+kc_start_log() {
+  mkdir -p "$BUILD" 2>/dev/null && : >>"$KC_START_LOG" 2>/dev/null ||
+    { echo "kc_start_wine: cannot write $KC_START_LOG" >&2; return 1; }
+}
+
+# Prefix complete, persistent server running and proven, every service of the prefix started
+# with no pipe of ours. For a caller that brings its own display (the demo on a desktop).
+# A server left by an earlier run on this prefix (the build's own) is stopped first.
+kc_start_wineserver() {
+  kc_start_log || return 1
+  command -v wine >/dev/null && command -v wineserver >/dev/null ||
+    { kc_fail "wine is not installed (run scripts/setup)"; return 1; }
+  if [ -n "$(kc_wine_pids)" ]; then
+    echo "kc_start_wine: stopping the Wine processes left on $WINEPREFIX" >&2
+    kc_detached 30 wineserver -k
+    kc_wait_wine_gone || { kc_fail "Wine processes left on $WINEPREFIX do not end"; return 1; }
+  fi
+  kc_prepare_prefix || return 1
+  # Without -f the server forks; the command returns once the socket listens (2: one already runs).
+  kc_detached 60 wineserver -p || { kc_fail "the persistent Wine server did not start"; return 1; }
+  KC_WINE_STARTED=1
+  kc_detached 300 wine cmd /c exit ||
+    { kc_fail "the Wine server does not run programs (wine cmd /c exit failed)"; return 1; }
+}
+
+# Xvfb on a free display plus the Wine start-up above. On failure it prints why, leaves nothing
+# running and returns non-zero.
+kc_start_wine() {
+  kc_start_log && : >"$KC_START_LOG" || return 1
+  kc_start_xvfb || { kc_stop_wine; return 1; }
+  kc_start_wineserver || { kc_stop_wine; return 1; }
 }
 
 kc_stop_wine() {
-  wineserver -k </dev/null >/dev/null 2>&1 || true
-  [ -n "${KC_XVFB_PID:-}" ] && kill "$KC_XVFB_PID" 2>/dev/null || true
+  if [ -n "${KC_WINE_STARTED:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1
+    timeout 60 wineserver -w </dev/null >/dev/null 2>&1
+  fi
+  KC_WINE_STARTED=""
+  if [ -n "${KC_XVFB_PID:-}" ]; then
+    kill "$KC_XVFB_PID" 2>/dev/null && wait "$KC_XVFB_PID" 2>/dev/null
+    KC_XVFB_PID=""
+  fi
+  return 0
 }
