@@ -267,6 +267,13 @@ float kcXml::GetFloat(float def, int count, ...)
     return e ? kcParseFloat(e->text.c_str()) : def;
 }
 
+float kcXml::GetFloatVec(float def, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    const kcXmlElement* e = Find(names.data, names.n);
+    return e ? kcParseFloat(e->text.c_str()) : def;
+}
+
 int kcXml::GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count)
 {
     bool room = dst && dstBytes > 0;
@@ -292,18 +299,29 @@ int kcXml::GetStringVec(char* dst, int dstBytes, const char* def, const std::vec
     return GetStringAt(dst, dstBytes, def, names.data, names.n);
 }
 
+int kcXml::GetStringWAt(wchar_t* dst, int dstUnits, const wchar_t* def, const char* const* names, int count)
+{
+    bool room = dst && dstUnits > 0;
+    if (room && def != dst) kcCopyStringWN(dst, dstUnits, def ? def : L"");
+    const kcXmlElement* e = Find(names, count);
+    if (!e) return 0;
+    if (room) kcUtf8ToWideN(e->text.c_str(), dst, dstUnits);
+    return 1;
+}
+
 int kcXml::GetStringW(wchar_t* dst, int dstUnits, const wchar_t* def, int count, ...)
 {
     va_list a;
     va_start(a, count);
     NameList names(count, a);
     va_end(a);
-    bool room = dst && dstUnits > 0;
-    if (room && def != dst) kcCopyStringWN(dst, dstUnits, def ? def : L"");
-    const kcXmlElement* e = Find(names.data, names.n);
-    if (!e) return 0;
-    if (room) kcUtf8ToWideN(e->text.c_str(), dst, dstUnits);
-    return 1;
+    return GetStringWAt(dst, dstUnits, def, names.data, names.n);
+}
+
+int kcXml::GetStringWVec(wchar_t* dst, int dstUnits, const wchar_t* def, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    return GetStringWAt(dst, dstUnits, def, names.data, names.n);
 }
 
 int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any)
@@ -416,16 +434,35 @@ int kcXml::SetFloat(float value, int count, ...)
     return SetValue(text, names.data, names.n);
 }
 
+int kcXml::SetFloatVec(float value, const std::vector<std::string>& path)
+{
+    char text[512];
+    kcFormat(text, sizeof text, "%f", (double)value);
+    NameList names(path);
+    return SetValue(text, names.data, names.n);
+}
+
+int kcXml::SetStringWAt(const wchar_t* text, const char* const* names, int count)
+{
+    // A UTF-16 unit takes at most 3 bytes, a surrogate pair 4 for its two units.
+    size_t units = text ? wcslen(text) : 0;
+    std::string utf8(units * 3 + 1, '\0');
+    if (units) kcWideToUtf8N(text, &utf8[0], (int)utf8.size());
+    utf8.resize(strlen(utf8.c_str()));
+    return SetValue(utf8, names, count);
+}
+
 int kcXml::SetStringW(const wchar_t* text, int count, ...)
 {
     va_list a;
     va_start(a, count);
     NameList names(count, a);
     va_end(a);
-    // A UTF-16 unit takes at most 3 bytes, a surrogate pair 4 for its two units.
-    size_t units = text ? wcslen(text) : 0;
-    std::string utf8(units * 3 + 1, '\0');
-    if (units) kcWideToUtf8N(text, &utf8[0], (int)utf8.size());
-    utf8.resize(strlen(utf8.c_str()));
-    return SetValue(utf8, names.data, names.n);
+    return SetStringWAt(text, names.data, names.n);
+}
+
+int kcXml::SetStringWVec(const wchar_t* text, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    return SetStringWAt(text, names.data, names.n);
 }

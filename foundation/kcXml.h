@@ -67,7 +67,9 @@ public:
     int GetString(char* dst, int dstBytes, const char* def, int count, ...);
     int GetStringW(wchar_t* dst, int dstUnits, const wchar_t* def, int count, ...);
     int GetIntVec(int def, const std::vector<std::string>& path);
+    float GetFloatVec(float def, const std::vector<std::string>& path);
     int GetStringVec(char* dst, int dstBytes, const char* def, const std::vector<std::string>& path);
+    int GetStringWVec(wchar_t* dst, int dstUnits, const wchar_t* def, const std::vector<std::string>& path);
 
     // Children of document/<names split at '/'>; the last child of the file comes first.
     int FindChildren(kcXmlIterator* it, int count, ...);
@@ -80,10 +82,14 @@ public:
     int SetFloat(float value, int count, ...);
     int SetStringW(const wchar_t* text, int count, ...);
     int SetIntVec(int value, const std::vector<std::string>& path);
+    int SetFloatVec(float value, const std::vector<std::string>& path);
+    int SetStringWVec(const wchar_t* text, const std::vector<std::string>& path);
 
 private:
     const kcXmlElement* Find(const char* const* names, int count);
     int GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count);
+    int GetStringWAt(wchar_t* dst, int dstUnits, const wchar_t* def, const char* const* names, int count);
+    int SetStringWAt(const wchar_t* text, const char* const* names, int count);
     int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
     int SetValue(const std::string& text, const char* const* names, int count);
     void Reset();

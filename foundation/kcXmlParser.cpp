@@ -3,6 +3,7 @@
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcString.h"
+#include <windows.h>
 #include <climits>
 #include <cstdarg>
 #include <cstring>
@@ -507,16 +508,31 @@ kcXmlStatus kcXmlParser::WriteFile(const wchar_t* path)
     WriteToBuffer(buffer.data(), &size);
     char name[1024];
     NarrowPath(path, name, sizeof name);
+    // Written beside the destination and moved over it only once every byte is on disk, so a
+    // failed write leaves the old file whole and no temporary behind.
+    wchar_t folder[MAX_PATH], temp[MAX_PATH];
+    if (path && !kcGetParentPathWN(path, folder, MAX_PATH)) kcCopyStringWN(folder, MAX_PATH, L".");
+    if (!path || !GetTempFileNameW(folder, L"kcx", 0, temp)) {
+        SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
+        return Finish(KCXML_ERR_CREATE);
+    }
     kcFile file;
-    if (!path || !file.Open(path, KCFILE_WRITE | KCFILE_REPLACE)) {
+    if (!file.Open(temp, KCFILE_WRITE | KCFILE_REPLACE)) {
+        DeleteFileW(temp);
         SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
         return Finish(KCXML_ERR_CREATE);
     }
     int written = file.Write(buffer.data(), size);
     file.Close();
     if (written != size) {
+        DeleteFileW(temp);
         SetError("ファイル書き込み[%s]に失敗しました。", name);
         return Finish(KCXML_ERR_WRITE);
+    }
+    if (!MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp);
+        SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
+        return Finish(KCXML_ERR_CREATE);
     }
     return Finish(KCXML_OK);
 }

@@ -61,6 +61,8 @@ public:
     kcXmlStatus ParseFile(const wchar_t* path);
     // Null buffer: measures only. On success *size becomes the length of the whole text.
     kcXmlStatus WriteToBuffer(char* buffer, int* size);
+    // Through a temporary file beside path that replaces it only when written whole: on any
+    // failure the old file stays as it was and no temporary is left.
     kcXmlStatus WriteFile(const wchar_t* path);
 
     kcXmlNode* GetRoot() const;

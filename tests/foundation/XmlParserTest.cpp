@@ -1,3 +1,4 @@
+#include <windows.h>
 #include "foundation/kcString.h"
 #include "foundation/kcXmlParser.h"
 #include "support/TestSupport.h"
@@ -244,4 +245,37 @@ TEST(XmlParser, HostileInputsEndCleanly)
     kcXmlParser h;
     ASSERT_EQ(KCXML_OK, h.ParseMemory(huge.data(), (int)huge.size()));
     EXPECT_EQ((size_t)(6 << 20), h.GetRoot()->text.size());
+}
+
+TEST(XmlParser, FailedWriteKeepsTheOldFile)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"setup.xml");
+    ASSERT_TRUE(WriteBytes(path, "old contents"));
+    kcXmlParser p;
+    p.AddChild(p.AddChild(nullptr, "document", nullptr), "a", "1");
+    auto onlyFile = [&]() { // nothing but setup.xml in the folder
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir.Path() + L"\\*").c_str(), &fd);
+        int files = 0;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return files == 1;
+    };
+    // A destination that cannot be replaced: held open without delete sharing.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(KCXML_ERR_CREATE, p.WriteFile(path.c_str()));
+    CloseHandle(held);
+    std::string bytes;
+    ASSERT_TRUE(ReadBytes(path, &bytes));
+    EXPECT_EQ("old contents", bytes);
+    EXPECT_TRUE(onlyFile());
+    // Replaced whole once it can be.
+    EXPECT_EQ(KCXML_OK, p.WriteFile(path.c_str()));
+    ASSERT_TRUE(ReadBytes(path, &bytes));
+    EXPECT_EQ(D + "\r\n<document>\r\n  <a>1</a>\r\n</document>\r\n", bytes);
+    EXPECT_TRUE(onlyFile());
 }

@@ -7,6 +7,7 @@
 #include "foundation/kcDDE.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcString.h"
+#include "support/PeerMain.h"
 #include <cstring>
 #include <memory>
 #include <string>
@@ -66,22 +67,8 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
         }
         if (mode == L"fetch") return WriteOut(argv[5], out.data(), (DWORD)out.size()) ? 0 : 6;
     }
-    SetEvent(ready);
-    for (;;) { // serve until quit
-        if (MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return 0;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    return ServeUntilQuit(ready, quit);
 }
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
-    if (argc < 5) return 1;
-    kcHeapCreate(0x100000);
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-    int rc = ready && quit ? Run(argv[1], ready, quit, argc, argv) : 2;
-    kcHeapDestroy();
-    return rc;
-}
+int wmain(int argc, wchar_t** argv) { return PeerMain(argc, argv, 5, Run); }
