@@ -163,6 +163,30 @@ int wmain()
             printf("hg3_jpeg   %8.1f MB/s  (%.2f ms, %u bytes)\n", Mbps(t), t * 1e3, static_cast<unsigned>(file.size()));
         }
     }
+    // A crafted file: 9999 one-row bands behind 40000 empty chunks, against the same bands alone.
+    {
+        const int rows = 9999;
+        std::string column = std::string(static_cast<size_t>(rows) * 4, '\x5A');
+        const uint8_t* px = reinterpret_cast<const uint8_t*>(column.data());
+        Hg3StdInfo tall;
+        tall.width = tall.canvasWidth = 1, tall.height = tall.canvasHeight = rows;
+        Hg3Builder plain, hostile;
+        plain.StdInfo(tall).Bands(px, 4, 1, rows, 4, 1);
+        hostile.StdInfo(tall);
+        for (int i = 0; i < 40000; i++) hostile.Chunk("pad", "");
+        hostile.Bands(px, 4, 1, rows, 4, 1);
+        std::string plainFile = plain.Build(), hostileFile = hostile.Build();
+        MemoryBlock plainIn = View(plainFile), hostileIn = View(hostileFile);
+        auto load = [](const MemoryBlock& in) {
+            return Best([&] {
+                kcImageHg3 img;
+                return img.Load(&in, 0);
+            });
+        };
+        double tPlain = load(plainIn), tHostile = load(hostileIn);
+        printf("hg3_hostile %.2f ms (%u bytes), the bands alone %.2f ms (%u bytes)\n", tHostile * 1e3,
+               static_cast<unsigned>(hostileFile.size()), tPlain * 1e3, static_cast<unsigned>(plainFile.size()));
+    }
     printf("hg3_vs_inflate=%.3f\n", tInflate > 0 ? tHg3 / tInflate : 0.0);
     printf("hg3_vs_png=%.3f\n", tPng > 0 ? tHg3 / tPng : 0.0);
     return 0;

@@ -136,7 +136,14 @@ const wchar_t* kcFile::GetName(wchar_t* out)
     return m_name;
 }
 
-int kcFile::GetSize() { return IsOpen() ? (int)GetFileSize(m_handle, nullptr) : -1; }
+int kcFile::GetSize()
+{
+    // A size the result cannot hold is refused: cut to an int it would pass off part of the file
+    // as all of it to every whole-file reader.
+    LARGE_INTEGER size;
+    if (!IsOpen() || !GetFileSizeEx(m_handle, &size) || size.QuadPart > 0x7fffffff) return -1;
+    return (int)size.QuadPart;
+}
 
 void* kcFile::GetHandle() { return m_handle; }
 

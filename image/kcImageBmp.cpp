@@ -55,6 +55,17 @@ bool kcImageBmp::Load(const MemoryBlock* source, int)
         kcLog(kWrongType);
         return false;
     }
+    // Colour masks (the three words behind a 40-byte header) are taken only when they give the
+    // B, G, R byte order the rows are copied in; any other order would come out wrong in every
+    // pixel, so it is refused like other compressed pixels.
+    if (h.compression == kBiBitfields) {
+        const uint8_t* masks = headerSize == sizeof h ? r.At(14 + sizeof h, 12) : nullptr;
+        if (!masks || kcByteReader::Le32(masks) != 0x00ff0000 || kcByteReader::Le32(masks + 4) != 0x0000ff00 ||
+            kcByteReader::Le32(masks + 8) != 0x000000ff) {
+            kcLog(kWrongType);
+            return false;
+        }
+    }
     const int srcBpp = h.bitCount / 8;
     const uint64_t stride = RowStride((uint64_t)h.width, srcBpp);
     const uint64_t need = stride * (uint64_t)(h.height - 1) + (uint64_t)h.width * srcBpp;

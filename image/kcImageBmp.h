@@ -1,6 +1,7 @@
 #pragma once
 // Uncompressed Windows bitmaps of 24 and 32 bits, loaded as 4-byte images with the file's rows
-// in file order (bottom row first in memory, as a bottom-up bitmap lies).
+// in file order (bottom row first in memory, as a bottom-up bitmap lies). Of the compressed
+// kinds only 32 bits with colour masks in the plain B, G, R byte order are read.
 #include "image/kcImage.h"
 #include <cstddef>
 

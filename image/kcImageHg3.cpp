@@ -63,11 +63,16 @@ private:
     bool m_done, m_broken;
 };
 
-void BandName(char out[8], int index)
+// The number of a band chunk's name, "img0000" to "img9999"; -1 for any other name.
+int BandNumber(const char* name)
 {
-    memcpy(out, "img", 3);
-    for (int k = 6; k >= 3; k--, index /= 10) out[k] = static_cast<char>('0' + index % 10);
-    out[7] = 0;
+    if (memcmp(name, "img", 3) != 0 || name[7] != 0) return -1;
+    int number = 0;
+    for (int k = 3; k < 7; k++) {
+        if (name[k] < '0' || name[k] > '9') return -1;
+        number = number * 10 + (name[k] - '0');
+    }
+    return number;
 }
 
 // Frame whose id matches (byIndex false) or the index-th frame, following next-frame links
@@ -166,16 +171,22 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
 {
     if (!SetupPixels(w, h, bpp, 1)) return false;
     // "img0000", "img0001", ... up to the first missing name; a broken band header ends the
-    // list and fails the load once the bands before it are decoded.
+    // list and fails the load once the bands before it are decoded. One walk indexes the band
+    // chunks (the first of each name, as a search from the start finds it), so many bands among
+    // many other chunks cost bands + chunks, not their product.
+    std::vector<Chunk> byNumber;
+    ChunkWalk walk(r, chunks);
+    Chunk c;
+    while (walk.Next(&c)) {
+        int number = BandNumber(c.name);
+        if (number < 0) continue;
+        if (static_cast<size_t>(number) >= byNumber.size()) byNumber.resize(number + 1, Chunk{nullptr, nullptr, 0});
+        if (!byNumber[number].data) byNumber[number] = c;
+    }
     std::vector<Band> bands;
     bool brokenHeader = false;
-    for (int index = 0; index <= 9999; index++) {
-        char name[8];
-        BandName(name, index);
-        uint32_t size = 0;
-        const uint8_t* chunk = FindChunk(r, chunks, name, &size);
-        if (!chunk) break;
-        kcByteReader b(chunk, size);
+    for (size_t index = 0; index < byNumber.size() && byNumber[index].data; index++) {
+        kcByteReader b(byNumber[index].data, byNumber[index].size);
         Band band;
         band.first = b.U32();
         band.rows = b.U32();

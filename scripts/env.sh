@@ -78,6 +78,7 @@ kc_start_xvfb() {
     kc_fail "Xvfb did not start (no display within 30 s)"; return 1
   fi
   export DISPLAY=":$n"
+  echo "== display $DISPLAY (Xvfb $KC_XVFB_PID)" >>"$KC_START_LOG"
   if command -v xwd >/dev/null && ! kc_detached 30 xwd -root -silent -out /dev/null; then
     kc_fail "Xvfb on $DISPLAY does not answer"; return 1
   fi

@@ -66,9 +66,10 @@ bool ReadInstallPathFile(const wchar_t* file, wchar_t* path)
         return false;
     // An empty path, a relative one (it would follow the current folder into the package) or one
     // that names no folder would install into the wrong place. (A folder search would also refuse
-    // a folder written with a closing backslash.)
+    // a folder written with a closing backslash.) Windows takes "X:/" as it takes "X:\".
     const bool absolute = (text[0] == L'\\' && text[1] == L'\\') ||
-                          ((text[0] | 0x20) >= L'a' && (text[0] | 0x20) <= L'z' && text[1] == L':' && text[2] == L'\\');
+                          ((text[0] | 0x20) >= L'a' && (text[0] | 0x20) <= L'z' && text[1] == L':' &&
+                           (text[2] == L'\\' || text[2] == L'/'));
     const DWORD attributes = absolute ? GetFileAttributesW(text) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;

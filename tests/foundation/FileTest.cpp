@@ -1,4 +1,5 @@
 #include "foundation/kcFile.h"
+#include "foundation/kcStringList.h"
 #include "foundation/kcString.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -195,27 +196,43 @@ TEST(File, ReplaceOnReadOnlyFileFails)
     EXPECT_EQ("keep", Content(path));
 }
 
-TEST(File, SizesOverFourGiB)
+// Sparse files past the int range: the named size keeps its low 32 bits, the open file's size is
+// refused, so a whole-file reader fails instead of taking a part for the whole.
+TEST(File, SizesBeyondTheIntRange)
 {
-    TempDir dir;
-    std::wstring path = dir.File(L"big.bin");
-    const unsigned long long size = 0x100000000ull + 10;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD ignored;
-    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    LARGE_INTEGER at;
-    at.QuadPart = (LONGLONG)size;
-    bool grown = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
-    CloseHandle(h);
-    if (!grown) GTEST_SKIP() << "the file system cannot hold a sparse file over 4 GiB";
+    const struct {
+        unsigned long long size;
+        int sizeOf, seek100;
+    } cases[] = {
+        {0x80000000ull + 10, int(0x8000000A), 100},
+        {0x100000000ull + 10, 10, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        TempDir dir;
+        std::wstring path = dir.File(L"big.bin");
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        DWORD ignored;
+        DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+        LARGE_INTEGER at;
+        at.QuadPart = (LONGLONG)c.size;
+        bool grown = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+        CloseHandle(h);
+        if (!grown) GTEST_SKIP() << "the file system cannot hold a sparse file over 4 GiB";
 
-    kcFile f;
-    EXPECT_EQ(size, f.GetSizeOf64(path.c_str()));
-    EXPECT_EQ(10, f.GetSizeOf(path.c_str())); // the low 32 bits
-    ASSERT_TRUE(f.Open(path.c_str(), 257));
-    EXPECT_EQ(10, f.GetSize());
-    EXPECT_EQ(9, f.Seek(100));
-    char buf[4];
-    EXPECT_EQ(4, f.Read(buf, 4));
+        kcFile f;
+        EXPECT_EQ(c.size, f.GetSizeOf64(path.c_str()));
+        EXPECT_EQ(c.sizeOf, f.GetSizeOf(path.c_str()));
+        ASSERT_TRUE(f.Open(path.c_str(), 257));
+        EXPECT_EQ(-1, f.GetSize());
+        EXPECT_EQ(c.seek100, f.Seek(100));
+        char buf[4];
+        EXPECT_EQ(4, f.Read(buf, 4));
+        kcMemFile whole;
+        EXPECT_FALSE(whole.LoadFromFile(&f));
+        f.Close();
+        kcStringList lines;
+        EXPECT_FALSE(lines.Load(path.c_str()));
+    }
 }

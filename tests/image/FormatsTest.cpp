@@ -168,6 +168,7 @@ TEST(FormatsTest, BadFilesFailCleanly)
         return std::string("KCF\0", 4) + Le16(w) + Le16(h) + Le16(pitch) + Le16(bpp) + Kclz(pixels, 0);
     };
     const std::string bmp = Bmp(2, 2, 24, rows24), goodKcf = kcf(3, 2, 12, 4, kcfPixels);
+    const std::string redInTopByte = MaskedBmp(0xff000000, 0x00ff0000, 0x0000ff00), bgrMasks = MaskedBmp(0x0000ff, 0x00ff00, 0xff0000);
     const std::string raw = Psd(2, 2, "", 0, RawPlanes2x2()), png = Png(4, 4, 8, 2, std::vector<std::string>(4, std::string(12, '3')));
     kcImageJpeg jsrc;
     Paint(&jsrc, 32, 32, 3);
@@ -189,6 +190,9 @@ TEST(FormatsTest, BadFilesFailCleanly)
         {"BMP: pixel offset outside", New<kcImageBmp>, bmp.substr(0, 10) + Le32(0xFF0000F0) + bmp.substr(14), nullptr},
         {"BMP: top-down rows", New<kcImageBmp>, Bmp(2, -2, 24, rows24), kWrongType},
         {"BMP: run-length coded", New<kcImageBmp>, Bmp(2, 2, 24, rows24, 1), kWrongType},
+        {"BMP: colour masks with red in the top byte", New<kcImageBmp>, redInTopByte, kWrongType},
+        {"BMP: colour masks in R, G, B byte order", New<kcImageBmp>, bgrMasks, kWrongType},
+        {"BMP: colour masks cut off", New<kcImageBmp>, Bmp(1, 1, 32, "", 3), kWrongType},
         {"BMP: huge width", New<kcImageBmp>, Bmp(0x7FFFFFFF, 2, 32, rows24), nullptr},
         {"BMP: headers cut", New<kcImageBmp>, "BM\1\2\3", nullptr},
         {"KCF: signature", New<kcImageKcf>, "KCX" + goodKcf.substr(3), kWrongType},
@@ -255,6 +259,11 @@ TEST(FormatsTest, ProbesAndHandBuiltPngAndBmp)
     ASSERT_TRUE(bmp.Load(&c, 0));
     EXPECT_EQ(Ints({40, 2, 24}), Ints({int(bmp.info.size), bmp.info.width, bmp.info.bitCount}));
     EXPECT_EQ(Ints({4, 5, 6, 255}), Px(bmp, 1, 0));
+    // Colour masks naming the B, G, R byte order: the bytes as they stand.
+    const std::string masked = MaskedBmp(0x00ff0000, 0x0000ff00, 0x000000ff);
+    MemoryBlock m = View(masked);
+    ASSERT_TRUE(bmp.Load(&m, 0));
+    EXPECT_EQ(Ints({5, 6, 7, 8}), Px(bmp, 1, 1));
 
     struct Kind {
         const char* what;

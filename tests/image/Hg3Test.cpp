@@ -60,6 +60,36 @@ TEST(Hg3Test, MissingBandEndsTheListAndUncoveredRowsAreZero)
     EXPECT_EQ(std::string(1600, '\0') + px.substr(1600), Rows(img));
 }
 
+TEST(Hg3Test, BandsAreTheFirstOfTheirNameAmongTheChunksTheListReaches)
+{
+    std::string px = Pattern(4, 2, 4, 5), other = Pattern(4, 2, 4, 6);
+    Hg3Builder late;
+    late.StdInfo(Info(4, 2, 32)).Band(1, Bytes(other), 16, 4, 2, 4, 1, 1);
+    std::string lateFile = late.Build();
+    const struct {
+        std::string file, rows;
+    } cases[] = {
+        // A second "img0000" after the bands is not taken.
+        {Hg3Builder()
+             .StdInfo(Info(4, 2, 32))
+             .Band(0, Bytes(px), 16, 4, 2, 4, 0, 1)
+             .Chunk("pad", "")
+             .Band(1, Bytes(px), 16, 4, 2, 4, 1, 1)
+             .Band(0, Bytes(other), 16, 4, 2, 4, 0, 1)
+             .Build(),
+         px},
+        // "img0001" lies behind the chunk that ends the list: never reached, its row stays zero.
+        {Hg3Builder().StdInfo(Info(4, 2, 32)).Band(0, Bytes(px), 16, 4, 2, 4, 0, 1).Build() +
+             lateFile.substr(lateFile.find("img0001")),
+         std::string(16, '\0') + px.substr(16)},
+    };
+    for (const auto& c : cases) {
+        kcImageHg3 img;
+        ASSERT_TRUE(Load(img, c.file));
+        EXPECT_EQ(c.rows, Rows(img));
+    }
+}
+
 TEST(Hg3Test, FramesByIdAndIndex)
 {
     std::string a = Pattern(3, 3, 4, 4), c = Pattern(2, 5, 4, 5), d = Pattern(6, 1, 4, 6);

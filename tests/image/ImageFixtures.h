@@ -72,6 +72,15 @@ inline std::string Bmp(int w, int h, int bits, const std::string& rows, uint32_t
            std::string(16, '\0') + rows;
 }
 
+// A 2 x 2 32-bit bitmap with colour masks (compression 3) for red, green and blue; the bottom
+// row's second pixel is 1 2 3 4, the top row's 5 6 7 8.
+inline std::string MaskedBmp(uint32_t red, uint32_t green, uint32_t blue)
+{
+    std::string rows = std::string(4, '\0') + "\1\2\3\4" + std::string(4, '\0') + "\5\6\7\x08";
+    std::string file = Bmp(2, 2, 32, rows, 3);
+    return file.substr(0, 10) + Le32(66) + file.substr(14, 40) + Le32(red) + Le32(green) + Le32(blue) + rows;
+}
+
 // Rows are given unfiltered; each gets a 0 filter byte.
 inline std::string Png(uint32_t w, uint32_t h, int depth, int colour, const std::vector<std::string>& rows,
                        const std::string& plte = std::string(), const std::string& trns = std::string())

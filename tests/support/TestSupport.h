@@ -1,6 +1,8 @@
 #pragma once
 // Shared test helpers: a log/assert recorder and temporary folders under Wine.
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 // Records every log and assertion text while alive; assertions never show a box.
@@ -37,3 +39,20 @@ class kcFileBase;
 std::string ReadRest(kcFileBase& file);
 // UTF-8 (source literal) to Shift_JIS bytes, for comparing with narrow log texts.
 std::string Sjis(const char* utf8);
+
+// A helper thread joined when it leaves scope, so a failed ASSERT_* on the test's thread returns
+// through the join instead of ending the process with a joinable thread (std::terminate).
+class JoinedThread {
+public:
+    template <class F> explicit JoinedThread(F&& work) : m_thread(std::forward<F>(work)) {}
+    ~JoinedThread() { Join(); }
+    JoinedThread(const JoinedThread&) = delete;
+    JoinedThread& operator=(const JoinedThread&) = delete;
+    void Join()
+    {
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};

@@ -5,7 +5,7 @@
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <thread>
+#include <algorithm>
 
 namespace {
 
@@ -131,14 +131,20 @@ TEST(InstallPath, EncodingsAndHostileForms)
         EXPECT_EQ(c.expected != nullptr, ParseInstallPath(padded.data(), c.bytes.size(), path)) << c.name;
         EXPECT_EQ(std::wstring(c.expected ? c.expected : L"untouched"), path) << c.name;
     }
-    // Only an existing folder named whole is taken: a relative one would follow the current folder.
+    // Only an existing folder named whole is taken, with either slash: a relative one would follow
+    // the current folder.
     TempDir dir;
     const std::wstring file = dir.File(L"app.xml"), folder = dir.Path();
-    const std::pair<std::wstring, bool> forms[] = {{folder, true}, {L"", false}, {L".", false}, {folder.substr(2), false}, {file, false}};
+    std::wstring slashed = folder;
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    const std::pair<std::wstring, bool> forms[] = {{folder, true},          {slashed, true},
+                                                   {L"", false},            {L".", false},
+                                                   {folder.substr(2), false}, {slashed.substr(2), false},
+                                                   {slashed.substr(0, 2) + slashed.substr(3), false}, {file, false}};
     for (auto& [form, taken] : forms) {
         wchar_t path[kPathChars] = L"";
         ASSERT_TRUE(WriteBytes(file, "<path>" + std::string(form.begin(), form.end()) + "</path>"));
-        EXPECT_EQ(taken, ReadInstallPathFile(file.c_str(), path) && folder == path) << form.size();
+        EXPECT_EQ(taken, ReadInstallPathFile(file.c_str(), path) && form == path) << std::string(form.begin(), form.end());
     }
 }
 
@@ -206,7 +212,7 @@ TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     wcscpy(Updater().info.current.title, L"kcCopyFailure");
     std::wstring text;
-    std::thread answer([&text] {
+    JoinedThread answer([&text] {
         HWND box = nullptr;
         for (int i = 0; i < 6000 && !(box = FindWindowW(L"#32770", L"kcCopyFailure")); ++i) Sleep(10);
         wchar_t shown[600] = {};
@@ -217,7 +223,7 @@ TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)
     kcFileCopier copier(3, 1);
     ASSERT_EQ(1, copier.Start(nullptr, nullptr, nullptr)); // a copier runs once
     EXPECT_FALSE(StartCopier(copier, window));
-    answer.join();
+    answer.Join();
     std::vector<UINT> posted;
     MSG message;
     while (PeekMessageW(&message, window, WM_USER, WM_USER + 100, PM_REMOVE)) posted.push_back(message.message);
