@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "config/ConfigTestSupport.h"
+#include "config/kcConfig.h"
+#include "foundation/kcFileServer.h"
+
+namespace {
+
+TEST(ConfigObject, CodeFileTakenOnlyWhole)
+{
+    struct {
+        std::string file;
+        const char* expected;
+    } cases[] = {
+        {"ZYXW", "ZYXW"},
+        {std::string(256, 'a'), nullptr}, // exactly 256 bytes: taken, terminated
+        {std::string(257, 'b'), "FROMDEF"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        ConfigFolder folder;
+        folder.Write(L"config\\startup.xml", XmlDoc("<APP><v_code>FROMDEF</v_code></APP>"));
+        folder.Write(L"config\\vcode.dat", c.file);
+        kcCreateConfig(nullptr, nullptr, 0);
+        EXPECT_EQ(std::string(kcConfigCurrentBlock->vCode), c.expected ? c.expected : c.file) << c.file.size();
+        EXPECT_STREQ(kcConfigBackupBlock->vCode, kcConfigCurrentBlock->vCode);
+    }
+}
+
+TEST(ConfigObject, OneObjectAndItsBlocks)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc("<APP><title>First</title></APP><FOLDER><save>%STEAMUSERDATA%</save></FOLDER>"));
+    folder.Write(L"other.xml", XmlDoc("<APP><title>Second</title></APP>"));
+    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig* first = kcConfig::Instance();
+    ConfigBlock* block = kcConfigCurrentBlock;
+    kcCreateConfig(L"other.xml", nullptr, 0); // keeps the first
+    EXPECT_EQ(kcConfig::Instance(), first);
+    EXPECT_EQ(kcConfigCurrentBlock, block);
+    EXPECT_STREQ(block->title, L"First");
+    EXPECT_EQ(first->GetBlock(nullptr), block);
+    ConfigBlock copy;
+    EXPECT_EQ(first->GetBackupBlock(&copy), kcConfigBackupBlock);
+    EXPECT_EQ(0, memcmp(&copy, kcConfigBackupBlock, sizeof copy));
+    EXPECT_EQ(GetFileAttributesW(folder.File(L"%STEAMUSERDATA%").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(first->IsDirty(), 0);
+    first->SetDirty();
+    EXPECT_EQ(first->IsDirty(), 1);
+    first->ClearDirty();
+    EXPECT_EQ(first->IsDirty(), 0);
+    kcReleaseConfig();
+    EXPECT_EQ(kcConfig::Instance(), nullptr);
+    EXPECT_EQ(kcConfigCurrentBlock, nullptr);
+    EXPECT_EQ(kcConfigBackupBlock, nullptr);
+    kcReleaseConfig(); // nothing to release
+
+    // The same save folder in other letter case is an ordinary folder and is made.
+    folder.Write(L"config\\startup.xml", XmlDoc("<FOLDER><save>%steamuserdata%</save></FOLDER>"));
+    kcCreateConfig(nullptr, nullptr, 0);
+    EXPECT_NE(GetFileAttributesW(folder.File(L"%steamuserdata%").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+const char kArchives[] = u8R"(
+<INT><int00><int>bgm.int</int><name>BGM</name><dir>music</dir><ext>ogg</ext></int00>
+ <int01><int>voice.int</int><name>voicepack</name></int01><int02><name>sysv</name></int02></INT>
+<VOICE><v00><head>kc_</head><int>VoicePack</int><group>3</group><mastervol>70</mastervol></v00>
+ <v01><head>sys</head><int>sysv</int><group>9</group></v01><v02><int>other</int><group>4</group></v02>
+ <vol><master>50</master><bgm>33</bgm><se>100</se><voice>80</voice><play>0</play></vol></VOICE>
+<SOUNDGROUP><group00><type>bgm</type><id>3</id></group00><group01><type>voice</type><id>4</id></group01>
+ <group02><type>other</type><id>9</id></group02></SOUNDGROUP>
+)";
+
+TEST(ConfigObject, ArchivesVoicesAndVolumes)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc(kArchives));
+    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig& c = *kcConfig::Instance();
+    c.UpdateEffectiveVolumes();
+    EXPECT_EQ(kcConfigCurrentBlock->effectiveVolumes[0], 16); // 33 x 50 / 100
+    struct {
+        const char* group;
+        const char* file;
+        int index;
+    } archives[] = {
+        {"bgm", "x.ogg", 0},  {"BGM", "", 0},         {"sound", "KC_001.ogg", 1}, {"SOUND", "voicepack\\a.ogg", 1},
+        {"sound", "sys01", 2}, {"sound", "zz.ogg", -1}, {"nothing", "x", -1},        {"sound", "other.pak\\x.ogg", -1},
+    };
+    for (const auto& a : archives) EXPECT_EQ(c.FindArchiveIndex(a.group, a.file), a.index) << a.group << " " << a.file;
+    EXPECT_EQ(c.FindVoiceRow("KC_001.ogg"), 0);
+    EXPECT_EQ(c.FindVoiceRow("other.pak\\x.ogg"), 2); // folder without its extension
+    EXPECT_EQ(c.FindVoiceRow("nope"), -1);
+    EXPECT_EQ(c.GetVoiceGroup("VoicePack.int/x.ogg"), 3);
+    EXPECT_EQ(c.GetVoiceGroup("dir\\kc_x.ogg"), 3); // no row for "dir": the name part decides
+    EXPECT_EQ(c.GetVoiceGroup("zz"), -1);
+    EXPECT_EQ(c.IsVoicePlayed("kc_1"), 1);
+    EXPECT_EQ(c.IsVoicePlayed("zz"), 0);
+    EXPECT_EQ(c.GetVoiceMasterVolume("kc_1"), 70);
+    EXPECT_EQ(c.GetVoiceMasterVolume("zz"), 0);
+    ASSERT_NE(c.FindSoundGroupRowOfFile("kc_1"), nullptr);
+    EXPECT_EQ(c.FindSoundGroupRowOfFile("kc_1")->id, 3);
+    EXPECT_EQ(c.FindSoundGroupRow(77), nullptr);
+    // Categories and files.
+    EXPECT_EQ(c.GetCategoryVolume("BGM"), 16);
+    EXPECT_EQ(c.GetCategoryVolume("sysvoice"), 40);
+    EXPECT_EQ(c.GetCategoryVolume("unknown"), 100);
+    EXPECT_EQ(c.GetFileVolume("kc_1"), 16);     // group 3: a bgm row
+    EXPECT_EQ(c.GetFileVolume("other\\x"), 40); // group 4: a voice row
+    EXPECT_EQ(c.GetFileVolume("sys1"), 100);    // group 9: another type
+    EXPECT_EQ(c.GetFileVolume("zz"), 100);
+    EXPECT_EQ(c.IsCategoryMuted("bgm"), 0);
+    kcConfigCurrentBlock->muteSe = 1;
+    EXPECT_EQ(c.IsCategoryMuted("SE"), 1);
+    EXPECT_EQ(c.GetCategoryVolume("se"), 0);
+    kcConfigCurrentBlock->muteMaster = 1;
+    EXPECT_EQ(c.GetCategoryVolume("unknown"), 0);
+    EXPECT_EQ(c.GetFileVolume("zz"), 0);
+    EXPECT_EQ(c.IsCategoryMuted("unknown"), 1);
+    // The file server's questions.
+    std::string dir, ext;
+    EXPECT_EQ(c.FindArchiveRow("bgm", "a.ogg", &dir, &ext), 1);
+    EXPECT_EQ(dir, "music");
+    EXPECT_EQ(ext, "ogg");
+    EXPECT_EQ(c.FindArchiveRow("none", "a", &dir, &ext), 0);
+    EXPECT_EQ(kcFileServer::GetResolver(), &c);
+}
+
+TEST(ConfigObject, ScriptReplacementsStayInTheirBuffer)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml",
+                 XmlDoc("<SCRIPT><replace><r00><find>a</find><rep>aaaa</rep></r00><r01><find></find><rep>x</rep></r01>"
+                        "<r02><find>a</find><rep>second</rep></r02></replace></SCRIPT>"));
+    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig& c = *kcConfig::Instance();
+    char big[64];
+    EXPECT_EQ(c.ApplyScriptReplacements(big, sizeof big, "bab"), 1);
+    EXPECT_STREQ(big, "baaaab"); // the first replacement of a text stays; an empty one is skipped
+    char small[8];
+    memset(small, '#', sizeof small);
+    EXPECT_EQ(c.ApplyScriptReplacements(small, 6, "aaa"), 0);
+    EXPECT_EQ(strlen(small), 5u);
+    EXPECT_EQ(small[6], '#');
+}
+
+const char kLanguages[] = u8R"(
+<language><L00><code>7</code><prefix>ja</prefix></L00><L01><code>8</code><prefix>en</prefix></L01>
+ <L02><code>9</code><prefix>a_very_long_language_prefix</prefix></L02><default>1</default></language>
+<APP><ttstable>voices.xml</ttstable></APP>
+)";
+const char kVoices[] = u8R"(<dic>dict.dic</dic><volume>0.5</volume><default>1</default>
+<tbl00><id>v0</id><name>Zero</name><voice>z</voice></tbl00><tbl01><id>v1</id><name>One</name></tbl01>
+<tbl03><id>v3</id></tbl03>)";
+
+TEST(ConfigObject, LanguagesAndVoiceDictionary)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc(kLanguages));
+    folder.Write(L"voices.xml", XmlDoc(kVoices));
+    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig& c = *kcConfig::Instance();
+    ConfigBlock* b = kcConfigCurrentBlock;
+    // The voice dictionary: two entries (tbl02 is missing), TTS/id from the default entry.
+    EXPECT_EQ(c.GetVoiceDictionaryCount(), 2);
+    EXPECT_STREQ(b->ttsDictionary, L"dict.dic");
+    EXPECT_EQ(b->ttsVolume, 0.5);
+    EXPECT_STREQ(b->ttsId, L"v1");
+    ASSERT_NE(c.FindVoiceDictionaryEntry(), nullptr);
+    EXPECT_EQ(c.FindVoiceDictionaryEntry()->name, L"One");
+    EXPECT_EQ(c.GetVoiceDictionaryEntry(2), nullptr);
+    EXPECT_EQ(c.GetVoiceDictionaryEntry(-1), nullptr);
+
+    b->languageUI = 5; // beyond the table: the default index decides
+    b->languageMain = 0;
+    b->languageSub = -1;
+    wchar_t ui[8], main[8], sub[8];
+    c.GetLanguageCodes(ui, main, sub, 8);
+    EXPECT_STREQ(ui, L"en");
+    EXPECT_STREQ(main, L"ja");
+    EXPECT_STREQ(sub, L"");
+    wchar_t text[32] = L"lang_%LANG%_%LANG%.txt";
+    c.ExpandLanguageMacro(text, 32);
+    EXPECT_STREQ(text, L"lang_en_en.txt");
+    char narrow[16] = "%LANG_M%.txt";
+    c.ExpandMainLanguageMacro(narrow, 16);
+    EXPECT_STREQ(narrow, "ja.txt");
+    // Long prefixes are cut to the caller's capacity.
+    b->languageMain = 2;
+    wchar_t tiny[6];
+    c.GetMainLanguageCode(tiny, 6);
+    EXPECT_STREQ(tiny, L"a_ver");
+    char tinyA[4];
+    c.GetMainLanguageCode(tinyA, 4);
+    EXPECT_STREQ(tinyA, "a_v");
+    wchar_t cut[12] = L"x%LANG_M%y";
+    c.ExpandMainLanguageMacro(cut, 12);
+    EXPECT_EQ(wcslen(cut), 11u);
+    c.GetSubLanguageCode(tiny, 6); // sub -1: the default index
+    EXPECT_STREQ(tiny, L"en");
+    // Setting codes: known codes change indexes and raise the dirty flag, unknown ones nothing.
+    c.ClearDirty();
+    c.SetLanguageCodes(L"ja", L"xx", L"en");
+    EXPECT_EQ(b->languageUI, 0);
+    EXPECT_EQ(b->languageMain, 2);
+    EXPECT_EQ(b->languageSub, 1);
+    EXPECT_EQ(c.IsDirty(), 1);
+    EXPECT_EQ(c.FindLanguage(L"e"), -1);
+    EXPECT_EQ(c.GetLanguageCode(3), nullptr);
+}
+
+TEST(ConfigObject, EmptyLanguageTable)
+{
+    ConfigFolder folder;
+    kcCreateConfig(nullptr, nullptr, 0);
+    wchar_t ui[4] = L"x", main[4] = L"x", sub[4] = L"x";
+    kcConfig::Instance()->GetLanguageCodes(ui, main, sub, 4);
+    EXPECT_STREQ(ui, L"");
+    EXPECT_STREQ(main, L"");
+    EXPECT_STREQ(sub, L"");
+    wchar_t text[16] = L"%LANG%";
+    kcConfig::Instance()->ExpandLanguageMacro(text, 16);
+    EXPECT_STREQ(text, L"%LANG%");
+}
+
+} // namespace

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "config/ConfigTestSupport.h"
+#include "config/kcConfig.h"
+#include "config/kcSettings.h"
+#include "foundation/kcXmlParser.h"
+
+namespace {
+
+// Every text of the record ends inside its field.
+void ExpectTerminated(const ConfigBlock& b)
+{
+    int n = 0;
+    const kcSetting* t = kcSettingTable(&n);
+    for (int i = 0; i < n; ++i) {
+        if (t[i].type != KCSET_STR && t[i].type != KCSET_WSTR) continue;
+        for (int row = 0; row < t[i].rows; ++row) {
+            const char* p = static_cast<const char*>(kcSettingAddress(&b, &t[i], row, 0));
+            bool ended = false;
+            if (t[i].type == KCSET_STR)
+                ended = memchr(p, 0, t[i].size) != nullptr;
+            else
+                for (int u = 0; u < t[i].size / 2 && !ended; ++u) ended = reinterpret_cast<const wchar_t*>(p)[u] == 0;
+            EXPECT_TRUE(ended) << (t[i].userKey ? t[i].userKey : t[i].gameKey) << " row " << row;
+        }
+    }
+}
+
+std::string Nested(int depth)
+{
+    std::string s;
+    for (int i = 0; i < depth; ++i) s += "<e>";
+    for (int i = 0; i < depth; ++i) s += "</e>";
+    return s;
+}
+
+std::vector<std::string> HostileBodies()
+{
+    std::string longText(10000, 'x');
+    std::string longJa;
+    for (int i = 0; i < 3000; ++i) longJa += u8"あ";
+    std::string full = "<APP><title>" + longJa + "</title><v_code>" + longText + "</v_code><mutex>" + longJa +
+                       "</mutex></APP><FOLDER><save>%save%%save%%save%" + longText + "</save><imglib>%imglib%" + longJa +
+                       "</imglib></FOLDER><INT><int00><name>" + longJa + "</name><dir>" + longText +
+                       "</dir></int00></INT><SCREEN><width>-5</width><height>99999999999</height>"
+                       "<v_width>70000</v_width></SCREEN><MESSAGE><auto_p>-7</auto_p></MESSAGE>"
+                       "<GAME><wndcolor><r>-1</r><g>300</g><b>99999</b><a>-300</a></wndcolor></GAME>"
+                       "<language><L00><code>65536</code></L00><L00><code>1</code><prefix>" + longJa +
+                       "</prefix></L00><L01><code>-1</code><accel>A</accel><accelsub></accelsub></L01></language>"
+                       "<KEYCUSTOMIZE><key00><name>" + longJa + "</name><keyboard1>-1</keyboard1></key00></KEYCUSTOMIZE>"
+                       "<FONT><face><f00>" + longJa + "</f00></face></FONT><TTS><id>" + longJa + "</id></TTS>"
+                       "<VOICE><v00><int>" + longJa + "</int></v00></VOICE>"
+                       "<WINDOW><width>-1</width><full_width>-1</full_width></WINDOW>"
+                       "<language><id><UI>-5</UI><main>2147483647</main><sub>-2</sub></id></language>";
+    std::vector<std::string> bodies = {full, Nested(kcXmlMaxDepth - 1), Nested(kcXmlMaxDepth + 5)};
+    std::string whole = XmlDoc(full);
+    for (size_t cut : {whole.size() / 3, whole.size() / 2, whole.size() - 20}) bodies.push_back("\x01" + whole.substr(0, cut));
+    std::mt19937 random(7);
+    for (int i = 0; i < 3; ++i) {
+        std::string bytes(2000, '\0');
+        for (char& ch : bytes) ch = (char)(random() & 0xFF);
+        bodies.push_back("\x01" + bytes);
+    }
+    return bodies;
+}
+
+// A body that starts with \x01 is written raw, else inside a document.
+std::string FileOf(const std::string& body)
+{
+    return body[0] == '\x01' ? body.substr(1) : XmlDoc(body);
+}
+
+TEST(HostileFiles, GameDefinitionAndUserSettings)
+{
+    for (const std::string& body : HostileBodies()) {
+        ConfigFolder folder;
+        folder.Write(L"config\\startup.xml", FileOf(body));
+        folder.Write(L"setup.xml", FileOf(body));
+        kcCreateConfig(nullptr, nullptr, 0);
+        ASSERT_NE(kcConfigCurrentBlock, nullptr);
+        wcscpy(kcConfigCurrentBlock->saveFolder, L"."); // "setup.xml" here
+        TestModes modes({1920, 1080, 60, 22}, {{65535, 65535, 60, 22}});
+        kcConfig::Instance()->LoadUserSettings(0);
+        const ConfigBlock& b = *kcConfigCurrentBlock;
+        ExpectTerminated(b);
+        EXPECT_LT((unsigned)b.languageUI, (unsigned)std::max(1, kcConfig::Instance()->GetLanguageCount()));
+        wchar_t codes[3][8];
+        kcConfig::Instance()->GetLanguageCodes(codes[0], codes[1], codes[2], 8);
+        char sjis[8];
+        kcConfig::Instance()->GetMainLanguageCode(sjis, sizeof sjis);
+        char out[16];
+        kcConfig::Instance()->ApplyScriptReplacements(out, sizeof out, "abc");
+        kcReleaseConfig();
+    }
+}
+
+TEST(HostileFiles, NumbersKeepTheirLowBits)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml",
+                 XmlDoc("<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
+                        "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
+                        "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
+                        "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>"));
+    kcCreateConfig(nullptr, nullptr, 0);
+    const ConfigBlock& b = *kcConfigCurrentBlock;
+    EXPECT_EQ(b.virtualWidth, 70000 & 0xFFFF);
+    EXPECT_EQ(b.width, 0xFFFB);
+    EXPECT_EQ(b.wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8 | 0x00u);
+    EXPECT_EQ(b.keys[1].mouse[0], 0xFE);
+    EXPECT_EQ(b.messageBase, 15); // the game definition's MESSAGE/auto_p is not read: preset 4
+}
+
+TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
+{
+    std::string longId(500, 'i');
+    std::string deep = "<PART><a>";
+    std::string close = "</a></PART>";
+    for (int i = 0; i < kcXmlMaxDepth; ++i) {
+        deep += "<part><a><volume>1</volume>";
+        close = "</a></part>" + close;
+    }
+    for (const std::string& sg : {XmlDoc(deep + close), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
+        ConfigFolder folder;
+        folder.Write(L"config\\startup.xml", XmlDoc("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
+                                                    "<FOLDER><save>save</save></FOLDER>"));
+        folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + longId + "</id></tbl00>"));
+        folder.Write(L"sg.xml", sg);
+        kcCreateConfig(nullptr, nullptr, 0);
+        EXPECT_EQ(wcslen(kcConfigCurrentBlock->ttsId), 63u); // cut to its field
+        kcConfig::Instance()->OpenSoundGroups();
+        kcConfig::Instance()->GetEffectiveVolume(nullptr, "abc");
+        kcConfig::Instance()->SaveUserSettings(0);
+    }
+}
+
+} // namespace

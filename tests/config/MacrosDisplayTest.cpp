@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/ConfigTestSupport.h"
+#include "config/kcConfig.h"
+#include "config/kcPathMacros.h"
+#include "foundation/kcFolder.h"
+
+namespace {
+
+TEST(PathMacros, Tokens)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml",
+                 XmlDoc("<APP><brand>B</brand><title>T</title></APP><FOLDER><save>S</save><imglib>I</imglib></FOLDER>"));
+    kcCreateConfig(nullptr, nullptr, 0);
+    wchar_t appData[260], common[260];
+    ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_APPDATA, appData));
+    ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_COMMON_APPDATA, common));
+    struct {
+        const wchar_t* in;
+        std::wstring out;
+    } cases[] = {
+        {L"%save%\\name", L"S\\name"},
+        {L"%SAVE%\\name", L"%SAVE%\\name"}, // letter case counts
+        {L"%brand%%title%%imglib%", L"BTI"},
+        {L"%USERPROFILE%\\x", std::wstring(appData) + L"\\x"},
+        {L"%ProgramData%|%ALLUSERSPROFILE%", std::wstring(common) + L"|" + common},
+        {L"a\\%open end", L"a\\%open end"},
+        {L"%STEAMUSERDATA%", L"%STEAMUSERDATA%"},
+        {L"", L""},
+    };
+    wchar_t out[260];
+    for (const auto& c : cases) {
+        kcExpandPathMacrosW(out, 260, c.in);
+        EXPECT_EQ(c.out, out) << c.in;
+    }
+    kcExpandPathMacros(out, 260, "%title%\\x");
+    EXPECT_STREQ(out, L"T\\x");
+    // A token too long to be one is copied; a result too long is cut to the output.
+    std::wstring longToken = L"%" + std::wstring(300, L'a') + L"%";
+    wchar_t big[400];
+    kcExpandPathMacrosW(big, 400, longToken.c_str());
+    EXPECT_EQ(longToken, big);
+    wchar_t small[4];
+    kcExpandPathMacrosW(small, 4, L"%brand%%title%%imglib%%save%");
+    EXPECT_STREQ(small, L"BTI");
+    kcPathMacroValueW(out, 260, L"%other%");
+    EXPECT_STREQ(out, L"%other%");
+}
+
+TEST(DisplayModes, Arithmetic)
+{
+    EXPECT_EQ(kcAspectPermille(1920, 1080), 562);
+    EXPECT_EQ(kcAspectPermille(1280, 720), 562);
+    EXPECT_EQ(kcAspectPermille(800, 600), 750);
+    EXPECT_EQ(kcAspectPermille(0, 600), 0);
+    EXPECT_TRUE(kcRefreshRateMatches(59, 60));
+    EXPECT_TRUE(kcRefreshRateMatches(60, 59));
+    EXPECT_TRUE(kcRefreshRateMatches(75, 75));
+    EXPECT_FALSE(kcRefreshRateMatches(59, 61));
+}
+
+struct MatchCase {
+    int w, h;
+    int expectW, expectH;
+};
+
+TEST(DisplayModes, MatchAndHas)
+{
+    ConfigFolder folder;
+    kcCreateConfig(nullptr, nullptr, 0);
+    const kcConfig& c = *kcConfig::Instance();
+    int w = 1000, h = 700;
+    EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // no list: unchanged
+    EXPECT_EQ(w, 1000);
+    EXPECT_EQ(c.HasDisplayMode(1280, 720), 0);
+    {
+        TestModes empty({1920, 1080, 60, 22}, {});
+        EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // a list without entries is no list
+    }
+    TestModes modes({1920, 1080, 60, 22}, {{800, 600, 60, 22},
+                                           {1280, 720, 59, 22},
+                                           {1366, 768, 60, 23},
+                                           {1600, 900, 75, 22},
+                                           {1920, 1080, 60, 22}});
+    const MatchCase cases[] = {
+        {1280, 720, 1280, 720},   // 59 Hz matches 60
+        {1000, 700, 1280, 720},   // the first 16:9 candidate at least as large
+        {1366, 768, 1920, 1080},  // another format is no candidate
+        {1600, 900, 1920, 1080},  // another refresh rate is no candidate
+        {1024, 768, 1920, 1080},  // 4:3 with no 4:3 candidate: the current mode
+        {4000, 3000, 1920, 1080}, // nothing large enough
+    };
+    for (const MatchCase& m : cases) {
+        int mw = m.w, mh = m.h;
+        EXPECT_EQ(c.MatchDisplayMode(&mw, &mh), 1);
+        EXPECT_EQ(mw, m.expectW) << m.w << "x" << m.h;
+        EXPECT_EQ(mh, m.expectH) << m.w << "x" << m.h;
+    }
+    EXPECT_EQ(c.HasDisplayMode(800, 600), 1); // the aspect is not tested
+    EXPECT_EQ(c.HasDisplayMode(1366, 768), 0);
+    EXPECT_EQ(c.HasDisplayMode(1600, 900), 0);
+    EXPECT_EQ(c.HasDisplayMode(1234, 567), 0);
+}
+
+TEST(DisplayModes, GameDefinitionFullScreenSize)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc("<SCREEN><width>1000</width><height>700</height></SCREEN>"));
+    TestModes modes({1920, 1080, 60, 22}, {{1280, 720, 60, 22}, {1920, 1080, 60, 22}});
+    kcCreateConfig(nullptr, nullptr, 0);
+    EXPECT_EQ(kcConfigCurrentBlock->fullWidth, 1280); // defaults to the width read, then matched
+    EXPECT_EQ(kcConfigCurrentBlock->fullHeight, 720);
+    EXPECT_EQ(kcConfigCurrentBlock->useWidth, 1000);
+}
+
+} // namespace
