@@ -60,6 +60,9 @@ const ConfigBlock* BackupRecord();
 void HideRestartNoticeUnlessRunning(HWND page, gx7Conf* owner);
 // WM_CTLCOLORSTATIC: red on yellow for the restart notice; 0 (default colours) otherwise.
 INT_PTR RestartNoticeColour(HWND page, WPARAM dc, LPARAM control);
+// WM_NOTIFY: PSN_KILLACTIVE stores (store may be null), PSN_APPLY applies, PSN_HELP opens help.
+// The page procedure returns 0 after it: leaving a page is always allowed, apply always succeeds.
+void PageNotify(HWND page, gx7Conf* owner, LPARAM lParam, void (*store)(HWND page, gx7Conf* owner));
 // After a reset: refresh the page (posted, or sent when send is true) and mark it modified.
 void FinishReset(HWND page, gx7Conf* owner, bool send = false);
 
