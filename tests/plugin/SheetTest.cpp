@@ -138,3 +138,21 @@ TEST_F(Sheet, DontSaveCancelAndNullCallback)
     }, nullptr, true);
     EXPECT_TRUE(FileExists(noCallback.SetupXml()));
 }
+
+TEST_F(Sheet, RestartNoticeOnlyWhileTheGameRuns)
+{
+    GameDefinition definition;
+    definition.mutex = "kc_test_running_game";
+    GameFolder game(definition);
+    for (bool running : {false, true}) {
+        HANDLE mutex = running ? CreateMutexW(nullptr, FALSE, L"kc_test_running_game") : nullptr;
+        bool shown = !running;
+        Session(game, [&](HWND sheet) {
+            HWND page = SelectSheetTab(sheet, 5);   // sound and other
+            shown = IsWindowVisible(GetDlgItem(page, IDC_RESTART_NOTICE)) != FALSE;
+        });
+        EXPECT_EQ(running, shown);
+        if (mutex)
+            CloseHandle(mutex);
+    }
+}

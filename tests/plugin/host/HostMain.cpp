@@ -1,5 +1,5 @@
 // gx7host: the game's side of the plug-in contract for the demo and for trying the sheet by
-// hand. Usage: gx7host <game folder> [--drive <picture folder> <report file>]
+// hand. Usage: gx7host <game folder> [--drive <picture folder> <report file> [<running game's mutex>]]
 // With --drive a second thread visits every tab, changes a setting, applies, saves the report,
 // takes a picture of the start-up notice and of each page, and closes the sheet with OK.
 #include <windows.h>
@@ -91,6 +91,8 @@ int wmain(int argc, wchar_t** argv)
     options.callback = OnApply;
     options.context = &g_applies;
     std::thread driver;
+    // A mutex of the running game's name: the pages then show their restart notices.
+    HANDLE running = (drive && argc >= 6) ? CreateMutexW(nullptr, FALSE, argv[5]) : nullptr;
     if (drive) {
         g_pictures = argv[3];
         g_report = argv[4];
@@ -101,6 +103,8 @@ int wmain(int argc, wchar_t** argv)
     const int result = gx7HostSession(plugin, options);
     if (driver.joinable())
         driver.join();
+    if (running)
+        CloseHandle(running);
     std::printf("host: sheet result %d, %d apply callback calls\n", result, g_applies);
     plugin.Unload();
     return result < 0 ? 1 : 0;

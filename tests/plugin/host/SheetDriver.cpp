@@ -179,7 +179,11 @@ bool SaveWindowPicture(HWND window, const wchar_t* bmpPath)
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    const BOOL printed = PrintWindow(window, memory, 0);
+    // The pixels Wine keeps for the window (a screen read can miss windows on Xvfb).
+    HDC source = GetWindowDC(window);
+    const BOOL printed = source && BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    if (source)
+        ReleaseDC(window, source);
     GdiFlush();
     const DWORD stride = (width * 3 + 3) & ~3u;
     const DWORD size = stride * height;

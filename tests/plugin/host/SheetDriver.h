@@ -29,5 +29,5 @@ bool SheetApplyEnabled(HWND sheet);
 
 // Fills the file name of a common save dialog and confirms it (or cancels with a null path).
 bool AnswerSaveDialog(HWND dialog, const wchar_t* path);
-// The window's own pixels (PrintWindow) as a 24-bit BMP file.
+// The window's own pixels (from its window DC) as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const wchar_t* bmpPath);
