@@ -6,8 +6,10 @@
 #include <prsht.h>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include "config/kcConfig.h"
 #include "foundation/kcSystem.h"
+#include "SheetDriver.h"
 #include "gx7Host.h"
 #include "plugin/LanguageText.h"
 #include "plugin/kcDXCaps.h"
@@ -74,7 +76,14 @@ double ThroughTheLibrary(gx7Plugin& plugin, double* initMs)
     void* object = plugin.MakeInstance();
     gx7Init(object, nullptr);
     *initMs = Now() - start;
+    // Should the paint never be seen, the sheet is closed anyway and the round counts as none.
+    std::thread watchdog([] {
+        if (HWND sheet = WaitForSheet(30000))
+            if (!WaitGone(sheet, 30000))
+                PressSheetButton(sheet, PSBTN_CANCEL);
+    });
     gx7Run(object, nullptr, nullptr);
+    watchdog.join();
     plugin.ReleaseInstance(object);
     UnhookWindowsHookEx(hook);
     return g_firstPaint - start;

@@ -82,6 +82,7 @@ TEST_F(Exports, SlotsPopTheirOwnArgumentsAndReleaseBalances)
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(game.Path().c_str()));
     const int windowsBefore = ThreadWindowCount();
+    DWORD handles[2] = {}, gdiObjects[2] = {}, userObjects[2] = {};
     for (int cycle = 0; cycle < 2; ++cycle) {
         void* object = plugin.MakeInstance();
         ASSERT_NE(nullptr, object);
@@ -96,7 +97,14 @@ TEST_F(Exports, SlotsPopTheirOwnArgumentsAndReleaseBalances)
         EXPECT_EQ(0, delta) << "Run";
         plugin.ReleaseInstance(object);
         EXPECT_EQ(windowsBefore, ThreadWindowCount()) << cycle;
+        GetProcessHandleCount(GetCurrentProcess(), &handles[cycle]);
+        gdiObjects[cycle] = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        userObjects[cycle] = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     }
+    // The second cycle leaves what the first left (the first loads the system's libraries).
+    EXPECT_EQ(handles[0], handles[1]);
+    EXPECT_EQ(gdiObjects[0], gdiObjects[1]);
+    EXPECT_EQ(userObjects[0], userObjects[1]);
     plugin.ReleaseInstance(nullptr);
     SetCurrentDirectoryW(previous);
 }

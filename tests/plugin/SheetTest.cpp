@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 #include "HostSession.h"
+#include "config/kcConfig.h"
+#include "config/kcSettings.h"
+#include "plugin/kcDXCaps.h"
 #include "plugin/gx7confResource.h"
 
 namespace {
@@ -33,6 +36,24 @@ std::string ReadFile(const std::wstring& path)
     std::string bytes;
     ReadBytes(path, &bytes);
     return bytes;
+}
+
+// What the configuration model itself writes for the game's record with one setting changed.
+std::string ModelWrites(const GameFolder& game, const char* section, const char* key, int value)
+{
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(game.Path().c_str());
+    DeleteFileW(game.SetupXml().c_str());
+    kcDXCaps* adapter = new kcDXCaps(2);   // the same display modes as the plug-in's
+    kcCreateConfig(L"config\\startup.xml", nullptr, 0);
+    kcConfig::Instance()->LoadUserSettings(0);
+    kcConfigSetInt(kcConfigCurrentBlock, section, key, value);
+    kcConfig::Instance()->SaveUserSettings(0);
+    kcReleaseConfig();
+    delete adapter;
+    SetCurrentDirectoryW(previous);
+    return ReadFile(game.SetupXml());
 }
 }
 
@@ -107,6 +128,7 @@ TEST_F(Sheet, ApplyWritesAndCallsOnlyAfterAChange)
     EXPECT_EQ(1, callsAfterSecondApply);
     EXPECT_FALSE(FileExists(game.SetupXml()));
     EXPECT_NE(std::string::npos, afterFirst.find("<screensaver>1</screensaver>")) << afterFirst;
+    EXPECT_EQ(ModelWrites(game, "WINDOW", "screensaver", 1), afterFirst);
 }
 
 TEST_F(Sheet, DontSaveCancelAndNullCallback)
