@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "HostSession.h"
+#include "plugin/gx7Conf.h"
 
 namespace {
 const IMAGE_DATA_DIRECTORY& Directory(HMODULE module, int index)
@@ -145,4 +146,37 @@ TEST_F(Exports, CarelessHostsDoNoHarm)
     plugin.ReleaseInstance(first);
     EXPECT_EQ(windowsBefore, ThreadWindowCount());
     SetCurrentDirectoryW(previous);
+}
+
+TEST(ObjectLayout, TablePointerThenTheFieldsInContractOrder)
+{
+    gx7Conf* object = new gx7Conf();
+    const auto at = [object](const void* field) {
+        return static_cast<size_t>(static_cast<const char*>(field) - reinterpret_cast<const char*>(object));
+    };
+    // The record follows the table pointer at its own alignment (8: it holds doubles), as the
+    // platform's compilers place it.
+    const size_t start = alignof(ConfigBlock) > 4 ? alignof(ConfigBlock) : 4;
+    const size_t record = start + sizeof(ConfigBlock) - 4;
+    EXPECT_EQ(start, at(&object->workingRecord));
+    EXPECT_EQ(4 + record, at(&object->sheetWindow));
+    EXPECT_EQ(8 + record, at(&object->pageHandles));
+    EXPECT_EQ(44 + record, at(&object->modified));
+    EXPECT_EQ(48 + record, at(&object->pageProcedures));
+    EXPECT_EQ(84 + record, at(&object->pageTemplates));
+    EXPECT_EQ(120 + record, at(&object->hostWindow));
+    EXPECT_EQ(124 + record, at(&object->applyCallback));
+    EXPECT_EQ(128 + record, at(&object->callbackContext));
+    EXPECT_EQ(132 + record, at(&object->splashWindow));
+    EXPECT_EQ(136 + record, at(&object->gameRunning));
+    EXPECT_EQ(140 + record, at(&object->screenWidth));
+    EXPECT_EQ(144 + record, at(&object->screenHeight));
+    // Fresh object: the table's entries, screen size from the system, the five window sizes zero.
+    EXPECT_EQ(118, object->pageTemplates[0]);
+    EXPECT_EQ(111, object->pageTemplates[8]);
+    EXPECT_EQ(static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN)), object->screenWidth);
+    for (const kcSizePair& size : object->workingRecord.windowSizes)
+        EXPECT_TRUE(size.w == 0 && size.h == 0);
+    EXPECT_EQ(nullptr, object->applyCallback);
+    delete object;
 }
