@@ -1,8 +1,8 @@
+#include "foundation/DdeTestSupport.h"
 #include "foundation/kcDDE.h"
 #include "plugin/dxpeer/DXCapsFixture.h"
 #include "plugin/kcDXCaps.h"
 #include "plugin/ReportText.h"
-#include "support/PeerProcess.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <memory>

@@ -3,11 +3,11 @@
 //   dde_peer fetch <ready> <quit> <service> <file> NAME=SIZE...  fetches the items into the file
 //   dde_peer caps <ready> <quit> <file>  serves the capability items, writes what it serves
 #include "foundation/ddepeer/DdePattern.h"
+#include "foundation/ddepeer/PeerFrame.h"
 #include "foundation/kcCaps.h"
 #include "foundation/kcDDE.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcString.h"
-#include "support/PeerMain.h"
 #include <cstring>
 #include <memory>
 #include <string>
@@ -67,8 +67,13 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
         }
         if (mode == L"fetch") return WriteOut(argv[5], out.data(), (DWORD)out.size()) ? 0 : 6;
     }
-    return ServeUntilQuit(ready, quit);
+    SetEvent(ready);
+    PeerServeUntil(quit);
+    return 0;
 }
 } // namespace
 
-int wmain(int argc, wchar_t** argv) { return PeerMain(argc, argv, 5, Run); }
+int wmain(int argc, wchar_t** argv)
+{
+    return PeerMain(argc, argv, 5, Run);
+}

@@ -1,10 +1,10 @@
 // Peer process of the DirectX capability tests; <ready> and <quit> name events of the test.
 //   dxcaps_peer serve <ready> <quit>         serves the fixture records through kcDXCaps
 //   dxcaps_peer lie <ready> <quit> <case>    serves items whose counts lie (count, modes, audio)
+#include "foundation/ddepeer/PeerFrame.h"
 #include "foundation/kcDDE.h"
 #include "foundation/kcHeap.h"
 #include "plugin/dxpeer/DXCapsFixture.h"
-#include "support/PeerMain.h"
 #include <memory>
 #include <string>
 
@@ -49,7 +49,9 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
     } else {
         return 1;
     }
-    return ServeUntilQuit(ready, quit);
+    SetEvent(ready);
+    PeerServeUntil(quit);
+    return 0;
 }
 } // namespace
 

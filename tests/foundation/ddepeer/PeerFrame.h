@@ -1,24 +1,24 @@
 #pragma once
-// The frame of a peer program of the DDE tests: "<exe> <mode> <ready> <quit> <args>", where
-// <ready> and <quit> name events of the test process (see PeerProcess.h).
-#include "foundation/kcHeap.h"
+// The frame of the DDE test peers: "<peer> <mode> <ready> <quit> <args>", where ready and quit
+// name events of the test process; the peer signals ready, then serves until quit.
 #include <windows.h>
+
 #include <string>
+
+#include "foundation/kcHeap.h"
 
 typedef int (*PeerRun)(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t** argv);
 
-// Signals ready, then serves DDE requests (this thread's messages) until quit is set.
-inline int ServeUntilQuit(HANDLE ready, HANDLE quit)
+// Dispatches messages (DDEML answers through them) until quit is signalled or 30 s pass quietly.
+inline void PeerServeUntil(HANDLE quit)
 {
-    SetEvent(ready);
     for (;;) {
-        if (MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return 0;
+        if (MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
 }
 
-// The peer's wmain: a private heap, the two events, then run.
 inline int PeerMain(int argc, wchar_t** argv, int minArgs, PeerRun run)
 {
     if (argc < minArgs) return 1;

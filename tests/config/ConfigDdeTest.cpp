@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "config/ConfigTestSupport.h"
+#include "config/kcConfig.h"
+#include "foundation/DdeTestSupport.h"
+#include "foundation/kcDDE.h"
+
+namespace {
+
+const size_t kMapAt = 57540, kLanguagesAt = 57552;
+
+class ConfigDde : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder.Write(L"config\\startup.xml",
+                     XmlDoc("<APP><title>Peer</title><dontsave>1</dontsave></APP><SCRIPT><replace><r00><find>a</find>"
+                            "<rep>b</rep></r00></replace></SCRIPT><language><L00><code>5</code><prefix>p</prefix></L00></language>"));
+    }
+    // This process's object, a client of the peer, with a record that differs from the peer's.
+    kcConfig* Client(kcDDE& dde)
+    {
+        kcCreateConfig(nullptr, nullptr, 2);
+        kcConfig* c = kcConfig::Instance();
+        EXPECT_EQ(c->ShareOverDde(2), 1);
+        wcscpy(kcConfigCurrentBlock->title, L"Mine");
+        return c;
+    }
+    FixedServiceLock lock;
+    ConfigFolder folder;
+};
+
+TEST_F(ConfigDde, RecordFetchedFromATrustedPeer)
+{
+    std::wstring served = folder.File(L"served.bin");
+    Peer peer(L"serve " + served, L"config_peer.exe");
+    ASSERT_TRUE(peer.Ready());
+    kcDDE dde;
+    kcConfig* c = Client(dde);
+    ConfigBlock* b = kcConfigCurrentBlock;
+    void* map = b->scriptReplace;
+    void* languages = b->languages;
+    ASSERT_EQ(c->FetchFromDde(), 1);
+    std::string bytes;
+    ASSERT_TRUE(ReadBytes(served, &bytes));
+    ASSERT_EQ(bytes.size(), sizeof(ConfigBlock));
+    EXPECT_STREQ(b->title, L"Peer");
+    // Every byte is the peer's but the two heap addresses, which stay this process's own.
+    const char* mine = reinterpret_cast<const char*>(b);
+    EXPECT_EQ(0, memcmp(mine, bytes.data(), kMapAt));
+    EXPECT_EQ(0, memcmp(mine + kMapAt + 4, bytes.data() + kMapAt + 4, kLanguagesAt - kMapAt - 4));
+    EXPECT_EQ(0, memcmp(mine + kLanguagesAt + 4, bytes.data() + kLanguagesAt + 4, sizeof(ConfigBlock) - kLanguagesAt - 4));
+    EXPECT_EQ((void*)b->scriptReplace, map);
+    EXPECT_EQ((void*)b->languages, languages);
+    char out[8];
+    c->ApplyScriptReplacements(out, sizeof out, "a");
+    EXPECT_STREQ(out, "b");
+    kcReleaseConfig(); // frees only its own map and table
+    EXPECT_EQ(peer.Finish(), 0u);
+}
+
+TEST_F(ConfigDde, UntrustedOrShortPeersAreRefused)
+{
+    // A peer run from another folder.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring source = self;
+    source = source.substr(0, source.find_last_of(L'\\') + 1) + L"config_peer.exe";
+    CreateDirectoryW(folder.File(L"elsewhere").c_str(), nullptr);
+    std::wstring copy = folder.File(L"elsewhere\\config_peer.exe");
+    ASSERT_TRUE(CopyFileW(source.c_str(), copy.c_str(), FALSE));
+    for (int run = 0; run < 2; ++run) {
+        Peer peer(run == 0 ? L"serve " + folder.File(L"x.bin") : std::wstring(L"short"),
+                  run == 0 ? copy : std::wstring(L"config_peer.exe"));
+        ASSERT_TRUE(peer.Ready());
+        {
+            kcDDE dde;
+            kcConfig* c = Client(dde);
+            ConfigBlock before;
+            memcpy(&before, kcConfigCurrentBlock, sizeof before);
+            LogCapture log;
+            EXPECT_EQ(c->FetchFromDde(), 0) << run;
+            EXPECT_FALSE(log.Contains(Sjis(u8"に接続されていません"))) << run; // refused, not unreached
+            EXPECT_EQ(log.Contains("kcConfig : the DDE peer runs from another folder"), run == 0);
+            EXPECT_EQ(0, memcmp(&before, kcConfigCurrentBlock, sizeof before)) << run;
+            kcReleaseConfig();
+        }
+        EXPECT_EQ(peer.Finish(), 0u);
+    }
+}
+
+TEST_F(ConfigDde, InertWithoutAnEndpointOrMode)
+{
+    kcCreateConfig(nullptr, nullptr, 2);
+    EXPECT_EQ(kcConfig::Instance()->ShareOverDde(1), 0);
+    EXPECT_EQ(kcConfig::Instance()->FetchFromDde(), 0);
+    kcReleaseConfig();
+    kcDDE dde;
+    kcCreateConfig(nullptr, nullptr, 0);
+    EXPECT_EQ(kcConfig::Instance()->ShareOverDde(3), 1);
+    EXPECT_EQ(kcConfig::Instance()->FetchFromDde(), 0); // mode 0
+    void* data = nullptr;
+    unsigned bytes = 0;
+    EXPECT_EQ(kcConfigDdeCallback(kcConfig::Instance(), L"other", &data, &bytes), 0);
+}
+
+} // namespace
