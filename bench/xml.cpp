@@ -1,5 +1,6 @@
 // Parse and query cost of "setup.xml"-like documents written by the writer, at 1x, 10x and 100x:
 // time per MB and per key lookup should stay flat as the document grows.
+#include "bench/BenchClock.h"
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
@@ -7,18 +8,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-static double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
 
 struct Key {
     std::string section, name;

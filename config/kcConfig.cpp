@@ -301,8 +301,8 @@ void kcConfig::SetUserPartDefaults()
     b->messageSpeed = 4;
     b->autoPreset = 4;
     b->messageInd = 0;
-    b->messageBase = b->autoPresets[4].base ? b->autoPresets[4].base : 15;
-    b->messageChar = b->autoPresets[4].chr ? b->autoPresets[4].chr : 5;
+    b->messageBase = 15; // preset p04, the default MESSAGE/auto_p
+    b->messageChar = 5;
     b->messageStill = 1;
     b->messageCont = 0;
     b->waitPcm = 1;
@@ -421,8 +421,7 @@ int kcConfig::GetFileVolume(const char* file) const
     const kcSoundGroupRow* row = FindSoundGroupRowOfFile(file);
     if (!row) return 100;
     std::string type(row->type, strnlen(row->type, sizeof row->type));
-    if (type == "bgm" || type == "se" || type == "voice" || type == "sysvoice") return GetCategoryVolume(type.c_str());
-    return 100;
+    return GetCategoryVolume(type.c_str()); // another type gives 100 there too
 }
 
 // The voice row whose archive is the file's folder (its extension cut); the name part goes to name.

@@ -8,6 +8,7 @@
 
 #include "config/ConfigBlock.h"
 #include "config/kcLanguage.h"
+#include "config/kcScriptReplaceMap.h"
 #include "config/kcSoundGroups.h"
 #include "foundation/kcFileServer.h"
 

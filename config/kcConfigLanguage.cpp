@@ -140,17 +140,13 @@ void kcConfig::ReadVoiceDictionary()
     xml.GetStringW(b->ttsDictionary, 260, b->ttsDictionary, 1, "dic");
     b->ttsVolume = xml.GetFloat(1.0f, 1, "volume");
     int def = xml.GetInt(0, 1, "default");
-    std::vector<wchar_t> text(4096);
     for (int n = 0;; ++n) {
         char tbl[32];
         snprintf(tbl, sizeof tbl, "tbl%02d", n);
         VoiceDictionaryEntry e;
-        if (!xml.GetStringW(text.data(), (int)text.size(), L"", 2, tbl, "id")) break;
-        e.id = text.data();
-        xml.GetStringW(text.data(), (int)text.size(), L"", 2, tbl, "name");
-        e.name = text.data();
-        xml.GetStringW(text.data(), (int)text.size(), L"", 2, tbl, "voice");
-        e.voice = text.data();
+        if (!xml.GetTextWVec(&e.id, {tbl, "id"})) break;
+        xml.GetTextWVec(&e.name, {tbl, "name"});
+        xml.GetTextWVec(&e.voice, {tbl, "voice"});
         m_voiceDictionary.push_back(e);
     }
     if (!FindVoiceDictionaryEntry() && (unsigned)def < m_voiceDictionary.size())

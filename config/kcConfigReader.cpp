@@ -23,19 +23,22 @@ const wchar_t kInfoComment[] =
 // Access value of the configuration files: cached, folders before archives.
 const int kReadFlags = 19;
 
+// Reuses the vector's strings: the readers split thousands of keys.
 void Split(const char* text, std::vector<std::string>* out)
 {
-    out->clear();
-    std::string cur;
-    for (const char* p = text; *p; ++p) {
-        if (*p == '/') {
-            out->push_back(cur);
-            cur.clear();
-        } else {
-            cur += *p;
-        }
+    size_t n = 0;
+    const char* start = text;
+    for (const char* p = text;; ++p) {
+        if (*p != '/' && *p != 0) continue;
+        if (n < out->size())
+            (*out)[n].assign(start, (size_t)(p - start));
+        else
+            out->emplace_back(start, (size_t)(p - start));
+        ++n;
+        if (!*p) break;
+        start = p + 1;
     }
-    out->push_back(cur);
+    out->resize(n);
 }
 
 void LowerAscii(char* text, size_t bytes)
@@ -331,16 +334,16 @@ void kcConfigReader::ScriptReplacements()
 {
     kcScriptReplaceMap* map = m_config.m_current->scriptReplace;
     if (!map) return;
-    std::vector<char> find(4096), rep(4096);
+    std::string find, rep;
     for (int n = 0;; ++n) {
         char key[64];
         kcFormat(key, sizeof key, "SCRIPT/replace/r%02d/find", n);
         Split(key, &m_path);
-        if (!m_xml.GetStringVec(find.data(), (int)find.size(), "", m_path)) break;
+        if (!m_xml.GetTextVec(&find, m_path)) break;
         kcFormat(key, sizeof key, "SCRIPT/replace/r%02d/rep", n);
         Split(key, &m_path);
-        if (!m_xml.GetStringVec(rep.data(), (int)rep.size(), "", m_path)) break;
-        map->pairs.insert(std::make_pair(std::string(find.data()), std::string(rep.data()))); // the first stays
+        if (!m_xml.GetTextVec(&rep, m_path)) break;
+        map->pairs.insert(std::make_pair(find, rep)); // the first replacement of a text stays
     }
 }
 
@@ -351,15 +354,16 @@ void kcConfigReader::Languages()
     if (!table) return;
     LANGID id = GetUserDefaultUILanguage();
     kcLog("Default Language : %d(0x%x)", (int)id, (unsigned)id);
-    std::vector<wchar_t> text(4096);
+    // Texts as long as the file makes them.
     auto readText = [&](int n, const char* key) {
         char path[64];
         kcFormat(path, sizeof path, "language/L%02d/%s", n, key);
         Split(path, &m_path);
-        m_xml.GetStringWVec(text.data(), (int)text.size(), L"", m_path);
-        return std::wstring(text.data());
+        std::wstring text;
+        m_xml.GetTextWVec(&text, m_path);
+        return text;
     };
-    for (int n = 0; n < 0x7FFFFFFF; ++n) {
+    for (int n = 0;; ++n) {
         char path[64];
         kcFormat(path, sizeof path, "language/L%02d/code", n);
         int code = ReadInt(0, path) & 0xFFFF;

@@ -1,6 +1,7 @@
 // Display-mode matching and the sharing of the record over DDE.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/kcConfig.h"
@@ -83,8 +84,8 @@ int __stdcall kcConfigDdeCallback(void* context, const wchar_t* itemName, void**
         memset(path, 0, kPathBytes);
         wchar_t folder[MAX_PATH];
         ModuleFolder(folder);
-        // The first 260 bytes of the text: 129 characters and a terminator.
-        kcCopyStringWN(path, kPathBytes / sizeof(wchar_t), folder);
+        // The text's first 260 bytes; a shorter text is zero-padded.
+        memcpy(path, folder, std::min(wcslen(folder) * sizeof(wchar_t), (size_t)kPathBytes));
         *data = path;
         *bytes = kPathBytes;
         return 1;

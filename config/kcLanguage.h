@@ -26,10 +26,3 @@ struct VoiceDictionaryEntry {
     std::wstring name;
     std::wstring voice;
 };
-
-// The script replacement map: text to find -> replacement, in byte-wise order of the text to find.
-#include <map>
-class kcScriptReplaceMap {
-public:
-    std::map<std::string, std::string> pairs;
-};

@@ -40,7 +40,7 @@ struct kcSetting {
     int32_t readDefault;  // with KCSET_GAME_CONST or KCSET_USER_CONST
 };
 
-// Every setting, in record order. The count excludes no entry.
+// Every setting, in record order, and their number.
 const kcSetting* kcSettingTable(int* count);
 
 // By section and key: the "setup.xml" name first, then the game-definition name, so

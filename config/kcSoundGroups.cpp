@@ -269,7 +269,10 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
     } else if (!xml.Open(path)) {
         return;
     }
-    Path root;
+    m_definitions.clear(); // a second reading starts afresh
+    m_parts.clear();
+    m_flat.clear();
+    m_definitionCursor = m_definitions.end();
     for (const std::string& name : Children(xml, Path{"SOUNDGROUP"})) {
         Path p{"SOUNDGROUP", name};
         SoundGroupDefinition d;

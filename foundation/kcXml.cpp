@@ -324,6 +324,28 @@ int kcXml::GetStringWVec(wchar_t* dst, int dstUnits, const wchar_t* def, const s
     return GetStringWAt(dst, dstUnits, def, names.data, names.n);
 }
 
+int kcXml::GetTextVec(std::string* out, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    const kcXmlElement* e = Find(names.data, names.n);
+    if (!e) return 0;
+    if (out) *out = e->text;
+    return 1;
+}
+
+int kcXml::GetTextWVec(std::wstring* out, const std::vector<std::string>& path)
+{
+    std::string text;
+    if (!GetTextVec(&text, path)) return 0;
+    if (out) {
+        // A UTF-8 byte gives at most one UTF-16 unit.
+        std::vector<wchar_t> wide(text.size() + 1);
+        kcUtf8ToWideN(text.c_str(), wide.data(), (int)wide.size());
+        *out = wide.data();
+    }
+    return 1;
+}
+
 int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any)
 {
     if (!elements || !it) return 0;

@@ -70,6 +70,9 @@ public:
     float GetFloatVec(float def, const std::vector<std::string>& path);
     int GetStringVec(char* dst, int dstBytes, const char* def, const std::vector<std::string>& path);
     int GetStringWVec(wchar_t* dst, int dstUnits, const wchar_t* def, const std::vector<std::string>& path);
+    // The whole text, however long: UTF-8 bytes, or UTF-16. 0 (out untouched) when absent.
+    int GetTextVec(std::string* out, const std::vector<std::string>& path);
+    int GetTextWVec(std::wstring* out, const std::vector<std::string>& path);
 
     // Children of document/<names split at '/'>; the last child of the file comes first.
     int FindChildren(kcXmlIterator* it, int count, ...);

@@ -48,11 +48,6 @@ TEST(ConfigObject, OneObjectAndItsBlocks)
     EXPECT_EQ(first->GetBackupBlock(&copy), kcConfigBackupBlock);
     EXPECT_EQ(0, memcmp(&copy, kcConfigBackupBlock, sizeof copy));
     EXPECT_EQ(GetFileAttributesW(folder.File(L"%STEAMUSERDATA%").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(first->IsDirty(), 0);
-    first->SetDirty();
-    EXPECT_EQ(first->IsDirty(), 1);
-    first->ClearDirty();
-    EXPECT_EQ(first->IsDirty(), 0);
     kcReleaseConfig();
     EXPECT_EQ(kcConfig::Instance(), nullptr);
     EXPECT_EQ(kcConfigCurrentBlock, nullptr);
@@ -92,27 +87,28 @@ TEST(ConfigObject, ArchivesVoicesAndVolumes)
         {"sound", "sys01", 2}, {"sound", "zz.ogg", -1}, {"nothing", "x", -1},        {"sound", "other.pak\\x.ogg", -1},
     };
     for (const auto& a : archives) EXPECT_EQ(c.FindArchiveIndex(a.group, a.file), a.index) << a.group << " " << a.file;
-    EXPECT_EQ(c.FindVoiceRow("KC_001.ogg"), 0);
-    EXPECT_EQ(c.FindVoiceRow("other.pak\\x.ogg"), 2); // folder without its extension
-    EXPECT_EQ(c.FindVoiceRow("nope"), -1);
-    EXPECT_EQ(c.GetVoiceGroup("VoicePack.int/x.ogg"), 3);
-    EXPECT_EQ(c.GetVoiceGroup("dir\\kc_x.ogg"), 3); // no row for "dir": the name part decides
-    EXPECT_EQ(c.GetVoiceGroup("zz"), -1);
-    EXPECT_EQ(c.IsVoicePlayed("kc_1"), 1);
-    EXPECT_EQ(c.IsVoicePlayed("zz"), 0);
-    EXPECT_EQ(c.GetVoiceMasterVolume("kc_1"), 70);
-    EXPECT_EQ(c.GetVoiceMasterVolume("zz"), 0);
+    // Per file: voice row, group, play flag, master volume, volume (groups 3 bgm, 4 voice, 9 another type).
+    struct {
+        const char* file;
+        int row, group, played, masterVol, volume;
+    } files[] = {
+        {"KC_001.ogg", 0, 3, 1, 70, 16},      {"other.pak\\x.ogg", 2, 4, 1, 100, 40}, // folder without its extension
+        {"VoicePack.int/x.ogg", 0, 3, 1, 70, 16}, {"dir\\kc_x.ogg", -1, 3, 0, 0, 16}, // no row "dir": the name decides
+        {"sys1", 1, 9, 1, 100, 100},          {"zz", -1, -1, 0, 0, 100},
+    };
+    for (const auto& f : files) {
+        EXPECT_EQ(c.FindVoiceRow(f.file), f.row) << f.file;
+        EXPECT_EQ(c.GetVoiceGroup(f.file), f.group) << f.file;
+        EXPECT_EQ(c.IsVoicePlayed(f.file), f.played) << f.file;
+        EXPECT_EQ(c.GetVoiceMasterVolume(f.file), f.masterVol) << f.file;
+        EXPECT_EQ(c.GetFileVolume(f.file), f.volume) << f.file;
+    }
     ASSERT_NE(c.FindSoundGroupRowOfFile("kc_1"), nullptr);
     EXPECT_EQ(c.FindSoundGroupRowOfFile("kc_1")->id, 3);
     EXPECT_EQ(c.FindSoundGroupRow(77), nullptr);
-    // Categories and files.
     EXPECT_EQ(c.GetCategoryVolume("BGM"), 16);
     EXPECT_EQ(c.GetCategoryVolume("sysvoice"), 40);
     EXPECT_EQ(c.GetCategoryVolume("unknown"), 100);
-    EXPECT_EQ(c.GetFileVolume("kc_1"), 16);     // group 3: a bgm row
-    EXPECT_EQ(c.GetFileVolume("other\\x"), 40); // group 4: a voice row
-    EXPECT_EQ(c.GetFileVolume("sys1"), 100);    // group 9: another type
-    EXPECT_EQ(c.GetFileVolume("zz"), 100);
     EXPECT_EQ(c.IsCategoryMuted("bgm"), 0);
     kcConfigCurrentBlock->muteSe = 1;
     EXPECT_EQ(c.IsCategoryMuted("SE"), 1);
@@ -160,7 +156,9 @@ const char kVoices[] = u8R"(<dic>dict.dic</dic><volume>0.5</volume><default>1</d
 TEST(ConfigObject, LanguagesAndVoiceDictionary)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc(kLanguages));
+    std::string longPrefix(5000, 'z'); // kept whole; handed out cut to each caller's capacity
+    folder.Write(L"config\\startup.xml",
+                 XmlDoc(kLanguages + std::string("<language><L03><code>10</code><prefix>") + longPrefix + "</prefix></L03></language>"));
     folder.Write(L"voices.xml", XmlDoc(kVoices));
     kcCreateConfig(nullptr, nullptr, 0);
     kcConfig& c = *kcConfig::Instance();
@@ -210,7 +208,8 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     EXPECT_EQ(b->languageSub, 1);
     EXPECT_EQ(c.IsDirty(), 1);
     EXPECT_EQ(c.FindLanguage(L"e"), -1);
-    EXPECT_EQ(c.GetLanguageCode(3), nullptr);
+    EXPECT_EQ(wcslen(c.GetLanguageCode(3)), 5000u);
+    EXPECT_EQ(c.GetLanguageCode(4), nullptr);
 }
 
 TEST(ConfigObject, EmptyLanguageTable)
@@ -225,6 +224,37 @@ TEST(ConfigObject, EmptyLanguageTable)
     wchar_t text[16] = L"%LANG%";
     kcConfig::Instance()->ExpandLanguageMacro(text, 16);
     EXPECT_STREQ(text, L"%LANG%");
+}
+
+} // namespace
+
+namespace {
+
+TEST(ConfigObject, FilesThroughTheFileServer)
+{
+    ConfigFolder folder;
+    folder.Write(L"config\\startup.xml", XmlDoc("<APP><title>Served</title></APP>"));
+    kcFileServer server;
+    ASSERT_EQ(kcFileServer::Instance(), &server);
+    kcCreateConfig(nullptr, nullptr, 0);
+    EXPECT_STREQ(kcConfigCurrentBlock->title, L"Served");
+    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0); // no "config.int" yet
+    // "config.int" as a folder slot: the game's defaults for the second half of the user part.
+    folder.Write(L"defaults\\gamedef.xml", XmlDoc("<VOICE><vol_bgm>42</vol_bgm><play03>0</play03></VOICE>"
+                                                 "<GAME><use_jtalk>1</use_jtalk></GAME><WINDOW><width>1</width></WINDOW>"));
+    ASSERT_TRUE(server.SetSlot(0, L"config.int", folder.File(L"defaults").c_str(), 1));
+    kcConfig::Instance()->LoadDefaults();
+    const ConfigBlock& b = *kcConfigBackupBlock;
+    EXPECT_EQ(b.volBgm, 42);
+    EXPECT_EQ(b.voices[3].play, 0);
+    EXPECT_EQ(b.useJtalk, 1);
+    EXPECT_EQ(b.width, 800); // not a key of that half
+    EXPECT_EQ(kcConfigCurrentBlock->effectiveVolumes[0], 42); // recomputed after the copy, in the current record
+    // A broken defaults file changes nothing.
+    folder.Write(L"defaults\\gamedef.xml", "<document><VOICE><vol_bgm>7");
+    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0);
+    EXPECT_EQ(kcConfigCurrentBlock->volBgm, 42);
+    kcReleaseConfig();
 }
 
 } // namespace

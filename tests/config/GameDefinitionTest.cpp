@@ -76,149 +76,84 @@ TEST(GameDefinition, EveryKeyIsRead)
     const ConfigBlock& b = *kcConfigCurrentBlock;
     kcConfig& c = *kcConfig::Instance();
 
-    EXPECT_EQ(b.versionIni, 3);
-    EXPECT_EQ(b.versionMajor, 2);
-    EXPECT_EQ(b.versionMinor, 7);
-    EXPECT_STREQ(b.brand, L"KcBrand");
-    EXPECT_STREQ(b.title, L"テスト");
-    EXPECT_STREQ(b.mutex, "gx7_mutex");
-    EXPECT_STREQ(b.mutexConfig, "gx7_cfg");
-    EXPECT_STREQ(b.vCode, "ABCDEFGH");
-    EXPECT_STREQ(b.icon, L"icon.ico");
-    EXPECT_EQ(b.iconNumber, 2);
-    EXPECT_STREQ(b.banner, L"banner.bmp");
+    // The language indexes follow the user's language when the table has it (1041 or 1033).
+    LANGID user = GetUserDefaultUILanguage();
+    int expected = user == 1041 ? 0 : user == 1033 ? 1 : -1;
+    // Numbers, by field.
+#define X(field, value) {#field, (long long)b.field, (long long)(value)}
+    const struct {
+        const char* field;
+        long long got, want;
+    } numbers[] = {
+        X(versionIni, 3), X(versionMajor, 2), X(versionMinor, 7), X(iconNumber, 2), X(dontSave, 1), X(wndMenu, 0),
+        X(imageCache, 64), X(dualCore, 0), X(virtualWidth, 1024), X(virtualHeight, 768), X(windowSizes[0].w, 640),
+        X(windowSizes[0].h, 480), X(windowSizes[1].w, 0), X(windowSizes[4].w, 1920), X(windowSizes[4].h, 1080),
+        X(noSkip, 1), X(forceWindow, 1), X(width, 1280), X(height, 720), X(fullWidth, 1600), X(fullHeight, 900),
+        X(useWidth, 1280), X(useHeight, 720), X(currentWidth, 1024), X(currentHeight, 768), X(limit, 0), X(fps, 30),
+        X(fullSize, 1), X(fullPos, 2), X(mwPos, 3), X(wall, 0), X(noFullRes, 1), X(heap, 524288), X(fileCache, 0),
+        X(dragWindow, 0), X(cursorType, 2), X(cursorChange, 0), X(cursorHotX, 3), X(cursorHotY, 4), X(cursorMode, 0),
+        X(textureSizeX, 512), X(textureSizeY, 1024), X(textureVtX, 8), X(textureVtY, 9), X(textureAreas[3].sx, 1),
+        X(textureAreas[3].dy, 4), X(textureAreas[2].sx, -1), X(bpp32y, 1), X(bpp16y, 2), X(textureBpp, 16),
+        X(filterMin, 2), X(filterMag, 3), X(dither, 0), X(vertexShaderMajor, 2), X(vertexShaderMinor, 1),
+        X(pixelShaderMajor, 3), X(pixelShaderMinor, 3), X(intNeed[5], 7), X(intNeed[4], -1), X(manualExists, 1),
+        X(sysConfig, 1), X(configAutoSelect, 1), X(smpWndAlpha, 1), X(wndAlphaPercent, 0), X(view3d, 2),
+        X(gameEnableDrag, 0), X(enableDrag, 1), X(strFrameCount, 3), X(strFrameFrame, 2), X(autoFrameCount, 7),
+        X(dispFrame, 1), X(enableFullSkip, 1), X(autoPresets[2].base, 40), X(autoPresets[2].chr, 41),
+        X(autoPresets[3].base, 12), X(messageBase, 50), X(messageChar, 51), X(logType, 2), X(logCol, 50),
+        X(logProf, 5), X(logNameLine, 0), X(logIndent, 0), X(logNameIndent, 2), X(logLimit, 300), X(flagMax, 2048),
+        X(flagLocal[1].start, 10), X(flagLocal[1].count, 20), X(flagLocal[0].count, 512), X(flagGlobal[0].start, 600),
+        X(flagGlobal[0].count, 100), X(cgRegMode, 1), X(wndColor, 0x80102030u), X(readColor, 255), X(enableRead, 1),
+        X(skipSpeed, 2), X(wipe, 1), X(ctrlMode, 1), X(autoLeft, 1), X(enableReadSel, 1), X(autoSelect, 1),
+        X(soundGroups[0].used, 1), X(soundGroups[0].id, 3), X(soundGroups[0].min, 0), X(soundGroups[0].max, 100),
+        X(soundGroups[1].used, 0), X(soundGroups[1].id, -1), X(soundGroups[1].min, -1),
+        X(languageDefault, expected < 0 ? 1 : expected), X(languageUI, expected < 0 ? 0 : expected),
+        X(languageMain, expected < 0 ? 0 : expected), X(enableSub, 0), X(screenSaver, 1), X(camouflage, 1),
+        X(sound3d, 1), X(sticky, 0), X(shadowAround, 0), X(shadowRightDown, 0), X(enableJoypad, 0),
+        X(keys[0].named, 1), X(keys[0].keyboard[0], 13), X(keys[0].mouse[1], 1), X(keys[0].joypad[2], 2),
+        X(keys[0].touch[3], 5), X(keys[0].repKeyboard[0], 300 & 0xFF), X(keys[0].repMouse[0], 7),
+        X(keys[0].repJoypad[0], 8), X(keys[0].repTouch[0], 9), X(keys[0].hide, 1), X(keys[5].named, 0),
+        X(keys[5].keyboard[0], 65), X(voices[0].masterVol, 80), X(voices[0].group, 3), X(voices[0].play, 1),
+        X(voices[47].masterVol, 100), X(volBgm, 90), X(volPlay, 80), X(volSe, 70), X(volVoice, 60), X(volMaster, 50),
+        X(systemVoicePlay[0], 0), X(systemVoicePlay[47], 1),
+    };
+#undef X
+    for (const auto& n : numbers) EXPECT_EQ(n.got, n.want) << n.field;
+    // Texts, by field ("%save%" in FOLDER/imglib is the folder just read).
+#define W(field, value) {#field, std::wstring(b.field), value}
+    const struct {
+        const char* field;
+        std::wstring got, want;
+    } wide[] = {
+        W(brand, L"KcBrand"), W(title, L"テスト"), W(icon, L"icon.ico"), W(banner, L"banner.bmp"),
+        W(ttsTable, L"none.xml"), W(frameImage, L"frame.png"), W(cursorDefault, L"cur.ani"),
+        W(saveFolder, L"KcBrand\\save"), W(imageLibFolder, L"KcBrand\\save\\img"), W(defaultFolder, L"data"),
+        W(infoFile, L"sysinfo.txt"), W(infoComment, L"Hello"), W(manualPath, L"manual.html"), W(optTable, L"opt"),
+        W(fontFace, L"NoSuchFont"), W(fontFaceRuby, L"RubyFont"), W(keyNames[0], L"決定"),
+    };
+#undef W
+    for (const auto& t : wide) EXPECT_EQ(t.got, t.want) << t.field;
+#define N(field, value) {#field, std::string(b.field), value}
+    const struct {
+        const char* field;
+        std::string got, want;
+    } narrow[] = {
+        N(mutex, "gx7_mutex"), N(mutexConfig, "gx7_cfg"), N(vCode, "ABCDEFGH"), N(webUrl, "http://example.invalid/"),
+        N(intRows[7].file, "data.int"), N(intRows[7].ext, "hg3"), N(intRows[7].dir, "image"),
+        N(intRows[7].name, "IMAGE"), N(intRows[100].name, "VOICE"), N(logNameFirst, u8"「"), N(logNameLast, u8"」"),
+        N(startScript, "first.kcs"), N(soundGroups[0].type, "bgm"), N(sceneCurrent, "sc"), N(sceneCommand, "cmd.exe"),
+        N(sceneParam, "*.kcs"), N(voices[0].voice, u8"主人公"), N(voices[0].head, "kc_"),
+        N(voices[0].archive, "voice01"), N(voices[47].head, "zz_"), N(systemVoiceNames[0], "sys0"),
+        N(systemVoiceArchives[0], "sysv"), N(systemVoiceNames[47], "z"),
+    };
+#undef N
+    for (const auto& t : narrow) EXPECT_EQ(t.got, t.want) << t.field;
     EXPECT_EQ(b.usePs + b.touch + b.renderAlways + b.tweet + b.utfMode + b.direct, 6);
-    EXPECT_STREQ(b.ttsTable, L"none.xml");
-    EXPECT_EQ(b.dontSave, 1);
-    EXPECT_EQ(b.wndMenu, 0);
-    EXPECT_EQ(b.imageCache, 64);
-    EXPECT_EQ(b.dualCore, 0);
-    EXPECT_EQ(b.virtualWidth, 1024);
-    EXPECT_EQ(b.virtualHeight, 768);
-    EXPECT_EQ(b.windowSizes[0].w, 640);
-    EXPECT_EQ(b.windowSizes[0].h, 480);
-    EXPECT_EQ(b.windowSizes[1].w, 0);
-    EXPECT_EQ(b.windowSizes[4].w, 1920);
-    EXPECT_EQ(b.windowSizes[4].h, 1080);
-    EXPECT_EQ(b.noSkip, 1);
-    EXPECT_STREQ(b.frameImage, L"frame.png");
-    EXPECT_EQ(b.forceWindow, 1);
-    EXPECT_EQ(b.width, 1280);
-    EXPECT_EQ(b.height, 720);
-    EXPECT_EQ(b.fullWidth, 1600); // no display-mode list: kept as read
-    EXPECT_EQ(b.fullHeight, 900);
-    EXPECT_EQ(b.useWidth, 1280);
-    EXPECT_EQ(b.useHeight, 720);
-    EXPECT_EQ(b.currentWidth, 1024); // the virtual size
-    EXPECT_EQ(b.currentHeight, 768);
-    EXPECT_EQ(b.limit, 0);
-    EXPECT_EQ(b.fps, 30);
-    EXPECT_EQ(b.fullSize, 1);
-    EXPECT_EQ(b.fullPos, 2);
-    EXPECT_EQ(b.mwPos, 3);
-    EXPECT_EQ(b.wall, 0);
-    EXPECT_EQ(b.noFullRes, 1);
-    EXPECT_STREQ(b.webUrl, "http://example.invalid/");
-    EXPECT_EQ(b.heap, 524288);
-    EXPECT_EQ(b.fileCache, 0);
-    EXPECT_EQ(b.dragWindow, 0);
-    EXPECT_EQ(b.cursorType, 2);
-    EXPECT_EQ(b.cursorChange, 0);
-    EXPECT_STREQ(b.cursorDefault, L"cur.ani");
-    EXPECT_EQ(b.cursorHotX, 3);
-    EXPECT_EQ(b.cursorHotY, 4);
-    EXPECT_EQ(b.cursorMode, 0);
-    EXPECT_STREQ(b.saveFolder, L"KcBrand\\save");
-    EXPECT_STREQ(b.imageLibFolder, L"KcBrand\\save\\img"); // "%save%" is the folder just read
-    EXPECT_STREQ(b.defaultFolder, L"data");
-    EXPECT_STREQ(b.infoFile, L"sysinfo.txt");
-    EXPECT_STREQ(b.infoComment, L"Hello");
-    EXPECT_EQ(b.textureSizeX, 512);
-    EXPECT_EQ(b.textureSizeY, 1024);
-    EXPECT_EQ(b.textureVtX, 8);
-    EXPECT_EQ(b.textureVtY, 9);
-    EXPECT_EQ(b.textureAreas[3].sx, 1);
-    EXPECT_EQ(b.textureAreas[3].dy, 4);
-    EXPECT_EQ(b.textureAreas[2].sx, -1);
-    EXPECT_EQ(b.bpp32y, 1);
-    EXPECT_EQ(b.bpp16y, 2);
-    EXPECT_EQ(b.textureBpp, 16);
-    EXPECT_EQ(b.filterMin, 2);
-    EXPECT_EQ(b.filterMag, 3);
-    EXPECT_EQ(b.dither, 0);
-    EXPECT_EQ(b.vertexShaderMajor, 2);
-    EXPECT_EQ(b.vertexShaderMinor, 1);
-    EXPECT_EQ(b.pixelShaderMajor, 3);
-    EXPECT_EQ(b.pixelShaderMinor, 3); // the same key read twice
-    EXPECT_EQ(b.intNeed[5], 7);
-    EXPECT_EQ(b.intNeed[4], -1);
-    EXPECT_STREQ(b.intRows[7].file, "data.int");
-    EXPECT_STREQ(b.intRows[7].ext, "hg3");
-    EXPECT_STREQ(b.intRows[7].dir, "image");
-    EXPECT_STREQ(b.intRows[7].name, "IMAGE");
-    EXPECT_STREQ(b.intRows[100].name, "VOICE");
-    EXPECT_STREQ(b.manualPath, L"manual.html");
-    EXPECT_EQ(b.manualExists, 1);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(b.configButtons[i], 0) << i;
-    EXPECT_EQ(b.sysConfig, 1);
-    EXPECT_EQ(b.configAutoSelect, 1);
-    EXPECT_EQ(b.smpWndAlpha, 1);
-    EXPECT_EQ(b.wndAlphaPercent, 0);
-    EXPECT_EQ(b.view3d, 2);
-    EXPECT_EQ(b.gameEnableDrag, 0);
-    EXPECT_EQ(b.enableDrag, 1); // the user's field is another one
-    EXPECT_EQ(b.strFrameCount, 3);
-    EXPECT_EQ(b.strFrameFrame, 2);
-    EXPECT_EQ(b.autoFrameCount, 7);
-    EXPECT_EQ(b.dispFrame, 1);
-    EXPECT_EQ(b.enableFullSkip, 1);
-    EXPECT_EQ(b.autoPresets[2].base, 40);
-    EXPECT_EQ(b.autoPresets[2].chr, 41);
-    EXPECT_EQ(b.autoPresets[3].base, 12); // default kept
-    EXPECT_EQ(b.messageBase, 50);         // preset 4, MESSAGE/auto_p's default
-    EXPECT_EQ(b.messageChar, 51);
-    EXPECT_EQ(b.logType, 2);
-    EXPECT_EQ(b.logCol, 50);
-    EXPECT_EQ(b.logProf, 5);
-    EXPECT_EQ(b.logNameLine, 0);
-    EXPECT_STREQ(b.logNameFirst, u8"「");
-    EXPECT_STREQ(b.logNameLast, u8"」");
-    EXPECT_EQ(b.logIndent, 0);
-    EXPECT_EQ(b.logNameIndent, 2);
     EXPECT_EQ(b.logDispMes + b.logDispName + b.logEscape, 0);
     EXPECT_EQ(b.logSpace + b.logStatic + b.logCrNext, 3);
-    EXPECT_EQ(b.logLimit, 300);
-    EXPECT_EQ(b.flagMax, 2048);
-    EXPECT_EQ(b.flagLocal[1].start, 10);
-    EXPECT_EQ(b.flagLocal[1].count, 20);
-    EXPECT_EQ(b.flagLocal[0].count, 512);
-    EXPECT_EQ(b.flagGlobal[0].start, 600);
-    EXPECT_EQ(b.flagGlobal[0].count, 100);
-    EXPECT_EQ(b.cgRegMode, 1);
-    EXPECT_EQ(b.wndColor, 0x80102030u); // alpha as read: CONFIG_B/wnd_alpha 0
-    EXPECT_EQ(b.readColor, 255);
-    EXPECT_EQ(b.enableRead, 1);
-    EXPECT_EQ(b.skipSpeed, 2);
-    EXPECT_EQ(b.wipe, 1);
-    EXPECT_EQ(b.ctrlMode, 1);
-    EXPECT_EQ(b.autoLeft, 1);
-    EXPECT_EQ(b.enableReadSel, 1);
-    EXPECT_EQ(b.autoSelect, 1);
-    EXPECT_STREQ(b.startScript, "first.kcs");
     char out[64];
     EXPECT_TRUE(c.ApplyScriptReplacements(out, sizeof out, "a foo"));
     EXPECT_STREQ(out, "b bar"); // "a" before "foo"
-    EXPECT_EQ(b.soundGroups[0].used, 1);
-    EXPECT_STREQ(b.soundGroups[0].type, "bgm");
-    EXPECT_EQ(b.soundGroups[0].id, 3);
-    EXPECT_EQ(b.soundGroups[0].min, 0);
-    EXPECT_EQ(b.soundGroups[0].max, 100);
-    EXPECT_EQ(b.soundGroups[1].used, 0); // no id
-    EXPECT_EQ(b.soundGroups[1].id, -1);
-    EXPECT_EQ(b.soundGroups[1].min, -1);
-    EXPECT_STREQ(b.sceneCurrent, "sc");
-    EXPECT_STREQ(b.sceneCommand, "cmd.exe");
-    EXPECT_STREQ(b.sceneParam, "*.kcs");
     ASSERT_EQ(c.GetLanguageCount(), 2);
     const LanguageEntry* ja = c.GetLanguage(0);
     EXPECT_EQ(ja->prefix, L"ja");
@@ -229,54 +164,7 @@ TEST(GameDefinition, EveryKeyIsRead)
     EXPECT_EQ(ja->accelSubModifier, 0); // one character
     EXPECT_EQ(c.GetLanguage(1)->accelModifier, 0x08);
     EXPECT_EQ(c.GetLanguage(1)->accelSubModifier, 0x04);
-    LANGID user = GetUserDefaultUILanguage();
-    int expected = user == 1041 ? 0 : user == 1033 ? 1 : -1;
-    EXPECT_EQ(b.languageDefault, expected < 0 ? 1 : expected);
-    EXPECT_EQ(b.languageUI, expected < 0 ? 0 : expected);
-    EXPECT_EQ(b.languageMain, expected < 0 ? 0 : expected);
-    EXPECT_EQ(b.enableSub, 0);
-    EXPECT_STREQ(b.optTable, L"opt");
-    EXPECT_EQ(b.screenSaver, 1);
-    EXPECT_EQ(b.camouflage, 1);
-    EXPECT_EQ(b.sound3d, 1);
-    EXPECT_EQ(b.sticky, 0);
-    EXPECT_STREQ(b.fontFace, L"NoSuchFont");   // not installed: f00 is the fallback
-    EXPECT_STREQ(b.fontFaceRuby, L"RubyFont");
-    EXPECT_EQ(b.shadowAround, 0);
-    EXPECT_EQ(b.shadowRightDown, 0);
-    EXPECT_EQ(b.enableJoypad, 0);
-    EXPECT_STREQ(b.keyNames[0], L"決定");
-    EXPECT_EQ(b.keys[0].named, 1);
-    EXPECT_EQ(b.keys[0].keyboard[0], 13);
-    EXPECT_EQ(b.keys[0].mouse[1], 1);
-    EXPECT_EQ(b.keys[0].joypad[2], 2);
-    EXPECT_EQ(b.keys[0].touch[3], 5);
-    EXPECT_EQ(b.keys[0].repKeyboard[0], 300 & 0xFF);
-    EXPECT_EQ(b.keys[0].repMouse[0], 7);
-    EXPECT_EQ(b.keys[0].repJoypad[0], 8);
-    EXPECT_EQ(b.keys[0].repTouch[0], 9);
-    EXPECT_EQ(b.keys[0].hide, 1);
-    EXPECT_EQ(b.keys[5].named, 0);
-    EXPECT_EQ(b.keys[5].keyboard[0], 65);
     EXPECT_EQ(c.GetSoundGroupName(), L"soundgroup.xml");
-    EXPECT_STREQ(b.voices[0].voice, u8"主人公");
-    EXPECT_EQ(b.voices[0].masterVol, 80);
-    EXPECT_STREQ(b.voices[0].head, "kc_");
-    EXPECT_EQ(b.voices[0].group, 3);
-    EXPECT_STREQ(b.voices[0].archive, "voice01"); // lower-cased
-    EXPECT_EQ(b.voices[0].play, 1);
-    EXPECT_STREQ(b.voices[47].head, "zz_");
-    EXPECT_EQ(b.voices[47].masterVol, 100);
-    EXPECT_EQ(b.volBgm, 90);
-    EXPECT_EQ(b.volPlay, 80);
-    EXPECT_EQ(b.volSe, 70);
-    EXPECT_EQ(b.volVoice, 60);
-    EXPECT_EQ(b.volMaster, 50);
-    EXPECT_STREQ(b.systemVoiceNames[0], "sys0");
-    EXPECT_EQ(b.systemVoicePlay[0], 0);
-    EXPECT_STREQ(b.systemVoiceArchives[0], "sysv");
-    EXPECT_STREQ(b.systemVoiceNames[47], "z");
-    EXPECT_EQ(b.systemVoicePlay[47], 1);
     // APP/dontsave: no save folder was made.
     EXPECT_EQ(GetFileAttributesW(folder.File(L"KcBrand").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(0, memcmp(kcConfigCurrentBlock, kcConfigBackupBlock, sizeof(ConfigBlock)));

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <memory>
 
+#include "config/kcSettingPlans.h"
 #include "config/kcSettings.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +96,32 @@ TEST(SettingsTable, TypedAccessKeepsLowBitsAndCutsTexts)
     wchar_t out[8];
     EXPECT_TRUE(kcConfigGetText(b.get(), "SYSTEMVOICE", "ch01/name", out, 8));
     EXPECT_EQ(std::wstring(out), std::wstring(7, L'\x3042'));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SettingsTable, EveryPlanNamesKeysOfTheTable)
+{
+    for (int p = 0; p < KCPLAN_COUNT; ++p) {
+        int n = 0;
+        const kcSettingStep* steps = kcSettingPlan((kcPlan)p, &n);
+        ASSERT_NE(steps, nullptr) << p;
+        for (int i = 0; i < n; ++i) {
+            if (steps[i].op != KCSTEP_KEY) continue;
+            ASSERT_NE(steps[i].setting, nullptr) << steps[i].key;
+            const char* key = kcSettingPlanIsUser((kcPlan)p) ? steps[i].setting->userKey : steps[i].setting->gameKey;
+            EXPECT_STREQ(key, steps[i].key);
+        }
+    }
+    // The two readings of SHADER/PIXEL_MA fill the two fields.
+    int n = 0;
+    const kcSettingStep* s = kcSettingPlan(KCPLAN_STARTUP1, &n);
+    std::vector<uint32_t> offsets;
+    for (int i = 0; i < n; ++i)
+        if (s[i].op == KCSTEP_KEY && std::string(s[i].key) == "SHADER/PIXEL_MA") offsets.push_back(s[i].setting->offset);
+    EXPECT_EQ(offsets, (std::vector<uint32_t>{47400, 47404}));
 }
 
 } // namespace

@@ -1,0 +1,206 @@
+// Cost of the configuration object's files: construction from a full-size game definition
+// (128 INT rows, 80 key rows, 48 voice rows, languages, a voice dictionary, script replacements),
+// LoadUserSettings and SaveUserSettings of a full "setup.xml". At 10x the lists that the format
+// leaves open (languages, dictionary entries, replacements) grow tenfold; the record's rows are fixed.
+// Also timed apart: the readers and the writer over documents already parsed, the XML parser's share,
+// and the installed-font list and special-folder lookups that construction makes.
+#include "bench/BenchClock.h"
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "config/kcConfig.h"
+#include "config/kcConfigReader.h"
+#include "config/kcSettings.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFontList.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcXml.h"
+
+static void SetPath(kcXml& x, const char* path, const wchar_t* text, int value)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += *p;
+        }
+    }
+    parts.push_back(cur);
+    if (text) {
+        x.SetStringWVec(text, parts);
+    } else {
+        x.SetIntVec(value, parts);
+    }
+}
+
+// Every game-definition key with a value, every key row named, and the open lists at scale.
+static bool WriteDefinition(int scale)
+{
+    kcXml x;
+    x.New();
+    int count = 0;
+    const kcSetting* table = kcSettingTable(&count);
+    char name[192];
+    for (int i = 0; i < count; ++i) {
+        const kcSetting& s = table[i];
+        if (!s.gameKey) continue;
+        for (int row = 0; row < s.rows; ++row)
+            for (int slot = 0; slot < s.slots; ++slot) {
+                if (!kcSettingGameName(&s, row, slot, name, sizeof name)) continue;
+                bool text = s.type == KCSET_STR || s.type == KCSET_WSTR;
+                SetPath(x, name, text ? L"value" : nullptr, (row + slot) % 7 + 1);
+            }
+    }
+    SetPath(x, "FOLDER/save", L"save", 0);
+    SetPath(x, "APP/ttstable", L"voices.xml", 0);
+    SetPath(x, "APP/dontsave", nullptr, 0);
+    for (int n = 0; n < 8 * scale; ++n) {
+        kcFormat(name, sizeof name, "language/L%02d/code", n);
+        SetPath(x, name, nullptr, 2000 + n);
+        wchar_t prefix[16];
+        kcFormatW(prefix, 16, L"l%d", n);
+        kcFormat(name, sizeof name, "language/L%02d/prefix", n);
+        SetPath(x, name, prefix, 0);
+    }
+    for (int n = 0; n < 32 * scale; ++n) {
+        wchar_t text[16];
+        kcFormatW(text, 16, L"find%d", n);
+        kcFormat(name, sizeof name, "SCRIPT/replace/r%02d/find", n);
+        SetPath(x, name, text, 0);
+        kcFormat(name, sizeof name, "SCRIPT/replace/r%02d/rep", n);
+        SetPath(x, name, L"rep", 0);
+    }
+    CreateDirectoryW(L"config", nullptr);
+    if (!x.Save(L"config\\startup.xml")) return false;
+    kcXml v;
+    v.New();
+    for (int n = 0; n < 48 * scale; ++n) {
+        wchar_t id[16];
+        kcFormatW(id, 16, L"voice%d", n);
+        kcFormat(name, sizeof name, "tbl%02d/id", n);
+        SetPath(v, name, id, 0);
+        kcFormat(name, sizeof name, "tbl%02d/name", n);
+        SetPath(v, name, L"名前", 0);
+    }
+    return v.Save(L"voices.xml") != 0;
+}
+
+static double Construct(int rounds)
+{
+    double t = Now();
+    for (int i = 0; i < rounds; ++i) {
+        kcCreateConfig(nullptr, nullptr, 0);
+        kcReleaseConfig();
+    }
+    return (Now() - t) * 1000.0 / rounds;
+}
+
+int wmain()
+{
+    kcHeapCreate(0x1000000);
+    wchar_t base[MAX_PATH], dir[MAX_PATH], old[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    kcFormatW(dir, MAX_PATH, L"%skcbench_config_%lu", base, GetCurrentProcessId());
+    CreateDirectoryW(dir, nullptr);
+    GetCurrentDirectoryW(MAX_PATH, old);
+    SetCurrentDirectoryW(dir);
+    const int rounds = 20;
+    double cycle = 0;
+    for (int scale : {1, 10}) {
+        if (!WriteDefinition(scale)) {
+            printf("cannot write the game definition\n");
+            return 1;
+        }
+        double construct = Construct(rounds);
+        kcCreateConfig(nullptr, nullptr, 0);
+        kcConfig* c = kcConfig::Instance();
+        for (int row = 0; row < 80; ++row) kcConfigCurrentBlock->keyNames[row][0] = L'k'; // every key row written
+        c->SaveUserSettings(0);
+        double t = Now();
+        for (int i = 0; i < rounds; ++i) c->LoadUserSettings(0);
+        double load = (Now() - t) * 1000.0 / rounds;
+        t = Now();
+        for (int i = 0; i < rounds; ++i) c->SaveUserSettings(0);
+        double save = (Now() - t) * 1000.0 / rounds;
+        // The steps of construction one by one.
+        t = Now();
+        for (int i = 0; i < rounds; ++i) c->SetStartupDefaults();
+        double defaults = (Now() - t) * 1000.0 / rounds;
+        t = Now();
+        for (int i = 0; i < rounds; ++i) {
+            c->SetStartupDefaults();
+            c->ReadStartupXml();
+        }
+        double definition = (Now() - t) * 1000.0 / rounds - defaults;
+        t = Now();
+        for (int i = 0; i < rounds; ++i) c->ReadVoiceDictionary();
+        double dictionary = (Now() - t) * 1000.0 / rounds;
+        // The XML parser's share: the two files parsed alone.
+        double parse[2];
+        const wchar_t* files[2] = {L"config\\startup.xml", L"save\\setup.xml"};
+        for (int f = 0; f < 2; ++f) {
+            t = Now();
+            for (int i = 0; i < rounds; ++i) {
+                kcXml x;
+                x.Open(files[f]);
+            }
+            parse[f] = (Now() - t) * 1000.0 / rounds;
+        }
+        printf("scale=%dx construct_ms=%.3f (defaults_ms=%.3f definition_ms=%.3f of which parse_ms=%.3f, "
+               "dictionary_ms=%.3f) load_ms=%.3f (parse_ms=%.3f) save_ms=%.3f languages=%d dictionary=%d\n",
+               scale, construct, defaults, definition, parse[0], dictionary, load, parse[1], save,
+               c->GetLanguageCount(), c->GetVoiceDictionaryCount());
+        // The readers and the writer alone, over documents already parsed (or, for the writer, not yet saved).
+        double plans[KCPLAN_COUNT];
+        for (int p = 0; p < KCPLAN_COUNT; ++p) {
+            kcXml x;
+            if (p >= KCPLAN_WRITE_SYSTEM)
+                x.New();
+            else
+                x.Open(p <= KCPLAN_STARTUP3 ? L"config\\startup.xml" : L"save\\setup.xml");
+            kcConfigReader r(*c, x);
+            t = Now();
+            for (int i = 0; i < rounds; ++i) {
+                if (p >= KCPLAN_WRITE_SYSTEM)
+                    r.Write((kcPlan)p);
+                else
+                    r.Read((kcPlan)p);
+            }
+            plans[p] = (Now() - t) * 1000.0 / rounds;
+        }
+        printf("scale=%dx readers_ms: definition=%.3f (%.3f %.3f %.3f) setup=%.3f writer_ms=%.3f\n", scale,
+               plans[0] + plans[1] + plans[2], plans[0], plans[1], plans[2], plans[3] + plans[4] + plans[5],
+               plans[6] + plans[7]);
+        kcReleaseConfig();
+        if (scale == 1) cycle = construct + load + save;
+    }
+    // What construction spends outside the readers.
+    double t = Now();
+    for (int i = 0; i < rounds; ++i) kcFontList fonts(nullptr, -1, 0, 1);
+    double fonts = (Now() - t) * 1000.0 / rounds;
+    t = Now();
+    wchar_t folder[MAX_PATH];
+    for (int i = 0; i < rounds; ++i)
+        for (unsigned kind : {KCFOLDER_APPDATA, KCFOLDER_PICTURES, KCFOLDER_DOCUMENTS, KCFOLDER_PICTURES, KCFOLDER_APPDATA})
+            kcGetSpecialFolder(kind, folder);
+    double folders = (Now() - t) * 1000.0 / rounds;
+    printf("font_list_ms=%.3f special_folders_ms=%.3f\n", fonts, folders);
+    SetCurrentDirectoryW(old);
+    // Leave nothing behind.
+    for (const wchar_t* f : {L"config\\startup.xml", L"voices.xml", L"save\\setup.xml"}) {
+        std::wstring p = std::wstring(dir) + L"\\" + f;
+        DeleteFileW(p.c_str());
+    }
+    RemoveDirectoryW((std::wstring(dir) + L"\\config").c_str());
+    RemoveDirectoryW((std::wstring(dir) + L"\\save").c_str());
+    RemoveDirectoryW(dir);
+    printf("config_cycle_ms=%.3f\n", cycle);
+    kcHeapDestroy();
+    return 0;
+}
