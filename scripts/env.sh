@@ -63,6 +63,7 @@ kc_wait_wine_gone() {
 # writes the number only once it accepts connections.
 kc_start_xvfb() {
   local numfile n="" _
+  command -v Xvfb >/dev/null || { kc_fail "Xvfb is not installed (run scripts/setup)"; return 1; }
   numfile="$(mktemp "${TMPDIR:-/tmp}/kc-display.XXXXXX")" || { kc_fail "cannot make a temporary file"; return 1; }
   echo "== $(date -u +%T) Xvfb -displayfd" >>"$KC_START_LOG"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >>"$KC_START_LOG" 2>&1 &
@@ -144,7 +145,8 @@ kc_start_wineserver() {
     kc_wait_wine_gone || { kc_fail "Wine processes left on $WINEPREFIX do not end"; return 1; }
   fi
   kc_prepare_prefix || return 1
-  # Without -f the server forks; the command returns once the socket listens (2: one already runs).
+  # Without -f the server listens on its socket, then forks; the command returns once the forked
+  # server runs (status 2: another server already holds the prefix).
   kc_detached 60 wineserver -p || { kc_fail "the persistent Wine server did not start"; return 1; }
   KC_WINE_STARTED=1
   kc_detached 300 wine cmd /c exit ||
@@ -154,6 +156,8 @@ kc_start_wineserver() {
 # Xvfb on a free display plus the Wine start-up above. On failure it prints why, leaves nothing
 # running and returns non-zero.
 kc_start_wine() {
+  # A second start in one shell replaces the first instead of leaving its Xvfb behind.
+  [ -z "${KC_XVFB_PID:-}${KC_WINE_STARTED:-}" ] || kc_stop_wine
   kc_start_log && : >"$KC_START_LOG" || return 1
   kc_start_xvfb || { kc_stop_wine; return 1; }
   kc_start_wineserver || { kc_stop_wine; return 1; }

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "updater/FileCollection.h"
+#include "updater/InstallPath.h"
+#include "updater/InstalledVersion.h"
 #include "updater/UpdaterFiles.h"
 #include "updater/UpdaterResource.h"
 #include "updater/UpdaterState.h"

@@ -18,5 +18,3 @@ LRESULT CALLBACK UpdateWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 // Loads "updatebg.hg3" of the current folder into the program's image holder (null on failure).
 bool LoadBackground(const wchar_t* path);
 void DrawBackground(HDC dc);
-// Runs the whole program; always 0.
-int UpdaterMain(HINSTANCE instance);

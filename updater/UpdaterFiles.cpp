@@ -35,3 +35,14 @@ std::wstring JoinPath(std::initializer_list<std::wstring> pieces)
     }
     return out.data();
 }
+
+bool TextBetween(const char* bytes, const char* open, const char* close, std::string* text)
+{
+    const int start = kcFindStringA(bytes, open);
+    const int end = kcFindStringA(bytes, close);
+    if (start < 0 || end < 0)
+        return false;
+    const int from = start + static_cast<int>(strlen(open));
+    text->assign(end > from ? std::string(bytes + from, bytes + end) : std::string());
+    return true;
+}

@@ -1,5 +1,5 @@
 #include <windows.h>
 
-#include "updater/UpdateWindow.h"
+#include "updater/UpdaterStartup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return UpdaterMain(instance); }

@@ -1,8 +1,7 @@
 #pragma once
-// Program-wide state of the update program and the checks that fill it.
+// Program-wide state of the update program and the private messages of its window and dialog.
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,6 @@
 
 class kcImageHolder;
 class kcFileCopier;
-struct CopyStatus;
 
 // Private messages of the update window and the updating dialog.
 enum : UINT {
@@ -35,30 +33,3 @@ struct UpdaterState {
     UpdateInfo info;
 };
 UpdaterState& Updater();
-
-// Fills the install path from "<common app data>\<brand>\<app>.xml".
-bool ReadInstallPath(const wchar_t* brand, const wchar_t* app);
-// The same from a given installation-folder file; false also when the path is not absolute or
-// names no folder.
-bool ReadInstallPathFile(const wchar_t* file, wchar_t* path);
-// The "<path>" text of the file's bytes (Shift_JIS or UTF-8 by its declaration); false when
-// a tag is missing or the text does not fit a path.
-bool ParseInstallPath(const char* bytes, size_t size, wchar_t* path);
-
-// Installed version as major << 16 | minor from "<install>\config\startup.xml", 0 when unreadable.
-uint32_t ReadInstalledVersion();
-uint32_t ReadInstalledVersionFrom(const wchar_t* installPath);
-uint32_t ParseInstalledVersion(const char* bytes);
-uint32_t RequiredVersion(const UpdateInfo& info);
-
-// Appends every file below base\relative to list, as paths relative to base (base empty:
-// the current folder). Folders that are reparse points are not entered.
-void CollectFiles(const std::wstring& relative);
-void CollectFilesFrom(const std::wstring& base, const std::wstring& relative, std::vector<std::wstring>& list);
-
-// The first path that would not fit a copy job or a log entry, or empty when all fit.
-std::wstring FindOverlongPath(const wchar_t* sourceRoot, const wchar_t* destinationRoot,
-                              const std::vector<std::wstring>& files);
-
-// Copier callback: posts success or failure to the updating dialog (user).
-int OnCopyFinished(void* user, CopyStatus* status);

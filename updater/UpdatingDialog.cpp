@@ -1,5 +1,6 @@
 #include "updater/UpdatingDialog.h"
 
+#include "updater/CopyFinished.h"
 #include "updater/UpdaterFiles.h"
 #include "updater/UpdaterResource.h"
 #include "updater/UpdaterState.h"

@@ -1,3 +1,6 @@
+#include "updater/FileCollection.h"
+#include "updater/InstallPath.h"
+#include "updater/InstalledVersion.h"
 #include "updater/UpdaterFiles.h"
 #include "updater/UpdaterState.h"
 #include "updater/UpdatingDialog.h"
@@ -161,6 +164,32 @@ TEST(InstalledVersion, PlainTextSearch)
         {"<major>1.5</major><minor>1</minor>", 1},          {"nothing", 0},
     };
     for (auto& c : cases) EXPECT_EQ(c.expected, ParseInstalledVersion((c.text + std::string(8, '\0')).c_str())) << c.text;
+}
+
+// Files below a folder as paths relative to the base, through nested, empty and Japanese-named
+// folders; a linked folder (a reparse point) is not entered.
+TEST(FileCollection, NestedEmptyJapaneseAndLinkedFolders)
+{
+    TempDir dir;
+    for (const wchar_t* folder : {L"a", L"a\\b", L"a\\b\\c", L"a\\empty", L"empty", L"画像", L"画像\\深い"})
+        ASSERT_TRUE(CreateDirectoryW(dir.File(folder).c_str(), nullptr));
+    for (const wchar_t* file : {L"top.txt", L"a\\b\\c\\deep.bin", L"a\\b\\also.txt", L"画像\\深い\\表.txt"})
+        ASSERT_TRUE(WriteBytes(dir.File(file), "x"));
+    auto collect = [](const std::wstring& base, const std::wstring& relative) {
+        std::vector<std::wstring> list;
+        CollectFilesFrom(base, relative, list);
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    typedef std::vector<std::wstring> Paths;
+    EXPECT_EQ((Paths{L"a\\b\\also.txt", L"a\\b\\c\\deep.bin", L"top.txt", L"画像\\深い\\表.txt"}), collect(dir.Path(), L""));
+    EXPECT_EQ((Paths{L"a\\b\\also.txt", L"a\\b\\c\\deep.bin"}), collect(dir.Path(), L"a"));
+    EXPECT_EQ(Paths{}, collect(dir.Path(), L"empty"));
+#ifdef KC_LINKED_TREE
+    // Made by the build (Wine cannot make reparse points): "sub\back" links to the tree itself.
+    const std::string tree = KC_LINKED_TREE;
+    EXPECT_EQ((Paths{L"sub\\inner.txt", L"top.txt"}), collect(std::wstring(tree.begin(), tree.end()), L""));
+#endif
 }
 
 TEST(FindOverlongPath, UsesTheCopiersLimits)

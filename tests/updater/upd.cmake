@@ -19,6 +19,12 @@ add_executable(updater_e2e_tests ${KC_UPD_E2E}/UpdaterE2ETest.cpp ${KC_UPD_SUPPO
 target_link_libraries(updater_e2e_tests PRIVATE updater_sample_lib gtest gtest_main)
 target_include_directories(updater_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(updater_e2e_tests updater)
+# Libraries of two versions for the road where a newer installed one stays (copier.cmake makes them).
+foreach(fixture copier_v1004 copier_v1005)
+  if(TARGET ${fixture})
+    add_dependencies(updater_e2e_tests ${fixture})
+  endif()
+endforeach()
 gtest_discover_tests(updater_e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
 endif()

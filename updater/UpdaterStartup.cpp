@@ -1,4 +1,5 @@
-#include <windows.h>
+#include "updater/UpdaterStartup.h"
+
 #include <shellapi.h>
 
 #include "updater/UpdateWindow.h"

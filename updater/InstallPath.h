@@ -1,0 +1,13 @@
+#pragma once
+// Where the game is installed: the installation-folder file the game's installer leaves in the
+// common application data folder.
+#include <cstddef>
+
+// Fills the install path from "<common app data>\<brand>\<app>.xml".
+bool ReadInstallPath(const wchar_t* brand, const wchar_t* app);
+// The same from a given installation-folder file; false also when the path is not absolute or
+// names no folder.
+bool ReadInstallPathFile(const wchar_t* file, wchar_t* path);
+// The "<path>" text of the file's bytes (Shift_JIS or UTF-8 by its declaration); false when
+// a tag is missing or the text does not fit a path.
+bool ParseInstallPath(const char* bytes, size_t size, wchar_t* path);
