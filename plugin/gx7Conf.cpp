@@ -95,8 +95,9 @@ int gx7Conf::Run(gx7ApplyCallback callback, void* context)
     return kcNoThrow<int>(-1, [&]() -> int {
         if (!m_initialised || m_running)
             return -1;   // nothing to show without the library, the model and the record
+        const ConfigBlock* current = CurrentRecord();
         wchar_t title[260];
-        lstrcpynW(title, TranslateText(workingRecord.title), 260);
+        lstrcpynW(title, TranslateText(current ? current->title : workingRecord.title), 260);
         wchar_t caption[1024];
         FormatText(caption, 1024, L"$0500-0001$%s システム環境設定", title);
         applyCallback = callback;
