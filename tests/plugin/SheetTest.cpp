@@ -178,3 +178,19 @@ TEST_F(Sheet, RestartNoticeOnlyWhileTheGameRuns)
             CloseHandle(mutex);
     }
 }
+
+TEST_F(Sheet, HelpOnlyWithAnExistingManual)
+{
+    for (bool withManual : {false, true}) {
+        GameDefinition definition;
+        if (withManual)
+            definition.manual = L"manual.html";
+        GameFolder game(definition);
+        bool helpEnabled = !withManual;
+        Session(game, [&](HWND sheet) {
+            SelectSheetTab(sheet, 1);
+            helpEnabled = IsWindowEnabled(GetDlgItem(sheet, IDHELP)) != FALSE;
+        });
+        EXPECT_EQ(withManual, helpEnabled);
+    }
+}
