@@ -9,8 +9,8 @@
 #include <thread>
 #include "config/kcConfig.h"
 #include "foundation/kcSystem.h"
-#include "SheetDriver.h"
-#include "gx7Host.h"
+#include "plugin/host/SheetDriver.h"
+#include "plugin/host/gx7Host.h"
 #include "plugin/LanguageText.h"
 #include "plugin/kcDXCaps.h"
 

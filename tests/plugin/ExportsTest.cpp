@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "HostSession.h"
+#include "plugin/HostSession.h"
 #include "plugin/gx7Conf.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include "GameFolder.h"
-#include "SheetDriver.h"
-#include "gx7Host.h"
+#include "plugin/host/GameFolder.h"
+#include "plugin/host/SheetDriver.h"
+#include "plugin/host/gx7Host.h"
 
 struct ApplyCounter {
     int calls = 0;

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <cstring>
 #include <string>
-#include "HostSession.h"
+#include "plugin/HostSession.h"
 #include "plugin/PageCommon.h"
 #include "plugin/SystemInfoPage.h"
 #include "plugin/gx7confResource.h"

@@ -5,7 +5,7 @@
 #include <prsht.h>
 #include <string>
 #include <vector>
-#include "HostSession.h"
+#include "plugin/HostSession.h"
 #include "config/kcConfig.h"
 #include "config/kcSettings.h"
 #include "plugin/kcDXCaps.h"

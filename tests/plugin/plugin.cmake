@@ -5,7 +5,7 @@ set(KC_PLUGIN_HOST ${CMAKE_CURRENT_SOURCE_DIR}/plugin/host)
 if(TARGET gx7conf)
   add_library(gx7host_lib STATIC ${KC_PLUGIN_HOST}/gx7Host.cpp ${KC_PLUGIN_HOST}/SheetDriver.cpp
               ${KC_PLUGIN_HOST}/GameFolder.cpp)
-  target_include_directories(gx7host_lib PUBLIC ${KC_PLUGIN_HOST} ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(gx7host_lib PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(gx7host_lib PUBLIC comctl32 user32 gdi32)
 
   # The host program sits beside the library, as the game does.

@@ -1,4 +1,4 @@
-#include "GameFolder.h"
+#include "plugin/host/GameFolder.h"
 #include <windows.h>
 
 std::string Utf8(const std::wstring& text)

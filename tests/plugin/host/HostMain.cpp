@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 #include <thread>
-#include "SheetDriver.h"
-#include "gx7Host.h"
+#include "plugin/host/SheetDriver.h"
+#include "plugin/host/gx7Host.h"
 #include "plugin/gx7confResource.h"
 
 namespace {

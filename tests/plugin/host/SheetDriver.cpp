@@ -1,4 +1,4 @@
-#include "SheetDriver.h"
+#include "plugin/host/SheetDriver.h"
 #include <commctrl.h>
 #include <prsht.h>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "gx7Host.h"
+#include "plugin/host/gx7Host.h"
 #include <cwchar>
 
 namespace {
