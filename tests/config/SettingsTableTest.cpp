@@ -62,19 +62,6 @@ TEST(SettingsTable, EveryValueLiesInsideTheRecord)
     }
 }
 
-TEST(SettingsTable, NamesFormatRowAndSlot)
-{
-    int row, slot;
-    const kcSetting* s = kcFindSetting("KEY", "ms3r_12", &row, &slot);
-    char name[64];
-    ASSERT_TRUE(kcSettingUserName(s, row, slot, name, sizeof name));
-    EXPECT_STREQ(name, "KEY/ms3r_12");
-    ASSERT_TRUE(kcSettingGameName(s, row, slot, name, sizeof name));
-    EXPECT_STREQ(name, "KEYCUSTOMIZE/key12/rep_mouse3");
-    EXPECT_FALSE(kcSettingUserName(s, 80, 0, name, sizeof name));
-    EXPECT_FALSE(kcSettingUserName(s, 0, 0, name, 5));
-}
-
 TEST(SettingsTable, TypedAccessKeepsLowBitsAndCutsTexts)
 {
     std::unique_ptr<ConfigBlock> b(new ConfigBlock());
