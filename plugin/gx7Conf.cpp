@@ -1,0 +1,159 @@
+#include "plugin/gx7Conf.h"
+#include <commctrl.h>
+#include <cstring>
+#include "config/kcConfig.h"
+#include "config/kcSettings.h"
+#include "foundation/kcFolder.h"
+#include "foundation/kcFormat.h"
+#include "foundation/kcSystem.h"
+#include "foundation/kcThread.h"
+#include "plugin/LanguageText.h"
+#include "plugin/PageCommon.h"
+#include "plugin/PageTable.h"
+#include "plugin/gx7confResource.h"
+#include "plugin/kcDXCaps.h"
+#include "plugin/kcNoThrow.h"
+#include "plugin/kcPluginModule.h"
+
+namespace {
+gx7Conf* g_active = nullptr;   // the object that started the library
+
+INT_PTR CALLBACK SplashDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        kcNoThrowVoid([&] {
+            const auto* owner = reinterpret_cast<const gx7Conf*>(lParam);
+            kcCenterWindow(owner ? owner->hostWindow : nullptr, dialog);
+            TranslateDialog(dialog);
+        });
+    }
+    return FALSE;
+}
+}
+
+gx7Conf* gx7ActiveObject()
+{
+    return g_active;
+}
+
+gx7Conf::gx7Conf()
+    : sheetWindow(nullptr), pageHandles(), modified(0), pageProcedures(), pageTemplates(), hostWindow(nullptr),
+      applyCallback(nullptr), callbackContext(nullptr), splashWindow(nullptr), gameRunning(0),
+      m_initialised(false), m_running(false)
+{
+    // The record stays unset until Init, apart from the window sizes of the game definition.
+    std::memset(workingRecord.windowSizes, 0, sizeof(workingRecord.windowSizes));
+    const gx7PageEntry* pages = gx7PageTable();
+    for (int i = 0; i < GX7_PAGE_COUNT; ++i) {
+        pageProcedures[i] = pages[i].procedure;
+        pageTemplates[i] = pages[i].templateId;
+    }
+    screenWidth = static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN));
+    screenHeight = static_cast<uint32_t>(GetSystemMetrics(SM_CYSCREEN));
+}
+
+void gx7Conf::Init(HWND host)
+{
+    kcNoThrowVoid([&] {
+        // A second Init, or a second object while one holds the library, starts nothing.
+        if (m_initialised || g_active)
+            return;
+        hostWindow = host;
+        kcSystemInit(0x7f, 0);
+        g_active = this;
+        m_initialised = true;
+
+        new kcDXCaps(2);   // publishes itself as kcDXCaps::Instance; probes without a DDE peer
+        kcCreateConfig(L"config\\startup.xml", nullptr, 0);
+        kcConfig* config = kcConfig::Instance();
+        if (config)
+            config->LoadUserSettings(0);
+
+        wchar_t code[64] = {}, mainCode[64] = {}, subCode[64] = {};
+        if (config)
+            config->GetLanguageCodes(code, mainCode, subCode, 64);
+        wchar_t languageFile[MAX_PATH];
+        kcFormatW(languageFile, MAX_PATH, L"language_%s.txt", code);
+        LoadLanguageText(languageFile);
+
+        splashWindow = CreateDialogParamW(kcPluginModule(), MAKEINTRESOURCEW(IDD_SPLASH), GetDesktopWindow(),
+                                          SplashDialogProc, reinterpret_cast<LPARAM>(this));
+        if (kcConfigCurrentBlock)
+            std::memcpy(&workingRecord, kcConfigCurrentBlock, sizeof(ConfigBlock));
+
+        // The record's narrow texts are the XML text's UTF-8; the model converts them.
+        wchar_t mutexName[4096] = {};
+        kcConfigGetText(&workingRecord, "APP", "mutex", mutexName, 4096);
+        int existed = 1;
+        { kcNamedMutex probe(mutexName, &existed); }
+        gameRunning = existed ? 1 : 0;
+    });
+}
+
+int gx7Conf::Run(gx7ApplyCallback callback, void* context)
+{
+    return kcNoThrow<int>(-1, [&]() -> int {
+        if (!m_initialised || m_running)
+            return -1;   // nothing to show without the library, the model and the record
+        const ConfigBlock* current = CurrentRecord();
+        wchar_t title[260];
+        lstrcpynW(title, TranslateText(current ? current->title : workingRecord.title), 260);
+        wchar_t caption[1024];
+        FormatText(caption, 1024, L"$0500-0001$%s システム環境設定", title);
+        applyCallback = callback;
+        callbackContext = context;
+
+        PROPSHEETPAGEW first = PageDescription(this, 0);
+        pageHandles[0] = CreatePropertySheetPageW(&first);
+        if (!pageHandles[0])
+            return -1;
+        PROPSHEETHEADERW header = {};
+        header.dwSize = sizeof(header);
+        header.dwFlags = PSH_USEHICON | PSH_USECALLBACK | PSH_HASHELP;
+        header.hwndParent = hostWindow;
+        header.hInstance = kcPluginModule();
+        header.hIcon = LoadIconW(kcPluginModule(), MAKEINTRESOURCEW(IDI_SHEET));
+        header.pszCaption = caption;
+        header.nPages = 1;
+        header.nStartPage = 0;
+        header.phpage = pageHandles;
+        header.pfnCallback = SheetCallback;
+
+        if (splashWindow)
+            DestroyWindow(splashWindow);
+        splashWindow = nullptr;
+
+        m_running = true;
+        const INT_PTR result = PropertySheetW(&header);
+        m_running = false;
+        // The sheet destroyed its pages and its window.
+        sheetWindow = nullptr;
+        for (HPROPSHEETPAGE& page : pageHandles)
+            page = nullptr;
+        return static_cast<int>(result);
+    });
+}
+
+void gx7Conf::SetScreenSize(uint32_t width, uint32_t height)
+{
+    screenWidth = width;
+    screenHeight = height;
+}
+
+void gx7Conf::Release()
+{
+    // The notice outlives Init when Run never came; no window may outlive the library.
+    if (splashWindow)
+        DestroyWindow(splashWindow);
+    splashWindow = nullptr;
+    if (!m_initialised)
+        return;
+    kcReleaseConfig();
+    delete kcDXCaps::Instance();
+    kcDisplayModeList::Instance = nullptr;
+    ReleasePageResources();
+    kcSystemTerm();
+    m_initialised = false;
+    if (g_active == this)
+        g_active = nullptr;
+}

@@ -1,0 +1,209 @@
+#include "plugin/host/SheetDriver.h"
+#include <commctrl.h>
+#include <prsht.h>
+#include <vector>
+
+namespace {
+struct Search {
+    bool (*test)(HWND, void*);
+    void* user;
+    HWND found;
+};
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0 &&
+        search->test(window, search->user)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool HasTabs(HWND window, void*)
+{
+    return SendMessageW(window, PSM_GETTABCONTROL, 0, 0) != 0 && FindWindowExW(window, nullptr, WC_TABCONTROLW, nullptr);
+}
+
+bool IsNot(HWND window, void* user)
+{
+    return window != static_cast<HWND>(user);
+}
+}
+
+HWND WaitForDialog(bool (*test)(HWND, void*), void* user, int timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Search search = {test, user, nullptr};
+        EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+HWND WaitForSheet(int timeoutMs)
+{
+    return WaitForDialog(HasTabs, nullptr, timeoutMs);
+}
+
+HWND WaitForOtherDialog(HWND sheet, int timeoutMs)
+{
+    return WaitForDialog(IsNot, sheet, timeoutMs);
+}
+
+bool WindowShown(HWND window)
+{
+    return window && IsWindow(window) && IsWindowVisible(window);
+}
+
+bool WaitGone(HWND window, int timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+int SheetTabCount(HWND sheet)
+{
+    HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    return tabs ? static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+std::wstring SheetTabText(HWND sheet, int index)
+{
+    HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    wchar_t text[1024] = {};
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 1024;
+    SendMessageW(tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+HWND SelectSheetTab(HWND sheet, int index)
+{
+    SendMessageW(sheet, PSM_SETCURSEL, index, 0);
+    return SheetPage(sheet);
+}
+
+HWND SheetPage(HWND sheet)
+{
+    return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+void ClickControl(HWND page, int id)
+{
+    if (HWND control = GetDlgItem(page, id))
+        SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+void PostClick(HWND page, int id)
+{
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+}
+
+void PressSheetButton(HWND sheet, int psbtn)
+{
+    if (psbtn != PSBTN_OK && psbtn != PSBTN_CANCEL) {
+        SendMessageW(sheet, PSM_PRESSBUTTON, psbtn, 0);
+        return;
+    }
+    // The sheet's modal loop looks at its end only after a posted message, as after a click.
+    PostMessageW(sheet, PSM_PRESSBUTTON, psbtn, 0);
+    WaitGone(sheet, 30000);
+}
+
+bool SheetApplyEnabled(HWND sheet)
+{
+    HWND apply = GetDlgItem(sheet, 0x3021);   // the sheet's Apply button
+    return apply && IsWindowEnabled(apply);
+}
+
+bool AnswerSaveDialog(HWND dialog, const wchar_t* path)
+{
+    if (!dialog)
+        return false;
+    if (!path) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    }
+    // The file-name box: an edit (edt1) or, in the explorer layout, a combo box (cmb13).
+    bool set = false;
+    for (int id : {0x480, 0x47C}) {
+        if (HWND box = GetDlgItem(dialog, id)) {
+            SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+            set = true;
+        }
+    }
+    if (!set)
+        return false;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return true;
+}
+
+bool SaveWindowPicture(HWND window, const wchar_t* bmpPath)
+{
+    RECT rect = {};
+    if (!GetWindowRect(window, &rect))
+        return false;
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // The pixels Wine keeps for the window (a screen read can miss windows on Xvfb).
+    HDC source = GetWindowDC(window);
+    const BOOL printed = source && BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    if (source)
+        ReleaseDC(window, source);
+    GdiFlush();
+    const DWORD stride = (width * 3 + 3) & ~3u;
+    const DWORD size = stride * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + size;
+    bool written = false;
+    HANDLE out = CreateFileW(bmpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (printed && out != INVALID_HANDLE_VALUE) {
+        DWORD done = 0;
+        written = WriteFile(out, &file, sizeof(file), &done, nullptr) &&
+                  WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &done, nullptr) &&
+                  WriteFile(out, bits, size, &done, nullptr);
+    }
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}
