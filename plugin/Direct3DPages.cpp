@@ -138,14 +138,22 @@ void RefreshCombined(HWND page, gx7Conf* owner)
     RefreshTexturePage(page, owner, kCombinedTable);
 }
 
-void SetUp3D2(HWND page, gx7Conf* owner)
+// An adapter without pixel shaders gets vertex fog: at set-up, and again after a reset brought
+// pixel fog back from the game definition.
+bool JudgePixelFog(gx7Conf* owner)
 {
     const D3DCAPS9* caps = DeviceCaps();
-    if (!kcAdapterHasPixelFog(caps ? caps->PixelShaderVersion : 0)) {
+    if (kcAdapterHasPixelFog(caps ? caps->PixelShaderVersion : 0))
+        return true;
+    if (owner && kcPageGet(owner->workingRecord, "D3D", "fogtype") == 0)
+        kcPageSet(owner->workingRecord, "D3D", "fogtype", 1);
+    return false;
+}
+
+void SetUp3D2(HWND page, gx7Conf* owner)
+{
+    if (!JudgePixelFog(owner))
         EnableWindow(GetDlgItem(page, IDC_FOG_PIXEL), FALSE);
-        if (owner && kcPageGet(owner->workingRecord, "D3D", "fogtype") == 0)
-            kcPageSet(owner->workingRecord, "D3D", "fogtype", 1);
-    }
     for (const kcChoiceList& list : kLists)
         for (const wchar_t* entry : list.entries)
             if (entry)
@@ -154,6 +162,7 @@ void SetUp3D2(HWND page, gx7Conf* owner)
 
 void Refresh3D2(HWND page, gx7Conf* owner)
 {
+    JudgePixelFog(owner);
     kcPageRefresh(page, k3D2Table, owner->workingRecord);
     for (const kcChoiceList& list : kLists) {
         int index = kcPageGet(owner->workingRecord, "D3D", list.key);

@@ -88,6 +88,9 @@ TEST(Direct3DPages, PixelFogByThePixelShaderVersion)
         EXPECT_EQ(f.Enabled(IDC_FOG_PIXEL), c.pixelFog) << std::hex << c.version;
         EXPECT_EQ(f.Get("D3D", "fogtype"), c.fogAfterOpen) << std::hex << c.version;
         EXPECT_TRUE(f.Checked(c.fogAfterOpen == 0 ? IDC_FOG_PIXEL : IDC_FOG_VERTEX)) << std::hex << c.version;
+        // A reset to the game's pixel fog keeps vertex fog on an adapter without pixel shaders.
+        f.Reset();
+        EXPECT_EQ(f.Get("D3D", "fogtype"), c.fogAfterOpen) << std::hex << c.version;
     }
 }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "HostSession.h"
+#include "plugin/HostSession.h"
 #include "config/kcConfig.h"
 #include "config/kcSettings.h"
 #include "plugin/gx7confResource.h"
