@@ -99,13 +99,14 @@ bool RunCopier(const FileSet& set, const std::wstring& src, const std::wstring& 
     return !run.error;
 }
 
-// The other methods create each destination folder once, as the copier does on its way.
+// The other methods create each destination folder once, as the copier does on its way, and
+// as cheaply: a folder whose parent exists takes one call.
 void MakeFolders(const FileSet& set, const std::wstring& dst)
 {
     std::wstring last;
     for (auto& f : set.files) {
         std::wstring folder = (dst + f).substr(0, (dst + f).find_last_of(L'\\'));
-        if (folder != last) kcCreateFolders(folder.c_str(), 0);
+        if (folder != last && !CreateDirectoryW(folder.c_str(), nullptr)) kcCreateFolders(folder.c_str(), 0);
         last = folder;
     }
 }

@@ -420,7 +420,12 @@ bool kcFileCopier::MakeParentFolders(const wchar_t* destination)
     wchar_t parent[260];
     kcGetParentPathW(destination, parent);
     if (parent[0] && wcscmp(parent, m_lastFolder) == 0) return true;
-    if (!kcCreateFolders(destination, 1)) return false;
+    // Most folders exist already or lack only their last part: one or two calls settle those
+    // (the general walk asks the file system about every level); the rest take the walk.
+    const DWORD attributes = parent[0] ? GetFileAttributesW(parent) : INVALID_FILE_ATTRIBUTES;
+    const bool found = attributes != INVALID_FILE_ATTRIBUTES ? (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                                             : parent[0] && CreateDirectoryW(parent, nullptr);
+    if (!found && !kcCreateFolders(destination, 1)) return false;
     wcscpy(m_lastFolder, parent);
     return true;
 }
