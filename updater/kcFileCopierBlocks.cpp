@@ -25,9 +25,9 @@ int SystemWrite(void* file, void* buffer, unsigned bytes, unsigned* done)
 kcFileCopyIo g_copyRead = SystemRead;
 kcFileCopyIo g_copyWrite = SystemWrite;
 
-// Up to this many blocks a file is moved by the control thread alone: waking the reader and the
-// writer and handing its blocks over costs more than overlapping so few reads with writes wins
-// (a block and a last piece of one block are read far faster than they are written).
+// Up to this many blocks a file is moved by the control thread alone: of two blocks only the
+// second read could overlap the first write, and reads are far faster than writes, while waking
+// the reader and the writer and handing the blocks over costs more than such a read.
 const unsigned kAloneBlocks = 2;
 } // namespace
 
