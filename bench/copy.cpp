@@ -1,6 +1,8 @@
 // Copy throughput: kcFileCopier (sector I/O and cached), CopyFileW per file and a plain 1 MiB
-// read/write loop, on the same large, small and block-edge files.
-// Usage: bench_copy.exe [work folder] [quick]   (quick: a tenth of the data)
+// read/write loop, on the same large, small and block-edge files. Each round runs every method
+// once on fresh destinations, in a rotated order; the figures are medians over the rounds, and
+// the ratios medians of the per-round ratios to CopyFileW, so that a busy machine moves them little.
+// Usage: bench_copy.exe [work folder] [quick] [rounds=N]   (quick: a tenth of the data)
 #include "foundation/kcCaps.h"
 #include "updater/kcFileCopier.h"
 #include "foundation/kcFolder.h"
@@ -14,14 +16,15 @@
 
 namespace {
 
+enum Method { kSector, kCached, kCopyFileW, kLoop, kMethods };
+const char* const kMethodNames[kMethods] = {"kcFileCopier sector", "kcFileCopier cached", "CopyFileW", "1 MiB loop"};
+
 struct FileSet {
     const char* name;
+    unsigned long long size; // of each file
+    std::vector<Method> methods;
     std::vector<std::wstring> files; // relative paths
-    unsigned long long bytes = 0;
-};
-
-struct Result {
-    double seconds = 1e30;
+    std::vector<double> seconds[kMethods]; // one per round
 };
 
 double Now()
@@ -96,13 +99,14 @@ bool RunCopier(const FileSet& set, const std::wstring& src, const std::wstring& 
     return !run.error;
 }
 
-// The other methods create each destination folder once, as the copier does on its way.
+// The other methods create each destination folder once, as the copier does on its way, and
+// as cheaply: a folder whose parent exists takes one call.
 void MakeFolders(const FileSet& set, const std::wstring& dst)
 {
     std::wstring last;
     for (auto& f : set.files) {
         std::wstring folder = (dst + f).substr(0, (dst + f).find_last_of(L'\\'));
-        if (folder != last) kcCreateFolders(folder.c_str(), 0);
+        if (folder != last && !CreateDirectoryW(folder.c_str(), nullptr)) kcCreateFolders(folder.c_str(), 0);
         last = folder;
     }
 }
@@ -133,7 +137,30 @@ bool RunPlainLoop(const FileSet& set, const std::wstring& src, const std::wstrin
     return true;
 }
 
-const char* const kMethods[] = {"kcFileCopier sector", "kcFileCopier cached", "CopyFileW", "1 MiB loop"};
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n ? (n & 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2) : 0;
+}
+
+// Median over the rounds of CopyFileW's time divided by the method's.
+double MedianRatio(const FileSet& set, Method m)
+{
+    std::vector<double> ratios;
+    for (size_t r = 0; r < set.seconds[m].size(); ++r) ratios.push_back(set.seconds[kCopyFileW][r] / set.seconds[m][r]);
+    return Median(ratios);
+}
+
+// The copier's block capacity for the volume of a folder when sector I/O is allowed.
+unsigned SectorCapacity(const std::wstring& folder)
+{
+    kcFileCopier probe(1, 0);
+    DWORD spc = 0, bps = 0, f = 0, t = 0;
+    const std::wstring root = folder.substr(0, folder.find(L'\\') + 1);
+    if (!probe.IsSectorIoAllowed() || !GetDiskFreeSpaceW(root.c_str(), &spc, &bps, &f, &t)) bps = 0;
+    return kcFileCopier::BlockCapacity(bps);
+}
 
 } // namespace
 
@@ -142,9 +169,11 @@ int wmain(int argc, wchar_t** argv)
     kcHeapCreate(0x1000000);
     kcCaps* caps = new kcCaps(KCCAPS_OS, 0);
     bool quick = false;
+    int rounds = 5;
     std::wstring work;
     for (int i = 1; i < argc; ++i) {
         if (!wcscmp(argv[i], L"quick")) quick = true;
+        else if (!wcsncmp(argv[i], L"rounds=", 7)) rounds = std::max(1, _wtoi(argv[i] + 7));
         else work = argv[i];
     }
     if (work.empty()) {
@@ -153,68 +182,75 @@ int wmain(int argc, wchar_t** argv)
         work = std::wstring(temp) + L"kc_bench_copy";
     }
     const int scale = quick ? 10 : 1;
+    const std::wstring src = work + L"\\src";
+    kcCreateFolders(src.c_str(), 0);
 
-    FileSet sets[3];
-    sets[0].name = "large";
+    // The edge files are one block's capacity plus one byte in the mode measured: two blocks each.
+    const std::vector<Method> all = {kSector, kCached, kCopyFileW, kLoop};
+    FileSet sets[] = {
+        {"large", (128ull << 20) / scale, all},
+        {"small", 4096, all},
+        {"edge", SectorCapacity(src) + 1ull, {kSector, kCopyFileW, kLoop}},
+        {"edge cached", kcFileCopier::BlockCapacity(0) + 1ull, {kCached, kCopyFileW, kLoop}},
+    };
     for (int i = 0; i < 8; ++i) sets[0].files.push_back(L"\\large\\file" + std::to_wstring(i) + L".bin");
-    sets[1].name = "small"; // folder by folder, as a package's files are collected
-    for (int i = 0; i < 4000 / scale; ++i)
-        sets[1].files.push_back(L"\\small\\d" + std::to_wstring(i * 40 / (4000 / scale)) + L"\\f" + std::to_wstring(i) + L".bin");
-    sets[2].name = "edge";
+    const int small = 4000 / scale; // folder by folder, as a package's files are collected
+    for (int i = 0; i < small; ++i)
+        sets[1].files.push_back(L"\\small\\d" + std::to_wstring(i * 40 / small) + L"\\f" + std::to_wstring(i) + L".bin");
     for (int i = 0; i < 200 / scale; ++i) sets[2].files.push_back(L"\\edge\\e" + std::to_wstring(i) + L".bin");
-    const unsigned long long sizes[3] = {(128ull << 20) / scale, 4096, (1ull << 20) + 1};
+    for (int i = 0; i < 100 / scale; ++i) sets[3].files.push_back(L"\\edgec\\e" + std::to_wstring(i) + L".bin");
 
-    std::wstring src = work + L"\\src";
     printf("preparing sources in %ls\n", src.c_str());
-    for (int s = 0; s < 3; ++s) {
+    for (auto& set : sets) {
         unsigned seed = 0;
-        for (auto& f : sets[s].files) {
-            if (!WriteFileOfSize(src + f, sizes[s], ++seed)) {
+        for (auto& f : set.files) {
+            if (!WriteFileOfSize(src + f, set.size, ++seed)) {
                 printf("cannot write %ls\n", (src + f).c_str());
                 return 1;
             }
-            sets[s].bytes += sizes[s];
         }
     }
 
-    // Three rounds, methods interleaved and their order rotated, since each run leaves the
-    // next one the write-back of its output; the best time of each counts.
-    Result results[3][4];
-    for (int round = 0; round < 3; ++round) {
-        for (int s = 0; s < 3; ++s) {
-            for (int k = 0; k < 4; ++k) {
-                const int m = (k + round) % 4;
-                std::wstring dst = work + L"\\out";
-                double t0 = Now();
-                bool ok = m == 0 ? RunCopier(sets[s], src, dst, 0)
-                        : m == 1 ? RunCopier(sets[s], src, dst, 1)
-                        : m == 2 ? RunCopyFileW(sets[s], src, dst)
-                                 : RunPlainLoop(sets[s], src, dst);
-                double t = Now() - t0;
+    for (int round = 0; round < rounds; ++round) {
+        for (auto& set : sets) {
+            const size_t n = set.methods.size();
+            for (size_t k = 0; k < n; ++k) {
+                const Method m = set.methods[(k + round) % n];
+                // A folder of its own for every round and method: no copy meets an earlier one.
+                const std::wstring dst = work + L"\\out" + std::to_wstring(round) + L"_" + std::to_wstring(m);
+                const double t0 = Now();
+                const bool ok = m == kSector ? RunCopier(set, src, dst, 0)
+                              : m == kCached ? RunCopier(set, src, dst, 1)
+                              : m == kCopyFileW ? RunCopyFileW(set, src, dst)
+                                                : RunPlainLoop(set, src, dst);
+                const double t = Now() - t0;
                 if (!ok) {
-                    printf("%s failed on %s\n", kMethods[m], sets[s].name);
+                    printf("%s failed on %s\n", kMethodNames[m], set.name);
                     return 1;
                 }
-                RemoveCopies(sets[s], dst);
-                if (t < results[s][m].seconds) results[s][m].seconds = t;
+                RemoveCopies(set, dst);
+                set.seconds[m].push_back(t);
             }
         }
     }
     for (auto& set : sets) RemoveCopies(set, src);
     RemoveDirectoryW(work.c_str());
 
-    for (int s = 0; s < 3; ++s) {
-        printf("\n%s: %u files, %.1f MB\n", sets[s].name, (unsigned)sets[s].files.size(), sets[s].bytes / 1e6);
-        double base = results[s][2].seconds;
-        for (int m = 0; m < 4; ++m) {
-            double t = results[s][m].seconds;
-            printf("  %-20s %8.3f s %9.1f MB/s %9.1f files/s  ratio %.2f\n", kMethods[m], t, sets[s].bytes / 1e6 / t,
-                   sets[s].files.size() / t, base / t);
+    printf("medians of %d rounds; ratio = CopyFileW's time / the method's, per round\n", rounds);
+    for (auto& set : sets) {
+        const double bytes = (double)set.size * set.files.size();
+        printf("\n%s: %u files of %llu bytes, %.1f MB\n", set.name, (unsigned)set.files.size(), set.size, bytes / 1e6);
+        for (Method m : all) {
+            if (set.seconds[m].empty()) continue;
+            const double t = Median(set.seconds[m]);
+            printf("  %-20s %8.3f s %9.1f MB/s %9.1f files/s  ratio %.2f\n", kMethodNames[m], t, bytes / 1e6 / t,
+                   set.files.size() / t, MedianRatio(set, m));
         }
     }
     // The updater's configuration (sector I/O allowed) against CopyFileW.
-    printf("large_ratio=%.3f\n", results[0][2].seconds / results[0][0].seconds);
-    printf("small_ratio=%.3f\n", results[1][2].seconds / results[1][0].seconds);
+    printf("large_ratio=%.3f\n", MedianRatio(sets[0], kSector));
+    printf("small_ratio=%.3f\n", MedianRatio(sets[1], kSector));
+    printf("edge_ratio=%.3f\n", MedianRatio(sets[2], kSector));
     delete caps;
     return 0;
 }

@@ -28,22 +28,6 @@ const wchar_t* const kOpenFailure[2] = {
     L"$1010-0172$出力ファイル [%s] がオープン出来ません。 : %s",
 };
 
-int SystemRead(void* file, void* buffer, unsigned bytes, unsigned* done)
-{
-    DWORD got = 0;
-    BOOL ok = ReadFile(file, buffer, bytes, &got, nullptr);
-    *done = got;
-    return ok;
-}
-
-int SystemWrite(void* file, void* buffer, unsigned bytes, unsigned* done)
-{
-    DWORD put = 0;
-    BOOL ok = WriteFile(file, buffer, bytes, &put, nullptr);
-    *done = put;
-    return ok;
-}
-
 bool CopyPath(wchar_t (&dst)[260], const wchar_t* src)
 {
     size_t n = src ? wcslen(src) : 0;
@@ -55,15 +39,6 @@ bool CopyPath(wchar_t (&dst)[260], const wchar_t* src)
 }
 } // namespace
 
-static kcFileCopyIo g_copyRead = SystemRead;
-static kcFileCopyIo g_copyWrite = SystemWrite;
-
-void kcFileCopierSetIo(kcFileCopyIo read, kcFileCopyIo write)
-{
-    g_copyRead = read ? read : SystemRead;
-    g_copyWrite = write ? write : SystemWrite;
-}
-
 void kcFileCopier::SystemText(unsigned long code, unsigned language, wchar_t* out, int cap)
 {
     out[0] = 0;
@@ -72,36 +47,37 @@ void kcFileCopier::SystemText(unsigned long code, unsigned language, wchar_t* ou
     if (!n) kcFormatW(out, cap, L"Error %u", (unsigned)code);
 }
 
+
+// The path of the temporary file written beside an installed destination.
+static void TempPathOf(const wchar_t* destination, wchar_t* out)
+{
+    kcFormatW(out, 260, L"%s%s", destination, kcFileCopier::TempSuffix());
+}
+
 kcFileCopier::kcFileCopier(int slotCount, int noSectorIo)
     : m_slotCount(slotCount > 0 ? slotCount : 1), m_slots(nullptr), m_finished(0), m_control(nullptr),
-      m_reader(nullptr), m_writer(nullptr), m_source(nullptr), m_destination(nullptr), m_callback(nullptr),
-      m_blockHook(nullptr), m_user(nullptr), m_abort(0), m_error(0), m_mode(0), m_sectorIoAllowed(0),
-      m_sectorSize(0), m_unbuffered(0), m_temp(nullptr), m_createdDestination(0), m_buffersReady(0),
-      m_fileComplete(0), m_stopping(0)
+      m_reader(nullptr), m_writer(nullptr), m_source(nullptr), m_destination(nullptr), m_temp(nullptr),
+      m_callback(nullptr), m_blockHook(nullptr), m_user(nullptr), m_abort(0), m_error(0), m_mode(0),
+      m_sectorIoAllowed(0), m_sectorSize(0), m_unbuffered(0), m_lastSectorSize(0)
 {
     memset(&m_status, 0, sizeof(m_status));
-    m_tempPath[0] = 0;
+    m_waiting[0] = m_waiting[1] = m_waiting[2] = 0;
     m_lastFolder[0] = 0;
     m_lastRoot[0] = 0;
-    m_lastSectorSize = 0;
     m_sectorIoAllowed = !noSectorIo && kcCopierOsCode() >= 64;
     m_slots = (CopySlot*)kcHeapAlloc(0, m_slotCount * (int)sizeof(CopySlot));
     if (!m_slots) m_slotCount = 0;
-    for (int i = 0; i < m_slotCount; ++i) {
-        m_slots[i].state = 1;
-        m_slots[i].last = 0;
-        m_slots[i].buffer = nullptr;
-        m_slots[i].capacity = 0;
-        m_slots[i].bytes = 0;
-    }
+    for (int i = 0; i < m_slotCount; ++i) m_slots[i].buffer = nullptr;
+    FreeBuffers(); // every slot empty, without a buffer
 }
 
 kcFileCopier::~kcFileCopier()
 {
     if (m_control) {
-        // A run still going is stopped; its threads must be gone before anything is freed.
-        InterlockedExchange(&m_stopping, 1);
+        // A run still going is stopped without further reports; its threads must be gone
+        // before anything is freed.
         m_control->Lock(0);
+        m_callback = nullptr;
         SetAbort();
         m_control->Unlock(0);
         if (HANDLE h = m_control->GetHandle()) WaitForSingleObject(h, INFINITE);
@@ -125,6 +101,8 @@ int kcFileCopier::AddJob(const wchar_t* source, const wchar_t* destination, int 
     if (!CopyPath(job.destination, destination) || wcslen(job.destination) > kMaxDestinationChars)
         job.overlong = job.overlong ? job.overlong : 2;
     job.flag = flag;
+    job.size = 0;
+    job.folder = 0;
     m_jobs.push_back(job);
     return 1;
 }
@@ -170,80 +148,10 @@ bool kcFileCopier::NeedsCopy(const CopyJob& job)
     return !(installed.version > package.version);
 }
 
-unsigned kcFileCopier::BlockCapacity(unsigned sectorSize)
-{
-    if (!sectorSize) return 2097152;
-    return sectorSize * ((sectorSize + 1048576) / sectorSize);
-}
-
-unsigned kcFileCopier::BlockRequest(unsigned bytes, unsigned sectorSize, int unbuffered)
-{
-    if (!unbuffered || !sectorSize) return bytes;
-    return (bytes + sectorSize - 1) / sectorSize * sectorSize;
-}
-
-bool kcFileCopier::AllocBuffers(const wchar_t* source)
-{
-    m_sectorSize = 0;
-    if (m_sectorIoAllowed) {
-        wchar_t full[260];
-        DWORD n = GetFullPathNameW(source, 260, full, nullptr);
-        if (n > 0 && n < 260) {
-            wchar_t* slash = wcschr(full, L'\\');
-            if (slash && slash[1] != L'\\') {
-                wchar_t root[260];
-                size_t len = slash - full + 1;
-                memcpy(root, full, len * sizeof(wchar_t));
-                root[len] = 0;
-                // Asking the volume is slow; a package lives on one volume.
-                if (wcscmp(root, m_lastRoot) != 0) {
-                    DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
-                    if (!GetDiskFreeSpaceW(root, &spc, &bps, &freeClusters, &clusters)) bps = 0;
-                    wcscpy(m_lastRoot, root);
-                    m_lastSectorSize = bps;
-                }
-                m_sectorSize = m_lastSectorSize;
-            }
-        }
-    }
-    const unsigned capacity = BlockCapacity(m_sectorSize);
-    // The ring of the previous file is reused when its size fits this one.
-    bool reuse = m_buffersReady;
-    for (int i = 0; i < m_slotCount && reuse; ++i) reuse = m_slots[i].buffer && m_slots[i].capacity == capacity;
-    if (!reuse) FreeBuffers();
-    m_buffersReady = m_slotCount > 0;
-    for (int i = 0; i < m_slotCount; ++i) {
-        CopySlot& s = m_slots[i];
-        if (!reuse) s.buffer = VirtualAlloc(nullptr, capacity, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!s.buffer) m_buffersReady = 0;
-        s.capacity = s.buffer ? capacity : 0;
-        s.state = 1;
-        s.last = 0;
-        s.bytes = 0;
-    }
-    return m_sectorSize != 0;
-}
-
-void kcFileCopier::FreeBuffers()
-{
-    for (int i = 0; i < m_slotCount; ++i) {
-        CopySlot& s = m_slots[i];
-        if (s.buffer) VirtualFree(s.buffer, 0, MEM_RELEASE);
-        s.buffer = nullptr;
-        s.state = 1;
-        s.last = 0;
-        s.capacity = 0;
-        s.bytes = 0;
-    }
-    m_buffersReady = 0;
-}
-
 bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, int unbuffered, int* which,
                              wchar_t* errorText)
 {
     CloseFiles();
-    m_createdDestination = 0;
-    m_tempPath[0] = 0;
     DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (unbuffered ? FILE_FLAG_NO_BUFFERING : 0);
     HANDLE h = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -260,7 +168,6 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
                     FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         m_destination = h;
-        m_createdDestination = 1;
         return true;
     }
     // A read-only file refuses writing on Windows whoever asks; keep that also where the file
@@ -272,15 +179,15 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
         h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         m_destination = h;
-        kcFormatW(m_tempPath, 260, L"%s%s", destination, TempSuffix());
+        wchar_t temp[260];
+        TempPathOf(destination, temp);
         // Created with exactly the attributes that a copied file ends with.
-        h = CreateFileW(m_tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        h = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             m_temp = h;
             return true;
         }
-        m_tempPath[0] = 0;
     }
     *which = 1;
     SystemText(GetLastError(), 0x400, errorText, 514);
@@ -296,37 +203,9 @@ void kcFileCopier::CloseFiles()
     m_source = m_destination = m_temp = nullptr;
 }
 
-bool kcFileCopier::CommitFile(wchar_t* errorText)
-{
-    FILETIME created, accessed, written;
-    if (GetFileTime(m_source, &created, &accessed, &written))
-        SetFileTime(m_temp ? m_temp : m_destination, &created, &accessed, &written);
-    CloseFiles();
-    if (!m_tempPath[0] ||
-        MoveFileExW(m_tempPath, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        m_tempPath[0] = 0;
-        m_createdDestination = 0;
-        return true;
-    }
-    SystemText(GetLastError(), 0x400, errorText, 514);
-    DiscardFile();
-    return false;
-}
-
-void kcFileCopier::DiscardFile()
-{
-    CloseFiles();
-    if (m_tempPath[0]) DeleteFileW(m_tempPath);
-    m_tempPath[0] = 0;
-    // A destination that this run created holds only part of the copy: nothing was installed there before.
-    if (m_createdDestination) DeleteFileW(m_status.destination);
-    m_createdDestination = 0;
-}
-
 int kcFileCopier::Report()
 {
-    if (m_stopping || !m_callback) return 1;
-    return m_callback(m_user, &m_status);
+    return m_callback ? m_callback(m_user, &m_status) : 1;
 }
 
 void kcFileCopier::SetAbort()
@@ -379,14 +258,11 @@ void kcFileCopier::ThreadMain(kcThread* thread, void* user)
 
 void kcFileCopier::RunJobs()
 {
-    InterlockedExchange(&m_abort, 0);
-    InterlockedExchange(&m_error, 0);
-    InterlockedExchange(&m_finished, 0);
+    // The flags start cleared (a copier runs once); an abort already set comes from the
+    // destructor, which stopped the run before it began.
     m_source = m_destination = m_temp = nullptr;
     m_lastFolder[0] = 0;
     m_lastRoot[0] = 0;
-    // The destructor may have asked for a stop before the run began.
-    if (m_stopping) InterlockedExchange(&m_abort, 1);
 
     kcThread* reader = new kcThread();
     kcThread* writer = new kcThread();
@@ -402,15 +278,14 @@ void kcFileCopier::RunJobs()
     started = writer->Start(this, &kcFileCopier::WriterThread) && started;
 
     memset(&m_status, 0, sizeof(m_status));
-    kcFile sizes;
-    for (const CopyJob& job : m_jobs) m_status.totalSize += sizes.GetSizeOf64(job.source);
+    MeasureJobs();
     FreeBuffers();
 
     if (!started) {
         ReportSystemFailure(ERROR_NOT_ENOUGH_MEMORY, 0);
     } else if (CheckPaths()) {
         for (const CopyJob& job : m_jobs)
-            if (m_abort || !CopyOneFile(job)) break;
+            if (m_abort || !RunJob(job)) break;
     }
 
     InterlockedExchange(&m_finished, 1);
@@ -431,6 +306,21 @@ void kcFileCopier::RunJobs()
     m_control->Unlock(0);
 }
 
+void kcFileCopier::MeasureJobs()
+{
+    // One attribute query per source gives its size and kind for the whole run.
+    for (CopyJob& job : m_jobs) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        job.size = 0;
+        job.folder = 0;
+        if (GetFileAttributesExW(job.source, GetFileExInfoStandard, &data)) {
+            job.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!job.folder) job.size = (unsigned long long)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+        }
+        m_status.totalSize += job.size;
+    }
+}
+
 bool kcFileCopier::CheckPaths()
 {
     // A path cut to its field would name another file: refuse the run before anything is copied.
@@ -448,193 +338,134 @@ bool kcFileCopier::CheckPaths()
     return true;
 }
 
-bool kcFileCopier::CopyOneFile(const CopyJob& job)
+// The steps of every job, in order: show it, skip it or make its folder or copy its file, mark it
+// for archiving. False ends the run.
+bool kcFileCopier::RunJob(const CopyJob& job)
 {
     lstrcpynW(m_status.source, job.source, 260);
     lstrcpynW(m_status.destination, job.destination, 260);
     m_status.jobFlag = job.flag;
     m_status.currentSize = 0;
     m_status.currentDone = 0;
-    wchar_t system[514], parent[260];
-
-    if (!NeedsCopy(job)) {
-        m_control->Lock(0);
-        m_status.currentSize = kcFile().GetSizeOf64(job.source);
-        m_status.totalDone += m_status.currentSize;
-        int go = Report();
-        m_control->Unlock(0);
-        if (!go) SetAbort();
-        return go != 0;
-    }
-
-    if (kcPathExists(job.source) == 2) {
+    if (!NeedsCopy(job)) return SkipJob(job);
+    if (job.folder) {
         if (!kcCreateFolders(job.destination, 0)) {
             ReportFolderFailure(job.destination);
             return false;
         }
-    } else {
-        m_unbuffered = AllocBuffers(job.source);
-        if (!m_buffersReady) {
-            ReportSystemFailure(ERROR_NOT_ENOUGH_MEMORY, 0);
-            return false;
-        }
-        // Jobs come folder by folder: a folder made or found for the last file is not asked again.
-        kcGetParentPathW(job.destination, parent);
-        if (!parent[0] || wcscmp(parent, m_lastFolder) != 0) {
-            if (!kcCreateFolders(job.destination, 1)) {
-                ReportFolderFailure(job.destination);
-                return false;
-            }
-            wcscpy(m_lastFolder, parent);
-        }
-        int which = 0;
-        LARGE_INTEGER size;
-        bool opened = OpenFiles(job.source, job.destination, m_unbuffered, &which, system);
-        if (opened && !GetFileSizeEx(m_source, &size)) {
-            SystemText(GetLastError(), 0x400, system, 514);
-            DiscardFile();
-            opened = false;
-        }
-        if (!opened) {
-            ReportOpenFailure(which, which ? job.destination : job.source, system);
-            return false;
-        }
-        m_status.currentSize = size.QuadPart;
-        InterlockedExchange(&m_fileComplete, m_status.currentSize == 0);
-        if (m_status.currentSize && m_status.currentSize <= m_slots[0].capacity) {
-            // One block has nothing to overlap: moving it here spares the hand-offs to the
-            // reader and writer, which cost more than the copy of a small file.
-            ReadFileBlocks();
-            WriteFileBlocks();
-        } else if (m_status.currentSize) {
-            m_reader->SignalEvent(0);
-            m_writer->SignalEvent(0);
-            // Both must be idle before the buffers and files go.
-            m_control->WaitEvent(0, INFINITE);
-            m_control->WaitEvent(1, INFINITE);
-        }
-        if (m_error || !m_fileComplete) {
-            // Failed or stopped part-way: the installed file stays, the partial copy counts for nothing.
-            DiscardFile();
-            FreeBuffers();
-            m_control->Lock(0);
-            m_status.totalDone -= m_status.currentDone;
-            m_control->Unlock(0);
-            SetAbort();
-            return false;
-        }
-        if (!CommitFile(system)) {
-            ReportOpenFailure(1, job.destination, system);
-            FreeBuffers();
-            return false;
-        }
+        // Exactly archive: a new folder may inherit attributes from its parent.
+        SetFileAttributesW(job.destination, FILE_ATTRIBUTE_ARCHIVE);
+    } else if (!CopyFileJob(job)) {
+        return false;
     }
-    // Exactly archive: a new file may inherit attributes from its folder.
-    SetFileAttributesW(job.destination, FILE_ATTRIBUTE_ARCHIVE);
     return !m_abort;
 }
 
-void kcFileCopier::ReaderThread(kcThread* thread, void* user)
+bool kcFileCopier::SkipJob(const CopyJob& job)
 {
-    kcFileCopier* c = (kcFileCopier*)user;
-    // Only the control thread ends the run, so every wake-up for a file is answered, also
-    // when a failure has stopped the file before this thread looked at it.
-    for (;;) {
-        thread->WaitEvent(0, INFINITE);
-        if (c->m_finished) return;
-        c->ReadFileBlocks();
-        c->m_control->SignalEvent(1);
-    }
+    m_control->Lock(0);
+    m_status.currentSize = job.size;
+    m_status.totalDone += job.size;
+    const int go = Report();
+    m_control->Unlock(0);
+    if (!go) SetAbort();
+    return go != 0;
 }
 
-void kcFileCopier::WriterThread(kcThread* thread, void* user)
+bool kcFileCopier::CopyFileJob(const CopyJob& job)
 {
-    kcFileCopier* c = (kcFileCopier*)user;
-    // Only the control thread ends the run, so every wake-up for a file is answered, also
-    // when a failure has stopped the file before this thread looked at it.
-    for (;;) {
-        thread->WaitEvent(0, INFINITE);
-        if (c->m_finished) return;
-        c->WriteFileBlocks();
-        c->m_control->SignalEvent(0);
+    m_unbuffered = AllocBuffers(job.source);
+    if (!RingReady()) {
+        ReportSystemFailure(ERROR_NOT_ENOUGH_MEMORY, 0);
+        return false;
     }
-}
-
-void kcFileCopier::ReadFileBlocks()
-{
-    const unsigned long long size = m_status.currentSize;
-    unsigned long long read = 0;
-    int index = 0;
-    while (read < size) {
-        CopySlot& slot = m_slots[index];
-        while (slot.state == 0 && !m_abort) m_reader->WaitEvent(1, INFINITE);
-        if (m_abort) return;
-        unsigned long long remaining = size - read;
-        unsigned bytes = remaining > slot.capacity ? slot.capacity : (unsigned)remaining;
-        unsigned request = BlockRequest(bytes, m_sectorSize, m_unbuffered);
-        unsigned got = 0;
-        SetLastError(0);
-        if (!g_copyRead(m_source, slot.buffer, request, &got)) {
-            DWORD e = GetLastError();
-            ReportSystemFailure(e ? e : ERROR_READ_FAULT, 0);
-            return;
-        }
-        // Fewer bytes than the file promised would leave stale buffer contents in the copy.
-        if (got < bytes) {
-            ReportSystemFailure(ERROR_HANDLE_EOF, 0);
-            return;
-        }
-        read += bytes;
-        slot.last = read >= size;
-        slot.bytes = bytes;
-        InterlockedExchange(&slot.state, 0); // publishes the block after its bytes and count
-        m_writer->SignalEvent(1);
-        index = (index + 1) % m_slotCount;
+    if (!MakeParentFolders(job.destination)) {
+        ReportFolderFailure(job.destination);
+        return false;
     }
-}
-
-void kcFileCopier::WriteFileBlocks()
-{
-    int index = 0;
-    for (;;) {
-        CopySlot& slot = m_slots[index];
-        while (slot.state == 1 && !m_abort && !m_error) m_writer->WaitEvent(1, INFINITE);
-        if (m_abort || m_error) return;
-        if (m_blockHook) m_blockHook(m_user, slot.buffer, m_status.currentDone, slot.bytes, &m_status);
-        unsigned put = 0;
-        SetLastError(0);
-        if (!g_copyWrite(m_temp ? m_temp : m_destination, slot.buffer, slot.bytes, &put)) {
-            DWORD e = GetLastError();
-            ReportSystemFailure(e ? e : ERROR_WRITE_FAULT, 0);
-            return;
-        }
-        if (put != slot.bytes) {
-            ReportSystemFailure(ERROR_DISK_FULL, 0);
-            return;
-        }
-        const int last = slot.last;
-        // The temporary file replaces an installed one only once it is on disk.
-        if (last && m_temp && !FlushFileBuffers(m_temp)) {
-            DWORD e = GetLastError();
-            ReportSystemFailure(e ? e : ERROR_WRITE_FAULT, 0);
-            return;
-        }
-        if (last) InterlockedExchange(&m_fileComplete, 1);
+    wchar_t system[514];
+    int which = 0;
+    LARGE_INTEGER size;
+    bool opened = OpenFiles(job.source, job.destination, m_unbuffered, &which, system);
+    if (opened && !GetFileSizeEx(m_source, &size)) {
+        SystemText(GetLastError(), 0x400, system, 514);
+        DiscardFile();
+        opened = false;
+    }
+    if (!opened) {
+        ReportOpenFailure(which, which ? job.destination : job.source, system);
+        return false;
+    }
+    m_status.currentSize = size.QuadPart;
+    MoveFileBlocks();
+    if (!FileComplete()) {
+        // Failed or stopped part-way: the installed file stays, the partial copy counts for nothing.
+        DiscardFile();
         m_control->Lock(0);
-        int go = 1;
-        if (!m_error) {
-            m_status.currentDone += put;
-            m_status.totalDone += put;
-            go = Report();
-        }
+        m_status.totalDone -= m_status.currentDone;
         m_control->Unlock(0);
-        InterlockedExchange(&slot.state, 1);
-        m_reader->SignalEvent(1);
-        if (!go) {
-            SetAbort();
-            return;
-        }
-        if (last) return;
-        index = (index + 1) % m_slotCount;
+        SetAbort();
+        return false;
     }
+    if (!FinishFile(system)) {
+        ReportOpenFailure(1, job.destination, system);
+        return false;
+    }
+    return true;
+}
+
+bool kcFileCopier::MakeParentFolders(const wchar_t* destination)
+{
+    // Jobs come folder by folder: a folder made or found for the last file is not asked again.
+    wchar_t parent[260];
+    kcGetParentPathW(destination, parent);
+    if (parent[0] && wcscmp(parent, m_lastFolder) == 0) return true;
+    // Most folders exist already or lack only their last part: one or two calls settle those
+    // (the general walk asks the file system about every level); the rest take the walk.
+    const DWORD attributes = parent[0] ? GetFileAttributesW(parent) : INVALID_FILE_ATTRIBUTES;
+    const bool found = attributes != INVALID_FILE_ATTRIBUTES ? (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                                             : parent[0] && CreateDirectoryW(parent, nullptr);
+    if (!found && !kcCreateFolders(destination, 1)) return false;
+    wcscpy(m_lastFolder, parent);
+    return true;
+}
+
+bool kcFileCopier::FileComplete() const
+{
+    // Every byte is written and counted: the writer counts only while no failure is reported.
+    return !m_error && m_status.currentDone == m_status.currentSize;
+}
+
+bool kcFileCopier::FinishFile(wchar_t* errorText)
+{
+    // The source's times and exactly the archive attribute, in one call on the open handle:
+    // setting them by name costs an open and a close more.
+    FILE_BASIC_INFO info;
+    if (GetFileInformationByHandleEx(m_source, FileBasicInfo, &info, sizeof(info))) info.ChangeTime.QuadPart = 0;
+    else memset(&info, 0, sizeof(info)); // times of 0 stay as they are
+    info.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    SetFileInformationByHandle(m_temp ? m_temp : m_destination, FileBasicInfo, &info, sizeof(info));
+    const bool replacing = m_temp != nullptr;
+    CloseFiles();
+    if (!replacing) return true;
+    wchar_t temp[260];
+    TempPathOf(m_status.destination, temp);
+    if (MoveFileExW(temp, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    SystemText(GetLastError(), 0x400, errorText, 514);
+    DeleteFileW(temp);
+    return false;
+}
+
+void kcFileCopier::DiscardFile()
+{
+    // A destination opened without a temporary file was created by this run: it holds only part
+    // of the copy, and nothing was installed there before.
+    const bool replacing = m_temp != nullptr, created = !replacing && m_destination;
+    CloseFiles();
+    wchar_t temp[260];
+    if (replacing) {
+        TempPathOf(m_status.destination, temp);
+        DeleteFileW(temp);
+    }
+    if (created) DeleteFileW(m_status.destination);
 }

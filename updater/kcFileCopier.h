@@ -1,9 +1,13 @@
 #pragma once
 // Copies a queue of files on three worker threads (control, reader, writer) through a ring of
-// large buffers, so that reading the next block overlaps writing the previous one. A file that
-// replaces an installed one is written to a temporary file beside it, which takes its place only
-// once the last block is on disk: a failed or stopped copy leaves the installed file as it was
-// (and removes a destination that did not exist before).
+// large buffers, so that reading the next block overlaps writing the previous one. A file of a
+// few blocks has nothing worth overlapping and is moved by the control thread alone, through the
+// same block steps. A file that replaces an installed one is written to a temporary file beside
+// it, which takes its place only once the last block is on disk: a failed or stopped copy leaves
+// the installed file as it was (and removes a destination that did not exist before).
+//
+// kcFileCopier.cpp holds the run and the steps of a job; kcFileCopierBlocks.cpp the block plan,
+// the ring and the reader's and writer's block loop.
 #include <deque>
 
 class kcThread;
@@ -27,9 +31,13 @@ struct CopyJob {
     wchar_t destination[260];
     int flag;
     int overlong; // a path did not fit: the run refuses to start copying
+    // Taken once when the run starts.
+    unsigned long long size; // of the source; 0 for a folder or a missing source
+    int folder;              // the source is a folder
 };
 
 // One buffer of the ring. state: 1 empty (the reader may fill it), 0 filled (the writer may write it).
+enum { kSlotFilled = 0, kSlotEmpty = 1 };
 struct CopySlot {
     volatile long state;
     int last;
@@ -86,17 +94,37 @@ private:
     kcFileCopier(const kcFileCopier&) = delete;
     kcFileCopier& operator=(const kcFileCopier&) = delete;
 
+    // Who moves the blocks of a file: the reader thread, the writer thread, or the control
+    // thread alone doing both.
+    enum Side { kReader = 1, kWriter = 2, kAlone = kReader | kWriter };
+
     static void ThreadMain(kcThread* thread, void* user);
     static void ReaderThread(kcThread* thread, void* user);
     static void WriterThread(kcThread* thread, void* user);
 
+    // The run and the steps of one job.
     void RunJobs();
+    void MeasureJobs();
     bool CheckPaths();
-    bool CopyOneFile(const CopyJob& job);
-    bool CommitFile(wchar_t* errorText);
+    bool RunJob(const CopyJob& job);
+    bool SkipJob(const CopyJob& job);
+    bool CopyFileJob(const CopyJob& job);
+    bool MakeParentFolders(const wchar_t* destination);
+    bool FileComplete() const;
+    bool FinishFile(wchar_t* errorText);
     void DiscardFile();
-    void ReadFileBlocks();
-    void WriteFileBlocks();
+
+    // The blocks of the current file.
+    bool RingReady() const;
+    unsigned BlockCount() const;
+    void MoveFileBlocks();
+    void ServeFiles(kcThread* thread, Side side);
+    void MoveBlocks(Side side);
+    bool WaitForSlot(const CopySlot& slot, long state, Side side);
+    void HandOver(CopySlot& slot, long state, Side to);
+    bool ReadBlock(CopySlot& slot, unsigned long long offset);
+    bool WriteBlock(CopySlot& slot);
+
     void SetAbort();
     // The one failure report of a run; later failures only stop.
     void ReportFailure(const wchar_t* text);
@@ -108,13 +136,14 @@ private:
     int m_slotCount;
     CopySlot* m_slots;
     std::deque<CopyJob> m_jobs;
-    volatile long m_finished;
+    volatile long m_finished; // the run has ended: the reader and writer leave
     kcThread* m_control;
     kcThread* m_reader;
     kcThread* m_writer;
     void* m_source;
     void* m_destination;
-    kcFileCopyCallback m_callback;
+    void* m_temp; // the temporary file that replaces an installed destination, or null
+    kcFileCopyCallback m_callback; // cleared by the destructor: a stopped run reports nothing more
     kcFileCopyBlockHook m_blockHook;
     void* m_user;
     CopyStatus m_status;
@@ -124,17 +153,13 @@ private:
     int m_sectorIoAllowed;
     unsigned m_sectorSize;
     int m_unbuffered;
+    // A reader or writer about to wait for a slot (indexed by Side): only then does a hand-over signal it.
+    volatile long m_waiting[3];
 
-    // The temporary file that becomes the destination, and whether this run created the destination.
-    void* m_temp;
-    wchar_t m_tempPath[260];
-    int m_createdDestination;
-    int m_buffersReady;
+    // What the last file found, asked again only when it changes.
     wchar_t m_lastFolder[260]; // destination folder known to exist
     wchar_t m_lastRoot[260];   // volume whose sector size was asked last
     unsigned m_lastSectorSize;
-    volatile long m_fileComplete; // the last block is written and flushed
-    volatile long m_stopping;     // the destructor stops the run: no more reports
 };
 
 // Test seam: replaces the reader's ReadFile and the writer's WriteFile (null restores them). The

@@ -1,5 +1,6 @@
 #include "foundation/kcCaps.h"
 #include "updater/kcFileCopier.h"
+#include "foundation/kcFolder.h"
 #include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -326,4 +327,136 @@ TEST(FileCopier, StopAndTeardownInALoop)
         }
     }
     EXPECT_EQ(live, kcHeapLiveBlocks());
+}
+
+namespace {
+
+// A run as a package brings it: many tiny files, empty ones, exactly one block and one block plus
+// one byte, in nested folders; every fifth destination is installed already. The sources carry
+// their own times and attributes that a copy must not keep.
+struct MixedRun {
+    Jobs jobs;
+    std::vector<unsigned long long> sizes;
+    std::vector<bool> installed;
+    unsigned blocks = 0; // written blocks of the whole run
+
+    MixedRun(const TempDir& dir, const std::wstring& name, unsigned cap)
+    {
+        for (int i = 0; i < 48; ++i) sizes.push_back(i % 7 == 0 ? 0 : (i * 397) % 5000 + 1);
+        for (unsigned long long big : {0ull + cap, cap + 1ull, 0ull, cap + 1ull, 0ull + cap}) sizes.push_back(big);
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            const std::wstring leaf = L"\\d" + std::to_wstring(i % 3) + L"\\e" + std::to_wstring(i % 2) + L"\\f" + std::to_wstring(i);
+            jobs.push_back({dir.File(name + L"_src" + leaf), dir.File(name + L"_dst" + leaf)});
+            installed.push_back(i % 5 == 2);
+            blocks += (unsigned)((sizes[i] + cap - 1) / cap);
+        }
+    }
+    // Writes the sources and the installed destinations.
+    bool Prepare() const
+    {
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            const std::wstring& src = jobs[i].first;
+            kcCreateFolders(src.c_str(), 1);
+            if (!WriteBytes(src, Pattern((size_t)sizes[i], (unsigned)i))) return false;
+            FILETIME t = {0x12345678u + (DWORD)i * 10000000u, 0x01c00000u};
+            HANDLE h = CreateFileW(src.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            const bool timed = h != INVALID_HANDLE_VALUE && SetFileTime(h, &t, &t, &t);
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            if (!timed || !SetFileAttributesW(src.c_str(), i % 4 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_READONLY)) return false;
+            if (!installed[i]) continue;
+            const std::wstring& dst = jobs[i].second;
+            kcCreateFolders(dst.c_str(), 1);
+            if (!WriteBytes(dst, "installed")) return false;
+        }
+        return true;
+    }
+};
+
+FILETIME WriteTime(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+// A destination after a run: the whole copy with the source's write time and exactly the
+// archive attribute, or (for a job the run did not reach) what was there before.
+void ExpectWholeOrUntouched(const MixedRun& run, size_t i, bool whole)
+{
+    const std::wstring &src = run.jobs[i].first, &dst = run.jobs[i].second;
+    SCOPED_TRACE(testing::Message() << dst);
+    EXPECT_FALSE(Exists(dst + kcFileCopier::TempSuffix()));
+    if (!whole) {
+        EXPECT_EQ(run.installed[i] ? "installed" : "<missing>", Bytes(dst));
+        return;
+    }
+    EXPECT_TRUE(Bytes(src) == Bytes(dst));
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesW(dst.c_str()));
+    const FILETIME a = WriteTime(src), b = WriteTime(dst);
+    EXPECT_TRUE(a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime);
+}
+
+} // namespace
+
+TEST(FileCopier, MixedRunsInBothModes)
+{
+    // Through the volume's sectors and through the cache: every file whole, with its times and
+    // exactly the archive attribute; one report per written block, in job order, then the final one.
+    CapsScope caps;
+    TempDir dir;
+    DWORD spc, sector = 0, f, t;
+    ASSERT_TRUE(GetDiskFreeSpaceW(dir.Path().substr(0, 3).c_str(), &spc, &sector, &f, &t));
+    for (int cached = 0; cached < 2; ++cached) {
+        SCOPED_TRACE(cached);
+        const MixedRun run(dir, L"m" + std::to_wstring(cached), kcFileCopier::BlockCapacity(cached ? 0 : sector));
+        ASSERT_TRUE(run.Prepare());
+        Recorder rec;
+        RunCopier(rec, run.jobs, cached);
+        ASSERT_EQ(run.blocks + 1, rec.reports.size());
+        EXPECT_TRUE(rec.Failures().empty() && rec.reports.back().done);
+        size_t job = 0;
+        unsigned long long total = 0;
+        for (size_t r = 0; r + 1 < rec.reports.size(); ++r) {
+            const CopyStatus& s = rec.reports[r];
+            while (job < run.jobs.size() && run.jobs[job].second != s.destination) total += run.sizes[job++];
+            ASSERT_LT(job, run.jobs.size());
+            EXPECT_EQ(run.sizes[job], s.currentSize);
+            EXPECT_EQ(total + s.currentDone, s.totalDone);
+        }
+        for (size_t i = 0; i < run.jobs.size(); ++i) ExpectWholeOrUntouched(run, i, true);
+    }
+}
+
+TEST(FileCopier, MixedRunStoppedOrFailingInTheMiddle)
+{
+    // A write fails at an installed file's block, or the owner refuses at that block's report:
+    // the files before are whole, that one and those after are as they were, and a failure is
+    // reported once.
+    CapsScope caps;
+    TempDir dir;
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing);
+        const MixedRun run(dir, L"s" + std::to_wstring(failing), kcFileCopier::BlockCapacity(0));
+        ASSERT_TRUE(run.Prepare());
+        size_t at = 0;
+        int call = 0; // written blocks up to and including the chosen file's first
+        for (size_t i = 0; i < run.jobs.size(); ++i) {
+            call += run.sizes[i] ? 1 : 0;
+            if (i > 20 && run.installed[i] && run.sizes[i]) {
+                at = i;
+                break;
+            }
+        }
+        ASSERT_NE(0u, at);
+        Recorder rec;
+        rec.refuseAt = failing ? -1 : call - 1;
+        {
+            SeamScope scope({}, {failing ? call : 0, ERROR_DISK_FULL});
+            RunCopier(rec, run.jobs, 1);
+        }
+        EXPECT_EQ(failing ? 1u : 0u, rec.Failures().size());
+        EXPECT_TRUE(rec.reports.back().done);
+        // Refused at its only block, the file was whole before the stop took effect.
+        for (size_t i = 0; i < run.jobs.size(); ++i) ExpectWholeOrUntouched(run, i, i < at || (i == at && !failing));
+    }
 }
