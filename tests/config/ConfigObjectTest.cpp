@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "config/ConfigTestSupport.h"
 #include "config/kcConfig.h"
@@ -12,20 +13,17 @@ namespace {
 
 TEST(ConfigObject, CodeFileTakenOnlyWhole)
 {
-    struct {
+    const struct {
         std::string file;
         const char* expected;
     } cases[] = {
-        {"ZYXW", "ZYXW"},
-        {std::string(256, 'a'), nullptr}, // exactly 256 bytes: taken, terminated
-        {std::string(257, 'b'), "FROMDEF"},
-        {"", ""},
+        {"ZYXW", "ZYXW"}, {std::string(256, 'a'), nullptr}, // exactly 256 bytes: taken, terminated
+        {std::string(257, 'b'), "FROMDEF"}, {"", ""},
     };
     for (const auto& c : cases) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", XmlDoc("<APP><v_code>FROMDEF</v_code></APP>"));
         folder.Write(L"config\\vcode.dat", c.file);
-        kcCreateConfig(nullptr, nullptr, 0);
+        folder.Start("<APP><v_code>FROMDEF</v_code></APP>");
         EXPECT_EQ(std::string(kcConfigCurrentBlock->vCode), c.expected ? c.expected : c.file) << c.file.size();
         EXPECT_STREQ(kcConfigBackupBlock->vCode, kcConfigCurrentBlock->vCode);
     }
@@ -34,29 +32,22 @@ TEST(ConfigObject, CodeFileTakenOnlyWhole)
 TEST(ConfigObject, OneObjectAndItsBlocks)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc("<APP><title>First</title></APP><FOLDER><save>%STEAMUSERDATA%</save></FOLDER>"));
     folder.Write(L"other.xml", XmlDoc("<APP><title>Second</title></APP>"));
-    kcCreateConfig(nullptr, nullptr, 0);
-    kcConfig* first = kcConfig::Instance();
+    kcConfig* first = &folder.Start("<APP><title>First</title></APP><FOLDER><save>%STEAMUSERDATA%</save></FOLDER>");
     ConfigBlock* block = kcConfigCurrentBlock;
     kcCreateConfig(L"other.xml", nullptr, 0); // keeps the first
-    EXPECT_EQ(kcConfig::Instance(), first);
-    EXPECT_EQ(kcConfigCurrentBlock, block);
+    EXPECT_TRUE(kcConfig::Instance() == first && kcConfigCurrentBlock == block && first->GetBlock(nullptr) == block);
     EXPECT_STREQ(block->title, L"First");
-    EXPECT_EQ(first->GetBlock(nullptr), block);
     ConfigBlock copy;
     EXPECT_EQ(first->GetBackupBlock(&copy), kcConfigBackupBlock);
     EXPECT_EQ(0, memcmp(&copy, kcConfigBackupBlock, sizeof copy));
     EXPECT_EQ(GetFileAttributesW(folder.File(L"%STEAMUSERDATA%").c_str()), INVALID_FILE_ATTRIBUTES);
     kcReleaseConfig();
-    EXPECT_EQ(kcConfig::Instance(), nullptr);
-    EXPECT_EQ(kcConfigCurrentBlock, nullptr);
-    EXPECT_EQ(kcConfigBackupBlock, nullptr);
+    EXPECT_TRUE(!kcConfig::Instance() && !kcConfigCurrentBlock && !kcConfigBackupBlock);
     kcReleaseConfig(); // nothing to release
 
     // The same save folder in other letter case is an ordinary folder and is made.
-    folder.Write(L"config\\startup.xml", XmlDoc("<FOLDER><save>%steamuserdata%</save></FOLDER>"));
-    kcCreateConfig(nullptr, nullptr, 0);
+    folder.Start("<FOLDER><save>%steamuserdata%</save></FOLDER>");
     EXPECT_NE(GetFileAttributesW(folder.File(L"%steamuserdata%").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -73,55 +64,49 @@ const char kArchives[] = u8R"(
 TEST(ConfigObject, ArchivesVoicesAndVolumes)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc(kArchives));
-    kcCreateConfig(nullptr, nullptr, 0);
-    kcConfig& c = *kcConfig::Instance();
+    kcConfig& c = folder.Start(kArchives);
     c.UpdateEffectiveVolumes();
     EXPECT_EQ(kcConfigCurrentBlock->effectiveVolumes[0], 16); // 33 x 50 / 100
-    struct {
+    const struct {
         const char* group;
         const char* file;
         int index;
     } archives[] = {
-        {"bgm", "x.ogg", 0},  {"BGM", "", 0},         {"sound", "KC_001.ogg", 1}, {"SOUND", "voicepack\\a.ogg", 1},
+        {"bgm", "x.ogg", 0},   {"BGM", "", 0},          {"sound", "KC_001.ogg", 1}, {"SOUND", "voicepack\\a.ogg", 1},
         {"sound", "sys01", 2}, {"sound", "zz.ogg", -1}, {"nothing", "x", -1},        {"sound", "other.pak\\x.ogg", -1},
     };
     for (const auto& a : archives) EXPECT_EQ(c.FindArchiveIndex(a.group, a.file), a.index) << a.group << " " << a.file;
     // Per file: voice row, group, play flag, master volume, volume (groups 3 bgm, 4 voice, 9 another type).
-    struct {
+    const struct {
         const char* file;
         int row, group, played, masterVol, volume;
     } files[] = {
-        {"KC_001.ogg", 0, 3, 1, 70, 16},      {"other.pak\\x.ogg", 2, 4, 1, 100, 40}, // folder without its extension
-        {"VoicePack.int/x.ogg", 0, 3, 1, 70, 16}, {"dir\\kc_x.ogg", -1, 3, 0, 0, 16}, // no row "dir": the name decides
-        {"sys1", 1, 9, 1, 100, 100},          {"zz", -1, -1, 0, 0, 100},
+        {"KC_001.ogg", 0, 3, 1, 70, 16},          {"other.pak\\x.ogg", 2, 4, 1, 100, 40}, // folder without its extension
+        {"VoicePack.int/x.ogg", 0, 3, 1, 70, 16}, {"dir\\kc_x.ogg", -1, 3, 0, 0, 16},     // no row "dir": the name decides
+        {"sys1", 1, 9, 1, 100, 100},              {"zz", -1, -1, 0, 0, 100},
     };
     for (const auto& f : files) {
-        EXPECT_EQ(c.FindVoiceRow(f.file), f.row) << f.file;
-        EXPECT_EQ(c.GetVoiceGroup(f.file), f.group) << f.file;
-        EXPECT_EQ(c.IsVoicePlayed(f.file), f.played) << f.file;
-        EXPECT_EQ(c.GetVoiceMasterVolume(f.file), f.masterVol) << f.file;
-        EXPECT_EQ(c.GetFileVolume(f.file), f.volume) << f.file;
+        int got[5] = {c.FindVoiceRow(f.file), c.GetVoiceGroup(f.file), c.IsVoicePlayed(f.file),
+                      c.GetVoiceMasterVolume(f.file), c.GetFileVolume(f.file)};
+        EXPECT_EQ(std::vector<int>(got, got + 5), (std::vector<int>{f.row, f.group, f.played, f.masterVol, f.volume})) << f.file;
     }
     ASSERT_NE(c.FindSoundGroupRowOfFile("kc_1"), nullptr);
     EXPECT_EQ(c.FindSoundGroupRowOfFile("kc_1")->id, 3);
     EXPECT_EQ(c.FindSoundGroupRow(77), nullptr);
-    EXPECT_EQ(c.GetCategoryVolume("BGM"), 16);
-    EXPECT_EQ(c.GetCategoryVolume("sysvoice"), 40);
-    EXPECT_EQ(c.GetCategoryVolume("unknown"), 100);
-    EXPECT_EQ(c.IsCategoryMuted("bgm"), 0);
+    auto categories = [&] {
+        return std::vector<int>{c.GetCategoryVolume("BGM"), c.GetCategoryVolume("sysvoice"), c.GetCategoryVolume("unknown"),
+                                c.GetCategoryVolume("se"), c.IsCategoryMuted("SE"), c.IsCategoryMuted("unknown")};
+    };
+    EXPECT_EQ(categories(), (std::vector<int>{16, 40, 100, 50, 0, 0})); // 100 x 50 / 100 for se
     kcConfigCurrentBlock->muteSe = 1;
-    EXPECT_EQ(c.IsCategoryMuted("SE"), 1);
-    EXPECT_EQ(c.GetCategoryVolume("se"), 0);
+    EXPECT_EQ(categories(), (std::vector<int>{16, 40, 100, 0, 1, 0}));
     kcConfigCurrentBlock->muteMaster = 1;
-    EXPECT_EQ(c.GetCategoryVolume("unknown"), 0);
+    EXPECT_EQ(categories(), (std::vector<int>{0, 0, 0, 0, 1, 1}));
     EXPECT_EQ(c.GetFileVolume("zz"), 0);
-    EXPECT_EQ(c.IsCategoryMuted("unknown"), 1);
     // The file server's questions.
     std::string dir, ext;
     EXPECT_EQ(c.FindArchiveRow("bgm", "a.ogg", &dir, &ext), 1);
-    EXPECT_EQ(dir, "music");
-    EXPECT_EQ(ext, "ogg");
+    EXPECT_EQ(dir + "." + ext, "music.ogg");
     EXPECT_EQ(c.FindArchiveRow("none", "a", &dir, &ext), 0);
     EXPECT_EQ(kcFileServer::GetResolver(), &c);
 }
@@ -129,11 +114,8 @@ TEST(ConfigObject, ArchivesVoicesAndVolumes)
 TEST(ConfigObject, ScriptReplacementsStayInTheirBuffer)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc("<SCRIPT><replace><r00><find>a</find><rep>aaaa</rep></r00><r01><find></find><rep>x</rep></r01>"
-                        "<r02><find>a</find><rep>second</rep></r02></replace></SCRIPT>"));
-    kcCreateConfig(nullptr, nullptr, 0);
-    kcConfig& c = *kcConfig::Instance();
+    kcConfig& c = folder.Start("<SCRIPT><replace><r00><find>a</find><rep>aaaa</rep></r00><r01><find></find><rep>x</rep></r01>"
+                               "<r02><find>a</find><rep>second</rep></r02></replace></SCRIPT>");
     char big[64];
     EXPECT_EQ(c.ApplyScriptReplacements(big, sizeof big, "bab"), 1);
     EXPECT_STREQ(big, "baaaab"); // the first replacement of a text stays; an empty one is skipped
@@ -144,11 +126,6 @@ TEST(ConfigObject, ScriptReplacementsStayInTheirBuffer)
     EXPECT_EQ(small[6], '#');
 }
 
-const char kLanguages[] = u8R"(
-<language><L00><code>7</code><prefix>ja</prefix></L00><L01><code>8</code><prefix>en</prefix></L01>
- <L02><code>9</code><prefix>a_very_long_language_prefix</prefix></L02><default>1</default></language>
-<APP><ttstable>voices.xml</ttstable></APP>
-)";
 const char kVoices[] = u8R"(<dic>dict.dic</dic><volume>0.5</volume><default>1</default>
 <tbl00><id>v0</id><name>Zero</name><voice>z</voice></tbl00><tbl01><id>v1</id><name>One</name></tbl01>
 <tbl03><id>v3</id></tbl03>)";
@@ -157,11 +134,11 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
 {
     ConfigFolder folder;
     std::string longPrefix(5000, 'z'); // kept whole; handed out cut to each caller's capacity
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc(kLanguages + std::string("<language><L03><code>10</code><prefix>") + longPrefix + "</prefix></L03></language>"));
     folder.Write(L"voices.xml", XmlDoc(kVoices));
-    kcCreateConfig(nullptr, nullptr, 0);
-    kcConfig& c = *kcConfig::Instance();
+    kcConfig& c = folder.Start(
+        "<language><L00><code>7</code><prefix>ja</prefix></L00><L01><code>8</code><prefix>en</prefix></L01><L02><code>9"
+        "</code><prefix>a_very_long_language_prefix</prefix></L02><L03><code>10</code><prefix>" + longPrefix +
+        "</prefix></L03><default>1</default></language><APP><ttstable>voices.xml</ttstable></APP>");
     ConfigBlock* b = kcConfigCurrentBlock;
     // The voice dictionary: two entries (tbl02 is missing), TTS/id from the default entry.
     EXPECT_EQ(c.GetVoiceDictionaryCount(), 2);
@@ -170,17 +147,14 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     EXPECT_STREQ(b->ttsId, L"v1");
     ASSERT_NE(c.FindVoiceDictionaryEntry(), nullptr);
     EXPECT_EQ(c.FindVoiceDictionaryEntry()->name, L"One");
-    EXPECT_EQ(c.GetVoiceDictionaryEntry(2), nullptr);
-    EXPECT_EQ(c.GetVoiceDictionaryEntry(-1), nullptr);
+    EXPECT_TRUE(!c.GetVoiceDictionaryEntry(2) && !c.GetVoiceDictionaryEntry(-1));
 
     b->languageUI = 5; // beyond the table: the default index decides
     b->languageMain = 0;
     b->languageSub = -1;
     wchar_t ui[8], main[8], sub[8];
     c.GetLanguageCodes(ui, main, sub, 8);
-    EXPECT_STREQ(ui, L"en");
-    EXPECT_STREQ(main, L"ja");
-    EXPECT_STREQ(sub, L"");
+    EXPECT_EQ(std::wstring(ui) + L"," + main + L"," + sub, L"en,ja,");
     wchar_t text[32] = L"lang_%LANG%_%LANG%.txt";
     c.ExpandLanguageMacro(text, 32);
     EXPECT_STREQ(text, L"lang_en_en.txt");
@@ -203,56 +177,43 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     // Setting codes: known codes change indexes and raise the dirty flag, unknown ones nothing.
     c.ClearDirty();
     c.SetLanguageCodes(L"ja", L"xx", L"en");
-    EXPECT_EQ(b->languageUI, 0);
-    EXPECT_EQ(b->languageMain, 2);
-    EXPECT_EQ(b->languageSub, 1);
-    EXPECT_EQ(c.IsDirty(), 1);
+    EXPECT_EQ((std::vector<int>{b->languageUI, b->languageMain, b->languageSub, c.IsDirty()}), (std::vector<int>{0, 2, 1, 1}));
     EXPECT_EQ(c.FindLanguage(L"e"), -1);
     EXPECT_EQ(wcslen(c.GetLanguageCode(3)), 5000u);
     EXPECT_EQ(c.GetLanguageCode(4), nullptr);
-}
 
-TEST(ConfigObject, EmptyLanguageTable)
-{
-    ConfigFolder folder;
-    kcCreateConfig(nullptr, nullptr, 0);
-    wchar_t ui[4] = L"x", main[4] = L"x", sub[4] = L"x";
-    kcConfig::Instance()->GetLanguageCodes(ui, main, sub, 4);
-    EXPECT_STREQ(ui, L"");
-    EXPECT_STREQ(main, L"");
-    EXPECT_STREQ(sub, L"");
-    wchar_t text[16] = L"%LANG%";
-    kcConfig::Instance()->ExpandLanguageMacro(text, 16);
+    // An empty table: empty codes, macros left as they are.
+    kcReleaseConfig();
+    kcConfig& none = folder.Start("");
+    wcscpy(ui, L"x");
+    wcscpy(main, L"x");
+    wcscpy(sub, L"x");
+    none.GetLanguageCodes(ui, main, sub, 4);
+    EXPECT_EQ(std::wstring(ui) + main + sub, L"");
+    wcscpy(text, L"%LANG%");
+    none.ExpandLanguageMacro(text, 16);
     EXPECT_STREQ(text, L"%LANG%");
 }
-
-} // namespace
-
-namespace {
 
 TEST(ConfigObject, FilesThroughTheFileServer)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc("<APP><title>Served</title></APP>"));
     kcFileServer server;
     ASSERT_EQ(kcFileServer::Instance(), &server);
-    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig& c = folder.Start("<APP><title>Served</title></APP>");
     EXPECT_STREQ(kcConfigCurrentBlock->title, L"Served");
-    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0); // no "config.int" yet
+    EXPECT_EQ(c.ReadGameDefaults(), 0); // no "config.int" yet
     // "config.int" as a folder slot: the game's defaults for the second half of the user part.
     folder.Write(L"defaults\\gamedef.xml", XmlDoc("<VOICE><vol_bgm>42</vol_bgm><play03>0</play03></VOICE>"
                                                  "<GAME><use_jtalk>1</use_jtalk></GAME><WINDOW><width>1</width></WINDOW>"));
     ASSERT_TRUE(server.SetSlot(0, L"config.int", folder.File(L"defaults").c_str(), 1));
-    kcConfig::Instance()->LoadDefaults();
+    c.LoadDefaults();
     const ConfigBlock& b = *kcConfigBackupBlock;
-    EXPECT_EQ(b.volBgm, 42);
-    EXPECT_EQ(b.voices[3].play, 0);
-    EXPECT_EQ(b.useJtalk, 1);
-    EXPECT_EQ(b.width, 800); // not a key of that half
+    ExpectFields({FIELD(volBgm, 42), FIELD(voices[3].play, 0), FIELD(useJtalk, 1), FIELD(width, 800)}); // width: not of that half
     EXPECT_EQ(kcConfigCurrentBlock->effectiveVolumes[0], 42); // recomputed after the copy, in the current record
     // A broken defaults file changes nothing.
     folder.Write(L"defaults\\gamedef.xml", "<document><VOICE><vol_bgm>7");
-    EXPECT_EQ(kcConfig::Instance()->ReadGameDefaults(), 0);
+    EXPECT_EQ(c.ReadGameDefaults(), 0);
     EXPECT_EQ(kcConfigCurrentBlock->volBgm, 42);
     kcReleaseConfig();
 }

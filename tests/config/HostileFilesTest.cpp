@@ -19,12 +19,9 @@ void ExpectTerminated(const ConfigBlock& b)
     for (int i = 0; i < n; ++i) {
         if (t[i].type != KCSET_STR && t[i].type != KCSET_WSTR) continue;
         for (int row = 0; row < t[i].rows; ++row) {
-            const char* p = static_cast<const char*>(kcSettingAddress(&b, &t[i], row, 0));
-            bool ended = false;
-            if (t[i].type == KCSET_STR)
-                ended = memchr(p, 0, t[i].size) != nullptr;
-            else
-                for (int u = 0; u < t[i].size / 2 && !ended; ++u) ended = reinterpret_cast<const wchar_t*>(p)[u] == 0;
+            const void* p = kcSettingAddress(&b, &t[i], row, 0);
+            bool ended = t[i].type == KCSET_STR ? strnlen(static_cast<const char*>(p), t[i].size) < (size_t)t[i].size
+                                                : wcsnlen(static_cast<const wchar_t*>(p), t[i].size / 2) < (size_t)t[i].size / 2;
             EXPECT_TRUE(ended) << (t[i].userKey ? t[i].userKey : t[i].gameKey) << " row " << row;
         }
     }
@@ -83,17 +80,16 @@ TEST(HostileFiles, GameDefinitionAndUserSettings)
         kcCreateConfig(nullptr, nullptr, 0);
         ASSERT_NE(kcConfigCurrentBlock, nullptr);
         wcscpy(kcConfigCurrentBlock->saveFolder, L"."); // "setup.xml" here
-        TestModes modes({1920, 1080, 60, 22}, {{65535, 65535, 60, 22}});
+        TestModes modes({{65535, 65535, 60, 22}});
         kcConfig::Instance()->LoadUserSettings(0);
-        const ConfigBlock& b = *kcConfigCurrentBlock;
-        ExpectTerminated(b);
-        EXPECT_LT((unsigned)b.languageUI, (unsigned)std::max(1, kcConfig::Instance()->GetLanguageCount()));
+        ExpectTerminated(*kcConfigCurrentBlock);
+        kcConfig& c = *kcConfig::Instance();
+        EXPECT_LT((unsigned)kcConfigCurrentBlock->languageUI, (unsigned)std::max(1, c.GetLanguageCount()));
         wchar_t codes[3][8];
-        kcConfig::Instance()->GetLanguageCodes(codes[0], codes[1], codes[2], 8);
-        char sjis[8];
-        kcConfig::Instance()->GetMainLanguageCode(sjis, sizeof sjis);
-        char out[16];
-        kcConfig::Instance()->ApplyScriptReplacements(out, sizeof out, "abc");
+        c.GetLanguageCodes(codes[0], codes[1], codes[2], 8);
+        char sjis[8], out[16];
+        c.GetMainLanguageCode(sjis, sizeof sjis);
+        c.ApplyScriptReplacements(out, sizeof out, "abc");
         kcReleaseConfig();
     }
 }
@@ -101,18 +97,16 @@ TEST(HostileFiles, GameDefinitionAndUserSettings)
 TEST(HostileFiles, NumbersKeepTheirLowBits)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc("<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
-                        "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
-                        "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
-                        "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>"));
-    kcCreateConfig(nullptr, nullptr, 0);
+    folder.Start("<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
+                 "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
+                 "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
+                 "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>");
     const ConfigBlock& b = *kcConfigCurrentBlock;
-    EXPECT_EQ(b.virtualWidth, 70000 & 0xFFFF);
-    EXPECT_EQ(b.width, 0xFFFB);
-    EXPECT_EQ(b.wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8 | 0x00u);
-    EXPECT_EQ(b.keys[1].mouse[0], 0xFE);
-    EXPECT_EQ(b.messageBase, 15); // the game definition's MESSAGE/auto_p is not read: preset 4
+    ExpectFields({
+        FIELD(virtualWidth, 70000 & 0xFFFF), FIELD(width, 0xFFFB), FIELD(wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8),
+        FIELD(keys[1].mouse[0], 0xFE),
+        FIELD(messageBase, 15), // the game definition's MESSAGE/auto_p is not read: preset 4
+    });
 }
 
 TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
@@ -126,15 +120,14 @@ TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
     }
     for (const std::string& sg : {XmlDoc(deep + close), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", XmlDoc("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
-                                                    "<FOLDER><save>save</save></FOLDER>"));
         folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + longId + "</id></tbl00>"));
         folder.Write(L"sg.xml", sg);
-        kcCreateConfig(nullptr, nullptr, 0);
+        kcConfig& c = folder.Start("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
+                                   "<FOLDER><save>save</save></FOLDER>");
         EXPECT_EQ(wcslen(kcConfigCurrentBlock->ttsId), 63u); // cut to its field
-        kcConfig::Instance()->OpenSoundGroups();
-        kcConfig::Instance()->GetEffectiveVolume(nullptr, "abc");
-        kcConfig::Instance()->SaveUserSettings(0);
+        c.OpenSoundGroups();
+        c.GetEffectiveVolume(nullptr, "abc");
+        c.SaveUserSettings(0);
     }
 }
 

@@ -12,24 +12,18 @@ namespace {
 TEST(PathMacros, Tokens)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc("<APP><brand>B</brand><title>T</title></APP><FOLDER><save>S</save><imglib>I</imglib></FOLDER>"));
-    kcCreateConfig(nullptr, nullptr, 0);
+    folder.Start("<APP><brand>B</brand><title>T</title></APP><FOLDER><save>S</save><imglib>I</imglib></FOLDER>");
     wchar_t appData[260], common[260];
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_APPDATA, appData));
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_COMMON_APPDATA, common));
-    struct {
+    const struct {
         const wchar_t* in;
         std::wstring out;
     } cases[] = {
-        {L"%save%\\name", L"S\\name"},
-        {L"%SAVE%\\name", L"%SAVE%\\name"}, // letter case counts
-        {L"%brand%%title%%imglib%", L"BTI"},
-        {L"%USERPROFILE%\\x", std::wstring(appData) + L"\\x"},
+        {L"%save%\\name", L"S\\name"}, {L"%SAVE%\\name", L"%SAVE%\\name"}, // letter case counts
+        {L"%brand%%title%%imglib%", L"BTI"}, {L"%USERPROFILE%\\x", std::wstring(appData) + L"\\x"},
         {L"%ProgramData%|%ALLUSERSPROFILE%", std::wstring(common) + L"|" + common},
-        {L"a\\%open end", L"a\\%open end"},
-        {L"%STEAMUSERDATA%", L"%STEAMUSERDATA%"},
-        {L"", L""},
+        {L"a\\%open end", L"a\\%open end"}, {L"%STEAMUSERDATA%", L"%STEAMUSERDATA%"}, {L"", L""},
     };
     wchar_t out[260];
     for (const auto& c : cases) {
@@ -58,30 +52,22 @@ TEST(DisplayModes, Arithmetic)
     EXPECT_FALSE(kcRefreshRateMatches(59, 61));
 }
 
-struct MatchCase {
-    int w, h;
-    int expectW, expectH;
-};
-
 TEST(DisplayModes, MatchAndHas)
 {
     ConfigFolder folder;
-    kcCreateConfig(nullptr, nullptr, 0);
-    const kcConfig& c = *kcConfig::Instance();
+    const kcConfig& c = folder.Start("");
     int w = 1000, h = 700;
     EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // no list: unchanged
     EXPECT_EQ(w, 1000);
     EXPECT_EQ(c.HasDisplayMode(1280, 720), 0);
     {
-        TestModes empty({1920, 1080, 60, 22}, {});
+        TestModes empty({});
         EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // a list without entries is no list
     }
-    TestModes modes({1920, 1080, 60, 22}, {{800, 600, 60, 22},
-                                           {1280, 720, 59, 22},
-                                           {1366, 768, 60, 23},
-                                           {1600, 900, 75, 22},
-                                           {1920, 1080, 60, 22}});
-    const MatchCase cases[] = {
+    TestModes modes({{800, 600, 60, 22}, {1280, 720, 59, 22}, {1366, 768, 60, 23}, {1600, 900, 75, 22}, {1920, 1080, 60, 22}});
+    const struct {
+        int w, h, expectW, expectH;
+    } cases[] = {
         {1280, 720, 1280, 720},   // 59 Hz matches 60
         {1000, 700, 1280, 720},   // the first 16:9 candidate at least as large
         {1366, 768, 1920, 1080},  // another format is no candidate
@@ -89,27 +75,23 @@ TEST(DisplayModes, MatchAndHas)
         {1024, 768, 1920, 1080},  // 4:3 with no 4:3 candidate: the current mode
         {4000, 3000, 1920, 1080}, // nothing large enough
     };
-    for (const MatchCase& m : cases) {
+    for (const auto& m : cases) {
         int mw = m.w, mh = m.h;
         EXPECT_EQ(c.MatchDisplayMode(&mw, &mh), 1);
-        EXPECT_EQ(mw, m.expectW) << m.w << "x" << m.h;
-        EXPECT_EQ(mh, m.expectH) << m.w << "x" << m.h;
+        EXPECT_EQ(std::to_string(mw) + "x" + std::to_string(mh), std::to_string(m.expectW) + "x" + std::to_string(m.expectH))
+            << m.w << "x" << m.h;
     }
     EXPECT_EQ(c.HasDisplayMode(800, 600), 1); // the aspect is not tested
-    EXPECT_EQ(c.HasDisplayMode(1366, 768), 0);
-    EXPECT_EQ(c.HasDisplayMode(1600, 900), 0);
-    EXPECT_EQ(c.HasDisplayMode(1234, 567), 0);
+    EXPECT_EQ(c.HasDisplayMode(1366, 768) + c.HasDisplayMode(1600, 900) + c.HasDisplayMode(1234, 567), 0);
 }
 
 TEST(DisplayModes, GameDefinitionFullScreenSize)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc("<SCREEN><width>1000</width><height>700</height></SCREEN>"));
-    TestModes modes({1920, 1080, 60, 22}, {{1280, 720, 60, 22}, {1920, 1080, 60, 22}});
-    kcCreateConfig(nullptr, nullptr, 0);
-    EXPECT_EQ(kcConfigCurrentBlock->fullWidth, 1280); // defaults to the width read, then matched
-    EXPECT_EQ(kcConfigCurrentBlock->fullHeight, 720);
-    EXPECT_EQ(kcConfigCurrentBlock->useWidth, 1000);
+    TestModes modes({{1280, 720, 60, 22}, {1920, 1080, 60, 22}});
+    folder.Start("<SCREEN><width>1000</width><height>700</height></SCREEN>");
+    const ConfigBlock& b = *kcConfigCurrentBlock;
+    ExpectFields({FIELD(fullWidth, 1280), FIELD(fullHeight, 720), FIELD(useWidth, 1000)}); // full size: the width read, matched
 }
 
 } // namespace

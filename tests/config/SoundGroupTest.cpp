@@ -25,13 +25,10 @@ class SoundGroups : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder.Write(L"config\\startup.xml",
-                     XmlDoc("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
-                            "<INT><int04><name>bgmarc</name></int04></INT>"));
         folder.Write(L"sg.xml", XmlDoc(kDefinition));
         folder.Write(L"save\\sg.xml", XmlDoc("<PART><bgm><volume>33</volume></bgm></PART>"));
-        kcCreateConfig(nullptr, nullptr, 0);
-        c = kcConfig::Instance();
+        c = &folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
+                          "<INT><int04><name>bgmarc</name></int04></INT>");
         ASSERT_TRUE(c->OpenSoundGroups());
     }
     ConfigFolder folder;
@@ -49,9 +46,7 @@ TEST_F(SoundGroups, TreeAndInheritance)
     EXPECT_EQ(bgm->curMute, 1);    // no "mute" in the user's file: its own default
     const SoundGroupNode* sub = c->FindByName("sub");
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(sub->volume, 50);
-    EXPECT_EQ(sub->mute, 0); // mute is not inherited
-    EXPECT_EQ(sub->group, 1);
+    EXPECT_EQ((std::vector<int>{sub->volume, sub->mute, sub->group}), (std::vector<int>{50, 0, 1})); // mute is not inherited
     EXPECT_EQ(sub->archive, "BGMARC");
     EXPECT_EQ(c->FindByName("quiet")->head, "bgm");
     EXPECT_EQ(c->FindByHead("BGM_S01.ogg"), bgm); // a parent before its children
@@ -66,8 +61,7 @@ TEST_F(SoundGroups, TreeAndInheritance)
     EXPECT_EQ(ids, (std::vector<int>{1, 2}));
     int min = -5, max = -5;
     EXPECT_TRUE(c->GetGroupRange("bgm01", &min, &max));
-    EXPECT_EQ(min, 0);
-    EXPECT_EQ(max, 80);
+    EXPECT_EQ(std::to_string(min) + ".." + std::to_string(max), "0..80");
     EXPECT_FALSE(c->GetGroupRange("zzz", &min, &max));
     EXPECT_EQ(c->FindArchiveIndex("sound", "bgm01.ogg"), 4);
     EXPECT_EQ(c->FindArchiveIndex("sound", "zzz.ogg"), -1);
