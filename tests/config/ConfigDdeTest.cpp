@@ -51,11 +51,9 @@ TEST_F(ConfigDde, RecordFetchedFromATrustedPeer)
     ASSERT_EQ(bytes.size(), sizeof(ConfigBlock));
     EXPECT_STREQ(b->title, L"Peer");
     // Every byte is the peer's but the two heap addresses, which stay this process's own.
-    const char* mine = reinterpret_cast<const char*>(b);
-    EXPECT_EQ(0, memcmp(mine, bytes.data(), kMapAt));
-    EXPECT_EQ(0, memcmp(mine + kMapAt + 4, bytes.data() + kMapAt + 4, kLanguagesAt - kMapAt - 4));
-    EXPECT_EQ(0, memcmp(mine + kLanguagesAt + 4, bytes.data() + kLanguagesAt + 4, sizeof(ConfigBlock) - kLanguagesAt - 4));
-    EXPECT_TRUE((void*)b->scriptReplace == map && (void*)b->languages == languages);
+    memcpy(&bytes[kMapAt], &map, 4);
+    memcpy(&bytes[kLanguagesAt], &languages, 4);
+    EXPECT_EQ(0, memcmp(b, bytes.data(), sizeof(ConfigBlock)));
     char out[8];
     c->ApplyScriptReplacements(out, sizeof out, "a");
     EXPECT_STREQ(out, "b");

@@ -142,9 +142,7 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     ConfigBlock* b = kcConfigCurrentBlock;
     // The voice dictionary: two entries (tbl02 is missing), TTS/id from the default entry.
     EXPECT_EQ(c.GetVoiceDictionaryCount(), 2);
-    EXPECT_STREQ(b->ttsDictionary, L"dict.dic");
-    EXPECT_EQ(b->ttsVolume, 0.5);
-    EXPECT_STREQ(b->ttsId, L"v1");
+    EXPECT_EQ(Str(b->ttsDictionary) + " " + Str(b->ttsVolume) + " " + Str(b->ttsId), "dict.dic 0.500000 v1");
     ASSERT_NE(c.FindVoiceDictionaryEntry(), nullptr);
     EXPECT_EQ(c.FindVoiceDictionaryEntry()->name, L"One");
     EXPECT_TRUE(!c.GetVoiceDictionaryEntry(2) && !c.GetVoiceDictionaryEntry(-1));
@@ -156,24 +154,20 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     c.GetLanguageCodes(ui, main, sub, 8);
     EXPECT_EQ(std::wstring(ui) + L"," + main + L"," + sub, L"en,ja,");
     wchar_t text[32] = L"lang_%LANG%_%LANG%.txt";
-    c.ExpandLanguageMacro(text, 32);
-    EXPECT_STREQ(text, L"lang_en_en.txt");
     char narrow[16] = "%LANG_M%.txt";
+    c.ExpandLanguageMacro(text, 32);
     c.ExpandMainLanguageMacro(narrow, 16);
-    EXPECT_STREQ(narrow, "ja.txt");
-    // Long prefixes are cut to the caller's capacity.
+    EXPECT_EQ(Str(text) + " " + narrow, "lang_en_en.txt ja.txt");
+    // Long prefixes are cut to the caller's capacity; sub -1 reads the default index.
     b->languageMain = 2;
-    wchar_t tiny[6];
-    c.GetMainLanguageCode(tiny, 6);
-    EXPECT_STREQ(tiny, L"a_ver");
+    wchar_t tiny[6], cut[12] = L"x%LANG_M%y", subCode[6];
     char tinyA[4];
+    c.GetMainLanguageCode(tiny, 6);
     c.GetMainLanguageCode(tinyA, 4);
-    EXPECT_STREQ(tinyA, "a_v");
-    wchar_t cut[12] = L"x%LANG_M%y";
+    c.GetSubLanguageCode(subCode, 6);
     c.ExpandMainLanguageMacro(cut, 12);
+    EXPECT_EQ(Str(tiny) + " " + tinyA + " " + Str(subCode), "a_ver a_v en");
     EXPECT_EQ(wcslen(cut), 11u);
-    c.GetSubLanguageCode(tiny, 6); // sub -1: the default index
-    EXPECT_STREQ(tiny, L"en");
     // Setting codes: known codes change indexes and raise the dirty flag, unknown ones nothing.
     c.ClearDirty();
     c.SetLanguageCodes(L"ja", L"xx", L"en");
@@ -185,9 +179,7 @@ TEST(ConfigObject, LanguagesAndVoiceDictionary)
     // An empty table: empty codes, macros left as they are.
     kcReleaseConfig();
     kcConfig& none = folder.Start("");
-    wcscpy(ui, L"x");
-    wcscpy(main, L"x");
-    wcscpy(sub, L"x");
+    ui[0] = main[0] = sub[0] = L'x';
     none.GetLanguageCodes(ui, main, sub, 4);
     EXPECT_EQ(std::wstring(ui) + main + sub, L"");
     wcscpy(text, L"%LANG%");

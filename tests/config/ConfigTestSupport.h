@@ -49,7 +49,7 @@ struct FieldCheck {
 };
 template <class T, class = typename std::enable_if<std::is_arithmetic<T>::value>::type> std::string Str(T v)
 {
-    return std::to_string((long long)v);
+    return std::is_floating_point<T>::value ? std::to_string((double)v) : std::to_string((long long)v);
 }
 inline std::string Str(const char* s) { return s; }
 std::string Str(const wchar_t* s);

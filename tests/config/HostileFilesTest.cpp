@@ -35,7 +35,7 @@ std::string Nested(int depth)
     return s;
 }
 
-std::vector<std::string> HostileBodies()
+std::vector<std::string> HostileFiles()
 {
     std::string longText(10000, 'x');
     std::string longJa;
@@ -53,30 +53,24 @@ std::vector<std::string> HostileBodies()
                        "<VOICE><v00><int>" + longJa + "</int></v00></VOICE>"
                        "<WINDOW><width>-1</width><full_width>-1</full_width></WINDOW>"
                        "<language><id><UI>-5</UI><main>2147483647</main><sub>-2</sub></id></language>";
-    std::vector<std::string> bodies = {full, Nested(kcXmlMaxDepth - 1), Nested(kcXmlMaxDepth + 5)};
     std::string whole = XmlDoc(full);
-    for (size_t cut : {whole.size() / 3, whole.size() / 2, whole.size() - 20}) bodies.push_back("\x01" + whole.substr(0, cut));
+    std::vector<std::string> files = {whole, XmlDoc(Nested(kcXmlMaxDepth - 1)), XmlDoc(Nested(kcXmlMaxDepth + 5))};
+    for (size_t cut : {whole.size() / 3, whole.size() / 2, whole.size() - 20}) files.push_back(whole.substr(0, cut));
     std::mt19937 random(7);
     for (int i = 0; i < 3; ++i) {
         std::string bytes(2000, '\0');
         for (char& ch : bytes) ch = (char)(random() & 0xFF);
-        bodies.push_back("\x01" + bytes);
+        files.push_back(bytes);
     }
-    return bodies;
-}
-
-// A body that starts with \x01 is written raw, else inside a document.
-std::string FileOf(const std::string& body)
-{
-    return body[0] == '\x01' ? body.substr(1) : XmlDoc(body);
+    return files;
 }
 
 TEST(HostileFiles, GameDefinitionAndUserSettings)
 {
-    for (const std::string& body : HostileBodies()) {
+    for (const std::string& file : HostileFiles()) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", FileOf(body));
-        folder.Write(L"setup.xml", FileOf(body));
+        folder.Write(L"config\\startup.xml", file);
+        folder.Write(L"setup.xml", file);
         kcCreateConfig(nullptr, nullptr, 0);
         ASSERT_NE(kcConfigCurrentBlock, nullptr);
         wcscpy(kcConfigCurrentBlock->saveFolder, L"."); // "setup.xml" here

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -11,60 +12,57 @@
 
 namespace {
 
-// "setup.xml" as its writer orders it, typed from the format: sections and keys in write order,
+// "setup.xml" as its writer orders it, typed from the format: element paths in write order,
 // each with the field it carries. ROWS and PLAYS stand for the named key rows and the 48 play flags.
 enum Kind { INT, U16, FLT, TXT, WO, KEYB, ROWS, PLAYS };
 struct Entry {
-    std::string section, key;
+    std::string path;
     size_t offset;
     Kind kind;
     size_t stride;
 };
-#define E(sec, key, field) {sec, key, offsetof(ConfigBlock, field), INT, 0}
-#define EK(sec, key, field, kind) {sec, key, offsetof(ConfigBlock, field), kind, 0}
+#define E(path, field) {path, offsetof(ConfigBlock, field), INT, 0}
+#define EK(path, field, kind) {path, offsetof(ConfigBlock, field), kind, 0}
 
 std::vector<Entry> WriteOrder(const ConfigBlock& b)
 {
     const Entry typed[] = {
-        EK("WINDOW", "width", width, U16), EK("WINDOW", "height", height, U16), EK("WINDOW", "full_width", fullWidth, U16),
-        EK("WINDOW", "full_height", fullHeight, U16), E("WINDOW", "fps", fps), E("WINDOW", "mode", windowMode),
-        E("WINDOW", "bpp", windowBpp), EK("WINDOW", "full_wide", fullWide, WO), E("WINDOW", "limit", limit),
-        E("TEXTURE", "bpp", textureBpp), E("TEXTURE", "min", filterMin), E("TEXTURE", "mag", filterMag),
-        E("TEXTURE", "dither", dither), E("SOUND", "ds3d", sound3d), E("SOUND", "sticky", sticky), E("SOUND", "stereo", stereo),
-        E("WINDOW", "cursor_mode", cursorMode), E("WINDOW", "screensaver", screenSaver), E("WINDOW", "camouflage", camouflage),
-        E("WINDOW", "out_info", outInfo), EK("ETC", "cache", fileCache, WO), E("ETC", "imgcache", imageCache),
-        E("ETC", "dualcore", dualCore), E("ETC", "disablemovie", disableMovie), EK("ETC", "picture", pictureFolder, TXT),
-        EK("ETC", "export", exportFolder, TXT), EK("ETC", "imgimport", imageImportFolder, TXT), E("DEPEND", "gdi_cap", gdiCap),
-        EK("DEPEND", "z32", z32, WO), EK("DEPEND", "use_z", useZ, WO), E("D3D", "backbuffer", backBuffer),
-        E("D3D", "hardTnL", hardTnL), E("D3D", "light", light), E("D3D", "vsync", vsync), E("D3D", "antialias", antialias),
-        E("D3D", "fogtype", fogType), E("D3D", "tex_size", texSize), E("D3D", "tex_comp", texComp),
-        E("WINDOW", "fullscreen", fullScreen), E("WINDOW", "setmode", setMode), E("FULL_SCREEN", "full_size", fullSize),
-        E("FULL_SCREEN", "full_pos", fullPos), E("FULL_SCREEN", "mw_pos", mwPos), E("FULL_SCREEN", "wall", wall),
-        E("ETC", "disablepixelshader", disablePixelShader), E("ETC", "waitd3dcommand", waitD3dCommand),
-        E("FULL_SCREEN", "no_full_res", noFullRes), E("language", "id/UI", languageUI),
-        E("language", "id/main", languageMain), E("language", "id/sub", languageSub), EK("TTS", "id", ttsId, TXT),
-        EK("TTS", "speed", ttsSpeed, FLT), EK("TTS", "tone", ttsTone, FLT), E("CONFIG", "type", configType),
-        EK("FONT", "face", fontFace, TXT), EK("FONT", "faceruby", fontFaceRuby, TXT),
-        E("FONT", "shadow/rightdown", shadowRightDown), E("FONT", "shadow/around", shadowAround), E("FONT", "bold", fontBold),
-        E("FONT", "proportional", fontProportional), E("FONT", "fixed", fontFixed), E("KEY", "enable_joypad", enableJoypad),
-        EK("KEY", "", keys, ROWS), E("VOICE", "vol_bgm", volBgm), E("VOICE", "vol_se", volSe),
-        E("VOICE", "vol_voice", volVoice), E("VOICE", "vol_play", volPlay), E("VOICE", "vol_master", volMaster),
-        {"VOICE", "play", offsetof(ConfigBlock, voices), PLAYS, sizeof(kcVoiceRow)}, E("VOICE", "cont_voice", contVoice),
-        E("VOICE", "mute_master", muteMaster), E("VOICE", "mute_bgm", muteBgm), E("VOICE", "mute_se", muteSe),
-        E("VOICE", "mute_voice", muteVoice), E("VOICE", "mute_play", mutePlay), E("MESSAGE", "speed", messageSpeed),
-        E("MESSAGE", "auto_p", autoPreset), E("MESSAGE", "base", messageBase), E("MESSAGE", "CHAR", messageChar),
-        E("MESSAGE", "ind", messageInd), E("MESSAGE", "cont", messageCont), E("MESSAGE", "still", messageStill),
-        E("MESSAGE", "waitpcm", waitPcm), E("MESSAGE", "skip_full", skipFull), E("MESSAGE", "log_limit", logLimit),
-        E("MESSAGE", "ctrlmode", ctrlMode), E("MESSAGE", "autoleft", autoLeft), E("EFFECT", "speed", effectSpeed),
-        E("EFFECT", "skipdraw", skipDraw), E("EFFECT", "help", effectHelp), E("EFFECT", "auto_c", autoC),
-        E("EFFECT", "auto_cd", autoCd), E("EFFECT", "auto_cds", autoCds), E("EFFECT", "dramatic", dramatic),
-        E("EFFECT", "skipmot", skipMot), E("GAME", "wndcolor", wndColor), E("GAME", "enabledrag", enableDrag),
-        E("GAME", "drawwnd", drawWindow), {"SYSTEMVOICE", "play", offsetof(ConfigBlock, systemVoicePlay), PLAYS, 4},
-        E("MESSAGE", "enable_read", enableRead), E("MESSAGE", "read_color", readColor), E("MESSAGE", "skipspeed", skipSpeed),
-        E("MESSAGE", "contskip", contSkip), E("MESSAGE", "wipe", wipe), E("MESSAGE", "enable_read_sel", enableReadSel),
-        E("GAME", "autoselect", autoSelect), E("GAME", "always_active", alwaysActive),
-        E("GAME", "enable_scene_anm", enableSceneAnm), E("GAME", "use_scene_skip", useSceneSkip),
-        E("GAME", "use_jtalk", useJtalk),
+        EK("WINDOW/width", width, U16), EK("WINDOW/height", height, U16), EK("WINDOW/full_width", fullWidth, U16),
+        EK("WINDOW/full_height", fullHeight, U16), E("WINDOW/fps", fps), E("WINDOW/mode", windowMode),
+        E("WINDOW/bpp", windowBpp), EK("WINDOW/full_wide", fullWide, WO), E("WINDOW/limit", limit),
+        E("TEXTURE/bpp", textureBpp), E("TEXTURE/min", filterMin), E("TEXTURE/mag", filterMag), E("TEXTURE/dither", dither),
+        E("SOUND/ds3d", sound3d), E("SOUND/sticky", sticky), E("SOUND/stereo", stereo), E("WINDOW/cursor_mode", cursorMode),
+        E("WINDOW/screensaver", screenSaver), E("WINDOW/camouflage", camouflage), E("WINDOW/out_info", outInfo),
+        EK("ETC/cache", fileCache, WO), E("ETC/imgcache", imageCache), E("ETC/dualcore", dualCore),
+        E("ETC/disablemovie", disableMovie), EK("ETC/picture", pictureFolder, TXT), EK("ETC/export", exportFolder, TXT),
+        EK("ETC/imgimport", imageImportFolder, TXT), E("DEPEND/gdi_cap", gdiCap), EK("DEPEND/z32", z32, WO),
+        EK("DEPEND/use_z", useZ, WO), E("D3D/backbuffer", backBuffer), E("D3D/hardTnL", hardTnL), E("D3D/light", light),
+        E("D3D/vsync", vsync), E("D3D/antialias", antialias), E("D3D/fogtype", fogType), E("D3D/tex_size", texSize),
+        E("D3D/tex_comp", texComp), E("WINDOW/fullscreen", fullScreen), E("WINDOW/setmode", setMode),
+        E("FULL_SCREEN/full_size", fullSize), E("FULL_SCREEN/full_pos", fullPos), E("FULL_SCREEN/mw_pos", mwPos),
+        E("FULL_SCREEN/wall", wall), E("ETC/disablepixelshader", disablePixelShader),
+        E("ETC/waitd3dcommand", waitD3dCommand), E("FULL_SCREEN/no_full_res", noFullRes), E("language/id/UI", languageUI),
+        E("language/id/main", languageMain), E("language/id/sub", languageSub), EK("TTS/id", ttsId, TXT),
+        EK("TTS/speed", ttsSpeed, FLT), EK("TTS/tone", ttsTone, FLT), E("CONFIG/type", configType),
+        EK("FONT/face", fontFace, TXT), EK("FONT/faceruby", fontFaceRuby, TXT), E("FONT/shadow/rightdown", shadowRightDown),
+        E("FONT/shadow/around", shadowAround), E("FONT/bold", fontBold), E("FONT/proportional", fontProportional),
+        E("FONT/fixed", fontFixed), E("KEY/enable_joypad", enableJoypad), EK("KEY/", keys, ROWS), E("VOICE/vol_bgm", volBgm),
+        E("VOICE/vol_se", volSe), E("VOICE/vol_voice", volVoice), E("VOICE/vol_play", volPlay),
+        E("VOICE/vol_master", volMaster), {"VOICE/play", offsetof(ConfigBlock, voices), PLAYS, sizeof(kcVoiceRow)},
+        E("VOICE/cont_voice", contVoice), E("VOICE/mute_master", muteMaster), E("VOICE/mute_bgm", muteBgm),
+        E("VOICE/mute_se", muteSe), E("VOICE/mute_voice", muteVoice), E("VOICE/mute_play", mutePlay),
+        E("MESSAGE/speed", messageSpeed), E("MESSAGE/auto_p", autoPreset), E("MESSAGE/base", messageBase),
+        E("MESSAGE/CHAR", messageChar), E("MESSAGE/ind", messageInd), E("MESSAGE/cont", messageCont),
+        E("MESSAGE/still", messageStill), E("MESSAGE/waitpcm", waitPcm), E("MESSAGE/skip_full", skipFull),
+        E("MESSAGE/log_limit", logLimit), E("MESSAGE/ctrlmode", ctrlMode), E("MESSAGE/autoleft", autoLeft),
+        E("EFFECT/speed", effectSpeed), E("EFFECT/skipdraw", skipDraw), E("EFFECT/help", effectHelp), E("EFFECT/auto_c", autoC),
+        E("EFFECT/auto_cd", autoCd), E("EFFECT/auto_cds", autoCds), E("EFFECT/dramatic", dramatic), E("EFFECT/skipmot", skipMot),
+        E("GAME/wndcolor", wndColor), E("GAME/enabledrag", enableDrag), E("GAME/drawwnd", drawWindow),
+        {"SYSTEMVOICE/play", offsetof(ConfigBlock, systemVoicePlay), PLAYS, 4}, E("MESSAGE/enable_read", enableRead),
+        E("MESSAGE/read_color", readColor), E("MESSAGE/skipspeed", skipSpeed), E("MESSAGE/contskip", contSkip),
+        E("MESSAGE/wipe", wipe), E("MESSAGE/enable_read_sel", enableReadSel), E("GAME/autoselect", autoSelect),
+        E("GAME/always_active", alwaysActive), E("GAME/enable_scene_anm", enableSceneAnm),
+        E("GAME/use_scene_skip", useSceneSkip), E("GAME/use_jtalk", useJtalk),
     };
     const char* devices[6] = {"kb%d_%02d", "ms%d_%02d", "jp%d_%02d", "kb%dr_%02d", "ms%dr_%02d", "jp%dr_%02d"};
     const size_t deviceOffsets[6] = {4, 8, 12, 20, 24, 28};
@@ -73,15 +71,15 @@ std::vector<Entry> WriteOrder(const ConfigBlock& b)
     for (const Entry& t : typed) {
         if (t.kind == PLAYS) {
             for (int i = 0; i < 48; ++i) {
-                snprintf(key, sizeof key, "play%02d", i);
-                e.push_back({t.section, key, t.offset + i * t.stride, INT, 0});
+                snprintf(key, sizeof key, "%02d", i);
+                e.push_back({t.path + key, t.offset + i * t.stride, INT, 0});
             }
         } else if (t.kind == ROWS) { // rows without a name are not written
             for (int row = 0; row < 80; ++row)
                 for (int slot = 1; slot <= 4 && b.keyNames[row][0]; ++slot)
                     for (int d = 0; d < 6; ++d) {
                         snprintf(key, sizeof key, devices[d], slot, row);
-                        e.push_back({"KEY", key, t.offset + row * 40 + deviceOffsets[d] + slot - 1, KEYB, 0});
+                        e.push_back({t.path + key, t.offset + row * 40 + deviceOffsets[d] + slot - 1, KEYB, 0});
                     }
         } else {
             e.push_back(t);
@@ -95,7 +93,7 @@ std::string Store(ConfigBlock* b, const Entry& e, int i)
 {
     char* p = reinterpret_cast<char*>(b) + e.offset;
     char text[64];
-    int32_t v = e.key == "wndcolor" ? (int32_t)0x80FF0102 : e.kind == KEYB ? i % 200 + 20 : e.kind == U16 ? 600 + i : -1000 - i;
+    int32_t v = e.path == "GAME/wndcolor" ? (int32_t)0x80FF0102 : e.kind == KEYB ? i % 200 + 20 : e.kind == U16 ? 600 + i : -1000 - i;
     if (e.kind == FLT) {
         float f = 1.5f + (float)i;
         memcpy(p, &f, 4);
@@ -110,44 +108,23 @@ std::string Store(ConfigBlock* b, const Entry& e, int i)
     return text;
 }
 
-struct Node {
-    std::string name, text;
-    std::vector<Node> children;
-};
-
-Node* Child(Node& n, const std::string& name)
+// The elements below the path under, each level written from its last created element to its first.
+std::string Golden(const std::vector<Entry>& e, const std::vector<std::string>& texts, const std::string& under = "")
 {
-    for (Node& c : n.children)
-        if (c.name == name) return &c;
-    n.children.push_back({name, "", {}});
-    return &n.children.back();
-}
-
-// Each level written from its last created element to its first.
-void Print(const Node& n, int depth, std::string* out)
-{
-    std::string pad((size_t)depth * 2, ' ');
-    if (n.children.empty()) {
-        *out += pad + "<" + n.name + ">" + n.text + "</" + n.name + ">\r\n";
-        return;
+    std::vector<std::string> names; // the children of under, in order of creation
+    for (const Entry& x : e)
+        if (x.path.compare(0, under.size(), under) == 0) {
+            std::string name = x.path.substr(under.size(), x.path.find('/', under.size()) - under.size());
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    std::string out, pad(std::count(under.begin(), under.end(), '/') * 2 + 2, ' ');
+    for (auto n = names.rbegin(); n != names.rend(); ++n) {
+        auto leaf = std::find_if(e.begin(), e.end(), [&](const Entry& x) { return x.path == under + *n; });
+        if (leaf != e.end())
+            out += pad + "<" + *n + ">" + texts[leaf - e.begin()] + "</" + *n + ">\r\n";
+        else
+            out += pad + "<" + *n + ">\r\n" + Golden(e, texts, under + *n + "/") + pad + "</" + *n + ">\r\n";
     }
-    *out += pad + "<" + n.name + ">\r\n";
-    for (auto it = n.children.rbegin(); it != n.children.rend(); ++it) Print(*it, depth + 1, out);
-    *out += pad + "</" + n.name + ">\r\n";
-}
-
-std::string Golden(const std::vector<Entry>& entries, const std::vector<std::string>& texts)
-{
-    Node doc{"document", "", {}};
-    for (size_t i = 0; i < entries.size(); ++i) {
-        Node* n = Child(doc, entries[i].section);
-        std::string key = entries[i].key;
-        for (size_t slash; (slash = key.find('/')) != std::string::npos; key = key.substr(slash + 1))
-            n = Child(*n, key.substr(0, slash));
-        Child(*n, key)->text = texts[i];
-    }
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-    Print(doc, 0, &out);
     return out;
 }
 
@@ -168,7 +145,7 @@ TEST(UserSettings, WrittenInTheFormatsOrderAndReadBack)
     kcConfig::Instance()->SaveUserSettings(0);
     std::string bytes;
     ASSERT_TRUE(ReadBytes(folder.File(L"save\\setup.xml"), &bytes));
-    EXPECT_EQ(Golden(entries, texts), bytes);
+    EXPECT_EQ(XmlDoc(Golden(entries, texts)), bytes);
 
     // Read back by a new object: every field that both sides handle returns.
     kcReleaseConfig();
@@ -180,13 +157,13 @@ TEST(UserSettings, WrittenInTheFormatsOrderAndReadBack)
     TestModes modes({{written.fullWidth, written.fullHeight, 59, 22}});
     kcConfig::Instance()->LoadUserSettings(0);
     for (const Entry& e : entries) {
-        if (e.section == "language") continue; // clamped: below
+        if (e.path.compare(0, 9, "language/") == 0) continue; // clamped: below
         const char* got = reinterpret_cast<const char*>(b) + e.offset;
         const char* want = reinterpret_cast<const char*>(e.kind == WO ? &before : &written) + e.offset;
         if (e.kind == TXT)
-            EXPECT_STREQ(reinterpret_cast<const wchar_t*>(got), reinterpret_cast<const wchar_t*>(want)) << e.key;
+            EXPECT_STREQ(reinterpret_cast<const wchar_t*>(got), reinterpret_cast<const wchar_t*>(want)) << e.path;
         else
-            EXPECT_EQ(0, memcmp(got, want, e.kind == U16 ? 2 : e.kind == KEYB ? 1 : 4)) << e.section << "/" << e.key;
+            EXPECT_EQ(0, memcmp(got, want, e.kind == U16 ? 2 : e.kind == KEYB ? 1 : 4)) << e.path;
     }
     EXPECT_EQ(b->keys[5].keyboard[0], 0);
     // No language table: the indexes fall back to the default index.
