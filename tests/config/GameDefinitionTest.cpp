@@ -82,37 +82,37 @@ TEST(GameDefinition, EveryKeyIsRead)
         FIELD(wndMenu, 0), FIELD(imageCache, 64), FIELD(dualCore, 0), FIELD(virtualWidth, 1024), FIELD(virtualHeight, 768),
         FIELD(windowSizes[0].w, 640), FIELD(windowSizes[0].h, 480), FIELD(windowSizes[1].w, 0), FIELD(windowSizes[4].w, 1920),
         FIELD(windowSizes[4].h, 1080), FIELD(noSkip, 1), FIELD(forceWindow, 1), FIELD(width, 1280), FIELD(height, 720),
-        FIELD(fullWidth, 1600), FIELD(fullHeight, 900), FIELD(useWidth, 1280), FIELD(useHeight, 720), FIELD(currentWidth, 1024),
-        FIELD(currentHeight, 768), FIELD(limit, 0), FIELD(fps, 30), FIELD(fullSize, 1), FIELD(fullPos, 2), FIELD(mwPos, 3),
-        FIELD(wall, 0), FIELD(noFullRes, 1), FIELD(heap, 524288), FIELD(fileCache, 0), FIELD(dragWindow, 0), FIELD(cursorType, 2),
-        FIELD(cursorChange, 0), FIELD(cursorHotX, 3), FIELD(cursorHotY, 4), FIELD(cursorMode, 0), FIELD(textureSizeX, 512),
-        FIELD(textureSizeY, 1024), FIELD(textureVtX, 8), FIELD(textureVtY, 9), FIELD(textureAreas[3].sx, 1),
-        FIELD(textureAreas[3].dy, 4), FIELD(textureAreas[2].sx, -1), FIELD(bpp32y, 1), FIELD(bpp16y, 2), FIELD(textureBpp, 16),
-        FIELD(filterMin, 2), FIELD(filterMag, 3), FIELD(dither, 0), FIELD(vertexShaderMajor, 2), FIELD(vertexShaderMinor, 1),
-        FIELD(pixelShaderMajor, 3), FIELD(pixelShaderMinor, 3), FIELD(intNeed[5], 7), FIELD(intNeed[4], -1),
-        FIELD(manualExists, 1), FIELD(sysConfig, 1), FIELD(configAutoSelect, 1), FIELD(smpWndAlpha, 1),
-        FIELD(wndAlphaPercent, 0), FIELD(view3d, 2), FIELD(gameEnableDrag, 0), FIELD(enableDrag, 1), FIELD(strFrameCount, 3),
-        FIELD(strFrameFrame, 2), FIELD(autoFrameCount, 7), FIELD(dispFrame, 1), FIELD(enableFullSkip, 1),
-        FIELD(autoPresets[2].base, 40), FIELD(autoPresets[2].chr, 41), FIELD(autoPresets[3].base, 12), FIELD(messageBase, 50),
-        FIELD(messageChar, 51), FIELD(logType, 2), FIELD(logCol, 50), FIELD(logProf, 5), FIELD(logNameLine, 0),
-        FIELD(logIndent, 0), FIELD(logNameIndent, 2), FIELD(logLimit, 300), FIELD(flagMax, 2048), FIELD(flagLocal[1].start, 10),
-        FIELD(flagLocal[1].count, 20), FIELD(flagLocal[0].count, 512), FIELD(flagGlobal[0].start, 600),
-        FIELD(flagGlobal[0].count, 100), FIELD(cgRegMode, 1), FIELD(wndColor, 0x80102030u), FIELD(readColor, 255),
-        FIELD(enableRead, 1), FIELD(skipSpeed, 2), FIELD(wipe, 1), FIELD(ctrlMode, 1), FIELD(autoLeft, 1),
-        FIELD(enableReadSel, 1), FIELD(autoSelect, 1), FIELD(soundGroups[0].used, 1), FIELD(soundGroups[0].id, 3),
-        FIELD(soundGroups[0].min, 0), FIELD(soundGroups[0].max, 100), FIELD(soundGroups[1].used, 0),
-        FIELD(soundGroups[1].id, -1), FIELD(soundGroups[1].min, -1), FIELD(languageDefault, lang < 0 ? 1 : lang),
-        FIELD(languageUI, lang < 0 ? 0 : lang), FIELD(languageMain, lang < 0 ? 0 : lang), FIELD(enableSub, 0),
-        FIELD(screenSaver, 1), FIELD(camouflage, 1), FIELD(sound3d, 1), FIELD(sticky, 0), FIELD(shadowAround, 0),
-        FIELD(shadowRightDown, 0), FIELD(enableJoypad, 0), FIELD(keys[0].named, 1), FIELD(keys[0].keyboard[0], 13),
-        FIELD(keys[0].mouse[1], 1), FIELD(keys[0].joypad[2], 2), FIELD(keys[0].touch[3], 5),
-        FIELD(keys[0].repKeyboard[0], 300 & 0xFF), FIELD(keys[0].repMouse[0], 7), FIELD(keys[0].repJoypad[0], 8),
-        FIELD(keys[0].repTouch[0], 9), FIELD(keys[0].hide, 1), FIELD(keys[5].named, 0), FIELD(keys[5].keyboard[0], 65),
-        FIELD(voices[0].masterVol, 80), FIELD(voices[0].group, 3), FIELD(voices[0].play, 1), FIELD(voices[47].masterVol, 100),
-        FIELD(volBgm, 90), FIELD(volPlay, 80), FIELD(volSe, 70), FIELD(volVoice, 60), FIELD(volMaster, 50),
-        FIELD(systemVoicePlay[0], 0), FIELD(systemVoicePlay[47], 1), FIELD(usePs, 1), FIELD(touch, 1), FIELD(renderAlways, 1),
-        FIELD(tweet, 1), FIELD(utfMode, 1), FIELD(direct, 1), FIELD(logDispMes, 0), FIELD(logDispName, 0), FIELD(logEscape, 0),
-        FIELD(logSpace, 1), FIELD(logStatic, 1), FIELD(logCrNext, 1),
+        FIELD(fullWidth, 1600), FIELD(fullHeight, 900), FIELD(useWidth, 1280), FIELD(useHeight, 720),
+        FIELD(currentWidth, 1024), FIELD(currentHeight, 768), FIELD(limit, 0), FIELD(fps, 30), FIELD(fullSize, 1),
+        FIELD(fullPos, 2), FIELD(mwPos, 3), FIELD(wall, 0), FIELD(noFullRes, 1), FIELD(heap, 524288), FIELD(fileCache, 0),
+        FIELD(dragWindow, 0), FIELD(cursorType, 2), FIELD(cursorChange, 0), FIELD(cursorHotX, 3), FIELD(cursorHotY, 4),
+        FIELD(cursorMode, 0), FIELD(textureSizeX, 512), FIELD(textureSizeY, 1024), FIELD(textureVtX, 8), FIELD(textureVtY, 9),
+        FIELD(textureAreas[3].sx, 1), FIELD(textureAreas[3].dy, 4), FIELD(textureAreas[2].sx, -1), FIELD(bpp32y, 1),
+        FIELD(bpp16y, 2), FIELD(textureBpp, 16), FIELD(filterMin, 2), FIELD(filterMag, 3), FIELD(dither, 0),
+        FIELD(vertexShaderMajor, 2), FIELD(vertexShaderMinor, 1), FIELD(pixelShaderMajor, 3), FIELD(pixelShaderMinor, 3),
+        FIELD(intNeed[5], 7), FIELD(intNeed[4], -1), FIELD(manualExists, 1), FIELD(sysConfig, 1), FIELD(configAutoSelect, 1),
+        FIELD(smpWndAlpha, 1), FIELD(wndAlphaPercent, 0), FIELD(view3d, 2), FIELD(gameEnableDrag, 0), FIELD(enableDrag, 1),
+        FIELD(strFrameCount, 3), FIELD(strFrameFrame, 2), FIELD(autoFrameCount, 7), FIELD(dispFrame, 1),
+        FIELD(enableFullSkip, 1), FIELD(autoPresets[2].base, 40), FIELD(autoPresets[2].chr, 41),
+        FIELD(autoPresets[3].base, 12), FIELD(messageBase, 50), FIELD(messageChar, 51), FIELD(logType, 2), FIELD(logCol, 50),
+        FIELD(logProf, 5), FIELD(logNameLine, 0), FIELD(logIndent, 0), FIELD(logNameIndent, 2), FIELD(logLimit, 300),
+        FIELD(flagMax, 2048), FIELD(flagLocal[1].start, 10), FIELD(flagLocal[1].count, 20), FIELD(flagLocal[0].count, 512),
+        FIELD(flagGlobal[0].start, 600), FIELD(flagGlobal[0].count, 100), FIELD(cgRegMode, 1), FIELD(wndColor, 0x80102030u),
+        FIELD(readColor, 255), FIELD(enableRead, 1), FIELD(skipSpeed, 2), FIELD(wipe, 1), FIELD(ctrlMode, 1),
+        FIELD(autoLeft, 1), FIELD(enableReadSel, 1), FIELD(autoSelect, 1), FIELD(soundGroups[0].used, 1),
+        FIELD(soundGroups[0].id, 3), FIELD(soundGroups[0].min, 0), FIELD(soundGroups[0].max, 100),
+        FIELD(soundGroups[1].used, 0), FIELD(soundGroups[1].id, -1), FIELD(soundGroups[1].min, -1),
+        FIELD(languageDefault, lang < 0 ? 1 : lang), FIELD(languageUI, lang < 0 ? 0 : lang),
+        FIELD(languageMain, lang < 0 ? 0 : lang), FIELD(enableSub, 0), FIELD(screenSaver, 1), FIELD(camouflage, 1),
+        FIELD(sound3d, 1), FIELD(sticky, 0), FIELD(shadowAround, 0), FIELD(shadowRightDown, 0), FIELD(enableJoypad, 0),
+        FIELD(keys[0].named, 1), FIELD(keys[0].keyboard[0], 13), FIELD(keys[0].mouse[1], 1), FIELD(keys[0].joypad[2], 2),
+        FIELD(keys[0].touch[3], 5), FIELD(keys[0].repKeyboard[0], 300 & 0xFF), FIELD(keys[0].repMouse[0], 7),
+        FIELD(keys[0].repJoypad[0], 8), FIELD(keys[0].repTouch[0], 9), FIELD(keys[0].hide, 1), FIELD(keys[5].named, 0),
+        FIELD(keys[5].keyboard[0], 65), FIELD(voices[0].masterVol, 80), FIELD(voices[0].group, 3), FIELD(voices[0].play, 1),
+        FIELD(voices[47].masterVol, 100), FIELD(volBgm, 90), FIELD(volPlay, 80), FIELD(volSe, 70), FIELD(volVoice, 60),
+        FIELD(volMaster, 50), FIELD(systemVoicePlay[0], 0), FIELD(systemVoicePlay[47], 1), FIELD(usePs, 1), FIELD(touch, 1),
+        FIELD(renderAlways, 1), FIELD(tweet, 1), FIELD(utfMode, 1), FIELD(direct, 1), FIELD(logDispMes, 0),
+        FIELD(logDispName, 0), FIELD(logEscape, 0), FIELD(logSpace, 1), FIELD(logStatic, 1), FIELD(logCrNext, 1),
         // Texts, wide and narrow.
         FIELD(brand, L"KcBrand"), FIELD(title, L"テスト"), FIELD(icon, L"icon.ico"), FIELD(banner, L"banner.bmp"),
         FIELD(ttsTable, L"none.xml"), FIELD(frameImage, L"frame.png"), FIELD(cursorDefault, L"cur.ani"),
@@ -177,14 +177,13 @@ TEST(GameDefinition, FontFaceCandidates)
     ASSERT_GT(fonts.GetCount(), 0);
     std::wstring installed = fonts.GetName(0);
     std::string f = Str(installed.c_str());
+    // An installed candidate wins; with none installed f00, or without f00 the default.
     const struct {
         std::string face;
         std::wstring expected;
     } cases[] = {
-        {"<f00>NoFontA</f00><f01>" + f + "</f01>", installed},
-        {"<f00>NoFontA</f00><f01>NoFontB</f01>", L"NoFontA"},
-        {"<f01>NoFontB</f01>", L"ＭＳ ゴシック"}, // f00 absent: the default stays
-        {"<f03>" + f + "</f03>", installed},
+        {"<f00>NoFontA</f00><f01>" + f + "</f01>", installed}, {"<f00>NoFontA</f00><f01>NoFontB</f01>", L"NoFontA"},
+        {"<f01>NoFontB</f01>", L"ＭＳ ゴシック"}, {"<f03>" + f + "</f03>", installed},
     };
     for (const auto& fc : cases) {
         ConfigFolder folder;
@@ -196,17 +195,27 @@ TEST(GameDefinition, FontFaceCandidates)
     }
 }
 
-TEST(GameDefinition, OrderedListsStopAtTheFirstGap)
+TEST(GameDefinition, ListsStopAtTheFirstGapNumbersKeepTheirLowBits)
 {
     ConfigFolder folder;
     kcConfig& c = folder.Start(
         "<SCRIPT><replace><r00><find>x</find><rep>1</rep></r00><r02><find>y</find><rep>2</rep></r02></replace></SCRIPT>"
         "<language><L00><code>7</code><prefix>a</prefix></L00><L01><code>8</code><prefix>b</prefix></L01>"
-        "<L02><code>0</code></L02><L03><code>9</code><prefix>d</prefix></L03></language>");
+        "<L02><code>0</code></L02><L03><code>9</code><prefix>d</prefix></L03></language>"
+        "<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
+        "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
+        "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
+        "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>");
     char out[16];
     c.ApplyScriptReplacements(out, sizeof out, "xy");
     EXPECT_STREQ(out, "1y");
     EXPECT_EQ(c.GetLanguageCount(), 2);
+    const ConfigBlock& b = *kcConfigCurrentBlock;
+    ExpectFields({
+        FIELD(virtualWidth, 70000 & 0xFFFF), FIELD(width, 0xFFFB), FIELD(wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8),
+        FIELD(keys[1].mouse[0], 0xFE),
+        FIELD(messageBase, 15), // the game definition's MESSAGE/auto_p is not read: preset 4
+    });
 }
 
 } // namespace

@@ -88,21 +88,6 @@ TEST(HostileFiles, GameDefinitionAndUserSettings)
     }
 }
 
-TEST(HostileFiles, NumbersKeepTheirLowBits)
-{
-    ConfigFolder folder;
-    folder.Start("<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
-                 "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
-                 "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
-                 "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>");
-    const ConfigBlock& b = *kcConfigCurrentBlock;
-    ExpectFields({
-        FIELD(virtualWidth, 70000 & 0xFFFF), FIELD(width, 0xFFFB), FIELD(wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8),
-        FIELD(keys[1].mouse[0], 0xFE),
-        FIELD(messageBase, 15), // the game definition's MESSAGE/auto_p is not read: preset 4
-    });
-}
-
 TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
 {
     std::string longId(500, 'i');

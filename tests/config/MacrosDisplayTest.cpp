@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "config/ConfigTestSupport.h"
 #include "config/kcConfig.h"
@@ -16,6 +17,7 @@ TEST(PathMacros, Tokens)
     wchar_t appData[260], common[260];
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_APPDATA, appData));
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_COMMON_APPDATA, common));
+    std::wstring longToken = L"%" + std::wstring(300, L'a') + L"%";
     const struct {
         const wchar_t* in;
         std::wstring out;
@@ -24,32 +26,21 @@ TEST(PathMacros, Tokens)
         {L"%brand%%title%%imglib%", L"BTI"}, {L"%USERPROFILE%\\x", std::wstring(appData) + L"\\x"},
         {L"%ProgramData%|%ALLUSERSPROFILE%", std::wstring(common) + L"|" + common},
         {L"a\\%open end", L"a\\%open end"}, {L"%STEAMUSERDATA%", L"%STEAMUSERDATA%"}, {L"", L""},
+        {longToken.c_str(), longToken}, // too long to be a token: copied
     };
-    wchar_t out[260];
+    wchar_t out[400];
     for (const auto& c : cases) {
-        kcExpandPathMacrosW(out, 260, c.in);
+        kcExpandPathMacrosW(out, 400, c.in);
         EXPECT_EQ(c.out, out) << c.in;
     }
-    kcExpandPathMacros(out, 260, "%title%\\x");
+    kcExpandPathMacros(out, 400, "%title%\\x");
     EXPECT_STREQ(out, L"T\\x");
-    // A token too long to be one is copied; a result too long is cut to the output.
-    std::wstring longToken = L"%" + std::wstring(300, L'a') + L"%";
-    wchar_t big[400];
-    kcExpandPathMacrosW(big, 400, longToken.c_str());
-    EXPECT_EQ(longToken, big);
+    // A result too long is cut to the output.
     wchar_t small[4];
     kcExpandPathMacrosW(small, 4, L"%brand%%title%%imglib%%save%");
     EXPECT_STREQ(small, L"BTI");
-    kcPathMacroValueW(out, 260, L"%other%");
+    kcPathMacroValueW(out, 400, L"%other%");
     EXPECT_STREQ(out, L"%other%");
-}
-
-TEST(DisplayModes, Arithmetic)
-{
-    EXPECT_EQ(kcAspectPermille(1920, 1080) * 10000 + kcAspectPermille(800, 600), 5620750);
-    EXPECT_EQ(kcAspectPermille(0, 600), 0);
-    EXPECT_TRUE(kcRefreshRateMatches(59, 60) && kcRefreshRateMatches(60, 59) && kcRefreshRateMatches(75, 75));
-    EXPECT_FALSE(kcRefreshRateMatches(59, 61));
 }
 
 TEST(DisplayModes, MatchAndHas)
@@ -57,13 +48,13 @@ TEST(DisplayModes, MatchAndHas)
     ConfigFolder folder;
     const kcConfig& c = folder.Start("");
     int w = 1000, h = 700;
-    EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // no list: unchanged
+    EXPECT_EQ(c.MatchDisplayMode(&w, &h) + c.HasDisplayMode(1280, 720), 0); // no list
     EXPECT_EQ(w, 1000);
-    EXPECT_EQ(c.HasDisplayMode(1280, 720), 0);
     {
         TestModes empty({});
         EXPECT_EQ(c.MatchDisplayMode(&w, &h), 0); // a list without entries is no list
     }
+    EXPECT_EQ(kcAspectPermille(0, 600), 0); // a mode without a width divides nothing
     TestModes modes({{800, 600, 60, 22}, {1280, 720, 59, 22}, {1366, 768, 60, 23}, {1600, 900, 75, 22}, {1920, 1080, 60, 22}});
     const struct {
         int w, h, expectW, expectH;
@@ -78,20 +69,17 @@ TEST(DisplayModes, MatchAndHas)
     for (const auto& m : cases) {
         int mw = m.w, mh = m.h;
         EXPECT_EQ(c.MatchDisplayMode(&mw, &mh), 1);
-        EXPECT_EQ(std::to_string(mw) + "x" + std::to_string(mh), std::to_string(m.expectW) + "x" + std::to_string(m.expectH))
-            << m.w << "x" << m.h;
+        EXPECT_EQ(std::make_pair(mw, mh), std::make_pair(m.expectW, m.expectH)) << m.w << "x" << m.h;
     }
     EXPECT_EQ(c.HasDisplayMode(800, 600), 1); // the aspect is not tested
     EXPECT_EQ(c.HasDisplayMode(1366, 768) + c.HasDisplayMode(1600, 900) + c.HasDisplayMode(1234, 567), 0);
-}
+    EXPECT_TRUE(kcRefreshRateMatches(60, 59) && !kcRefreshRateMatches(59, 61));
 
-TEST(DisplayModes, GameDefinitionFullScreenSize)
-{
-    ConfigFolder folder;
-    TestModes modes({{1280, 720, 60, 22}, {1920, 1080, 60, 22}});
+    // The game definition's full-screen size: the width read, then matched.
+    kcReleaseConfig();
     folder.Start("<SCREEN><width>1000</width><height>700</height></SCREEN>");
     const ConfigBlock& b = *kcConfigCurrentBlock;
-    ExpectFields({FIELD(fullWidth, 1280), FIELD(fullHeight, 720), FIELD(useWidth, 1000)}); // full size: the width read, matched
+    ExpectFields({FIELD(fullWidth, 1280), FIELD(fullHeight, 720), FIELD(useWidth, 1000)});
 }
 
 } // namespace

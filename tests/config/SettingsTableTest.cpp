@@ -17,19 +17,16 @@ TEST(SettingsTable, SectionAndKeyReachTheField)
         size_t offset;
         int row, slot;
     } cases[] = {
-        {"WINDOW", "width", offsetof(ConfigBlock, width), 0, 0},
-        {"SCREEN", "width", offsetof(ConfigBlock, width), 0, 0},
+        {"WINDOW", "width", offsetof(ConfigBlock, width), 0, 0}, {"SCREEN", "width", offsetof(ConfigBlock, width), 0, 0},
         {"GAME", "enabledrag", offsetof(ConfigBlock, enableDrag), 0, 0}, // the user's, not the game's
-        {"VOICE", "play05", offsetof(ConfigBlock, voices) + 5 * 116, 5, 0},
-        {"VOICE", "play%02d", offsetof(ConfigBlock, voices), 0, 0},
+        {"VOICE", "play05", offsetof(ConfigBlock, voices) + 5 * 116, 5, 0}, {"VOICE", "play%02d", offsetof(ConfigBlock, voices), 0, 0},
         {"KEY", "kb2_07", offsetof(ConfigBlock, keys) + 7 * 40 + 4 + 1, 7, 1},
         {"KEY", "jp4r_79", offsetof(ConfigBlock, keys) + 79 * 40 + 28 + 3, 79, 3},
         {"KEYCUSTOMIZE", "key03/mouse2", offsetof(ConfigBlock, keys) + 3 * 40 + 8 + 1, 3, 1},
         {"INT", "int127/name", offsetof(ConfigBlock, intRows) + 127 * 332 + 300, 127, 0},
         {"SYSTEMVOICE", "play47", offsetof(ConfigBlock, systemVoicePlay) + 47 * 4, 47, 0},
         {"SCREEN", "list/type4/h", offsetof(ConfigBlock, windowSizes) + 4 * 8 + 4, 4, 0},
-        {"GAME", "wndcolor/r", offsetof(ConfigBlock, wndColor) + 2, 0, 0},
-        {"TTS", "speed", offsetof(ConfigBlock, ttsSpeed), 0, 0},
+        {"GAME", "wndcolor/r", offsetof(ConfigBlock, wndColor) + 2, 0, 0}, {"TTS", "speed", offsetof(ConfigBlock, ttsSpeed), 0, 0},
     };
     std::unique_ptr<ConfigBlock> b(new ConfigBlock());
     for (const auto& c : cases) {
@@ -42,18 +39,6 @@ TEST(SettingsTable, SectionAndKeyReachTheField)
     const char* unknown[][2] = {{"WINDOW", "widths"}, {"VOICE", "play48"}, {"KEY", "kb5_00"}, {"KEY", "kb1_80"},
                                 {"INT", "int128/name"}, {"VOICE", "play5"}, {"", ""}};
     for (auto& u : unknown) EXPECT_EQ(kcFindSetting(u[0], u[1]), nullptr) << u[0] << "/" << u[1];
-}
-
-TEST(SettingsTable, EveryValueLiesInsideTheRecord)
-{
-    int n = 0;
-    const kcSetting* t = kcSettingTable(&n);
-    ASSERT_GT(n, 200);
-    for (int i = 0; i < n; ++i) {
-        const kcSetting& s = t[i];
-        size_t last = s.offset + (size_t)(s.rows - 1) * s.rowStride + (size_t)(s.slots - 1) * s.slotStride + s.size;
-        EXPECT_TRUE(last <= sizeof(ConfigBlock) && (s.gameKey || s.userKey)) << (s.userKey ? s.userKey : s.gameKey);
-    }
 }
 
 TEST(SettingsTable, TypedAccessKeepsLowBitsAndCutsTexts)
@@ -78,17 +63,24 @@ TEST(SettingsTable, TypedAccessKeepsLowBitsAndCutsTexts)
     EXPECT_EQ(std::wstring(out), std::wstring(7, L'\x3042'));
 }
 
-TEST(SettingsTable, EveryPlanNamesKeysOfTheTable)
+// Every value lies inside the record; every plan names keys of the table.
+TEST(SettingsTable, TableAndPlansAgree)
 {
+    int n = 0;
+    const kcSetting* t = kcSettingTable(&n);
+    ASSERT_GT(n, 200);
+    for (int i = 0; i < n; ++i) {
+        const kcSetting& s = t[i];
+        size_t last = s.offset + (size_t)(s.rows - 1) * s.rowStride + (size_t)(s.slots - 1) * s.slotStride + s.size;
+        EXPECT_TRUE(last <= sizeof(ConfigBlock) && (s.gameKey || s.userKey)) << (s.userKey ? s.userKey : s.gameKey);
+    }
     for (int p = 0; p < KCPLAN_COUNT; ++p) {
-        int n = 0;
         const kcSettingStep* steps = kcSettingPlan((kcPlan)p, &n);
         ASSERT_NE(steps, nullptr) << p;
         for (int i = 0; i < n; ++i) {
             if (steps[i].op != KCSTEP_KEY) continue;
             ASSERT_NE(steps[i].setting, nullptr) << steps[i].key;
-            const char* key = kcSettingPlanIsUser((kcPlan)p) ? steps[i].setting->userKey : steps[i].setting->gameKey;
-            EXPECT_STREQ(key, steps[i].key);
+            EXPECT_STREQ(kcSettingPlanIsUser((kcPlan)p) ? steps[i].setting->userKey : steps[i].setting->gameKey, steps[i].key);
         }
     }
 }
