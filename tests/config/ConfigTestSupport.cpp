@@ -34,22 +34,12 @@ kcConfig& ConfigFolder::Start(const std::string& body, int ddeMode) const
     return *kcConfig::Instance();
 }
 
-std::string XmlDoc(const std::string& body)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>\r\n" + body + "</document>\r\n";
-}
-
 TestModes::TestModes(std::initializer_list<kcDisplayMode> list) : m_modes(list)
 {
     currentMode = {1920, 1080, 60, 22};
     modeCount = (uint32_t)m_modes.size();
     modes = m_modes.empty() ? nullptr : m_modes.data();
     Instance = this;
-}
-
-TestModes::~TestModes()
-{
-    Instance = nullptr;
 }
 
 std::string Str(const wchar_t* s)

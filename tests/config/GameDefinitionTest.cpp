@@ -199,16 +199,21 @@ TEST(GameDefinition, ListsStopAtTheFirstGapNumbersKeepTheirLowBits)
 {
     ConfigFolder folder;
     kcConfig& c = folder.Start(
-        "<SCRIPT><replace><r00><find>x</find><rep>1</rep></r00><r02><find>y</find><rep>2</rep></r02></replace></SCRIPT>"
+        "<SCRIPT><replace><r00><find>a</find><rep>aaaa</rep></r00><r01><find></find><rep>x</rep></r01><r02><find>a</find>"
+        "<rep>second</rep></r02><r04><find>y</find><rep>2</rep></r04></replace></SCRIPT>"
         "<language><L00><code>7</code><prefix>a</prefix></L00><L01><code>8</code><prefix>b</prefix></L01>"
         "<L02><code>0</code></L02><L03><code>9</code><prefix>d</prefix></L03></language>"
         "<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
         "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
         "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
         "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>");
-    char out[16];
-    c.ApplyScriptReplacements(out, sizeof out, "xy");
-    EXPECT_STREQ(out, "1y");
+    // The first replacement of a text stays, an empty one is skipped, none after the gap is read.
+    char big[64], small[8];
+    EXPECT_EQ(c.ApplyScriptReplacements(big, sizeof big, "bay"), 1);
+    EXPECT_STREQ(big, "baaaay");
+    memset(small, '#', sizeof small);
+    EXPECT_EQ(c.ApplyScriptReplacements(small, 6, "aaa"), 0); // cut to its buffer
+    EXPECT_TRUE(strlen(small) == 5 && small[6] == '#');
     EXPECT_EQ(c.GetLanguageCount(), 2);
     const ConfigBlock& b = *kcConfigCurrentBlock;
     ExpectFields({
