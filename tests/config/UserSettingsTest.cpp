@@ -93,18 +93,16 @@ std::string Store(ConfigBlock* b, const Entry& e, int i)
 {
     char* p = reinterpret_cast<char*>(b) + e.offset;
     char text[64];
+    float f = 1.5f + (float)i;
     int32_t v = e.path == "GAME/wndcolor" ? (int32_t)0x80FF0102 : e.kind == KEYB ? i % 200 + 20 : e.kind == U16 ? 600 + i : -1000 - i;
-    if (e.kind == FLT) {
-        float f = 1.5f + (float)i;
-        memcpy(p, &f, 4);
-        snprintf(text, sizeof text, "%f", f);
-    } else if (e.kind == TXT) {
+    if (e.kind == TXT)
         wcscpy(reinterpret_cast<wchar_t*>(p), (L"テキスト" + std::to_wstring(i)).c_str());
-        snprintf(text, sizeof text, u8"テキスト%d", i);
-    } else {
-        memcpy(p, &v, e.kind == KEYB ? 1 : e.kind == U16 ? 2 : 4); // little-endian: the low bytes
-        snprintf(text, sizeof text, "%d", v);
-    }
+    else // little-endian: the low bytes
+        memcpy(p, e.kind == FLT ? (const void*)&f : &v, e.kind == KEYB ? 1 : e.kind == U16 ? 2 : 4);
+    if (e.kind == FLT)
+        snprintf(text, sizeof text, "%f", f);
+    else
+        snprintf(text, sizeof text, e.kind == TXT ? u8"テキスト%d" : "%d", e.kind == TXT ? i : v);
     return text;
 }
 
@@ -134,14 +132,16 @@ TEST(UserSettings, WrittenInTheFormatsOrderAndReadBack)
 {
     ConfigFolder folder;
     folder.Start(kSaveHere);
-    ConfigBlock* b = kcConfigCurrentBlock;
-    wcscpy(b->keyNames[3], L"k3");
-    wcscpy(b->keyNames[70], L"k70");
-    b->keys[5].keyboard[0] = 99; // an unnamed row is not written
-    std::vector<Entry> entries = WriteOrder(*b);
+    auto nameRows = [] {
+        wcscpy(kcConfigCurrentBlock->keyNames[3], L"k3");
+        wcscpy(kcConfigCurrentBlock->keyNames[70], L"k70");
+    };
+    nameRows();
+    kcConfigCurrentBlock->keys[5].keyboard[0] = 99; // an unnamed row is not written
+    std::vector<Entry> entries = WriteOrder(*kcConfigCurrentBlock);
     std::vector<std::string> texts;
-    for (size_t i = 0; i < entries.size(); ++i) texts.push_back(Store(b, entries[i], (int)i));
-    ConfigBlock written = *b;
+    for (size_t i = 0; i < entries.size(); ++i) texts.push_back(Store(kcConfigCurrentBlock, entries[i], (int)i));
+    ConfigBlock written = *kcConfigCurrentBlock;
     kcConfig::Instance()->SaveUserSettings(0);
     std::string bytes;
     ASSERT_TRUE(ReadBytes(folder.File(L"save\\setup.xml"), &bytes));
@@ -150,30 +150,28 @@ TEST(UserSettings, WrittenInTheFormatsOrderAndReadBack)
     // Read back by a new object: every field that both sides handle returns.
     kcReleaseConfig();
     kcCreateConfig(nullptr, nullptr, 0);
-    b = kcConfigCurrentBlock;
-    wcscpy(b->keyNames[3], L"k3");
-    wcscpy(b->keyNames[70], L"k70");
-    ConfigBlock before = *b;
+    nameRows();
+    const ConfigBlock& b = *kcConfigCurrentBlock;
+    ConfigBlock before = b;
     TestModes modes({{written.fullWidth, written.fullHeight, 59, 22}});
     kcConfig::Instance()->LoadUserSettings(0);
     for (const Entry& e : entries) {
         if (e.path.compare(0, 9, "language/") == 0) continue; // clamped: below
-        const char* got = reinterpret_cast<const char*>(b) + e.offset;
+        const char* got = reinterpret_cast<const char*>(&b) + e.offset;
         const char* want = reinterpret_cast<const char*>(e.kind == WO ? &before : &written) + e.offset;
         if (e.kind == TXT)
             EXPECT_STREQ(reinterpret_cast<const wchar_t*>(got), reinterpret_cast<const wchar_t*>(want)) << e.path;
         else
             EXPECT_EQ(0, memcmp(got, want, e.kind == U16 ? 2 : e.kind == KEYB ? 1 : 4)) << e.path;
     }
-    EXPECT_EQ(b->keys[5].keyboard[0], 0);
-    // No language table: the indexes fall back to the default index.
-    EXPECT_EQ((std::vector<int>{b->languageUI, b->languageMain, b->languageSub}), std::vector<int>(3, 0));
-    // Full screen set: the size in use is the full-screen size; the current size the window's.
-    EXPECT_EQ(b->useWidth, written.fullWidth);
-    EXPECT_EQ(b->currentWidth, written.width);
-    EXPECT_EQ(b->currentHeight, written.height);
-    // Effective volumes follow: unsigned arithmetic of the category and master volumes.
-    EXPECT_EQ(b->effectiveVolumes[0], (int32_t)((unsigned)written.volBgm * (unsigned)written.volMaster / 100u));
+    // No language table: the indexes fall back to the default index. Full screen set: the size in
+    // use is the full-screen size, the current size the window's. Effective volumes follow, in
+    // unsigned arithmetic of the category and master volumes.
+    ExpectFields({
+        FIELD(keys[5].keyboard[0], 0), FIELD(languageUI, 0), FIELD(languageMain, 0), FIELD(languageSub, 0),
+        FIELD(useWidth, written.fullWidth), FIELD(currentWidth, written.width), FIELD(currentHeight, written.height),
+        FIELD(effectiveVolumes[0], (int32_t)((unsigned)written.volBgm * (unsigned)written.volMaster / 100u)),
+    });
 }
 
 TEST(UserSettings, ReadingRules)
