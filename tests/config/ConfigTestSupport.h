@@ -54,10 +54,7 @@ inline std::string Str(const char* s) { return s; }
 std::string Str(const wchar_t* s);
 
 // One row of a table of checks: a field's value and the expected one.
-struct FieldCheck {
-    const char* field;
-    std::string got, want;
-};
+struct FieldCheck { const char* field; std::string got, want; };
 void ExpectFields(std::initializer_list<FieldCheck> checks);
 // A check of the field of the record b in scope.
 #define FIELD(field, value) FieldCheck{#field, Str(b.field), Str(value)}

@@ -178,10 +178,7 @@ TEST(GameDefinition, FontFaceCandidates)
     std::wstring installed = fonts.GetName(0);
     std::string f = Str(installed.c_str());
     // An installed candidate wins; with none installed f00, or without f00 the default.
-    const struct {
-        std::string face;
-        std::wstring expected;
-    } cases[] = {
+    const struct { std::string face; std::wstring expected; } cases[] = {
         {"<f00>NoFontA</f00><f01>" + f + "</f01>", installed}, {"<f00>NoFontA</f00><f01>NoFontB</f01>", L"NoFontA"},
         {"<f01>NoFontB</f01>", L"ＭＳ ゴシック"}, {"<f03>" + f + "</f03>", installed},
     };

@@ -27,19 +27,21 @@ void ExpectTerminated(const ConfigBlock& b)
     }
 }
 
-std::string Nested(int depth)
+std::string Repeat(const std::string& text, int times)
 {
     std::string s;
-    for (int i = 0; i < depth; ++i) s += "<e>";
-    for (int i = 0; i < depth; ++i) s += "</e>";
+    for (int i = 0; i < times; ++i) s += text;
     return s;
+}
+
+std::string Nested(int depth)
+{
+    return Repeat("<e>", depth) + Repeat("</e>", depth);
 }
 
 std::vector<std::string> HostileFiles()
 {
-    std::string longText(10000, 'x');
-    std::string longJa;
-    for (int i = 0; i < 3000; ++i) longJa += u8"あ";
+    std::string longText(10000, 'x'), longJa = Repeat(u8"あ", 3000);
     std::string full = "<APP><title>" + longJa + "</title><v_code>" + longText + "</v_code><mutex>" + longJa +
                        "</mutex></APP><FOLDER><save>%save%%save%%save%" + longText + "</save><imglib>%imglib%" + longJa +
                        "</imglib></FOLDER><INT><int00><name>" + longJa + "</name><dir>" + longText +
@@ -90,16 +92,11 @@ TEST(HostileFiles, GameDefinitionAndUserSettings)
 
 TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
 {
-    std::string longId(500, 'i');
-    std::string deep = "<PART><a>";
-    std::string close = "</a></PART>";
-    for (int i = 0; i < kcXmlMaxDepth; ++i) {
-        deep += "<part><a><volume>1</volume>";
-        close = "</a></part>" + close;
-    }
-    for (const std::string& sg : {XmlDoc(deep + close), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
+    std::string deep = "<PART><a>" + Repeat("<part><a><volume>1</volume>", kcXmlMaxDepth) +
+                       Repeat("</a></part>", kcXmlMaxDepth) + "</a></PART>";
+    for (const std::string& sg : {XmlDoc(deep), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
         ConfigFolder folder;
-        folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + longId + "</id></tbl00>"));
+        folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + std::string(500, 'i') + "</id></tbl00>"));
         folder.Write(L"sg.xml", sg);
         kcConfig& c = folder.Start("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
                                    "<FOLDER><save>save</save></FOLDER>");

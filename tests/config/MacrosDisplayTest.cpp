@@ -18,10 +18,7 @@ TEST(PathMacros, Tokens)
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_APPDATA, appData));
     ASSERT_TRUE(kcGetSpecialFolder(KCFOLDER_COMMON_APPDATA, common));
     std::wstring longToken = L"%" + std::wstring(300, L'a') + L"%";
-    const struct {
-        const wchar_t* in;
-        std::wstring out;
-    } cases[] = {
+    const struct { const wchar_t* in; std::wstring out; } cases[] = {
         {L"%save%\\name", L"S\\name"}, {L"%SAVE%\\name", L"%SAVE%\\name"}, // letter case counts
         {L"%brand%%title%%imglib%", L"BTI"}, {L"%USERPROFILE%\\x", std::wstring(appData) + L"\\x"},
         {L"%ProgramData%|%ALLUSERSPROFILE%", std::wstring(common) + L"|" + common},
@@ -56,9 +53,7 @@ TEST(DisplayModes, MatchAndHas)
     }
     EXPECT_EQ(kcAspectPermille(0, 600), 0); // a mode without a width divides nothing
     TestModes modes({{800, 600, 60, 22}, {1280, 720, 59, 22}, {1366, 768, 60, 23}, {1600, 900, 75, 22}, {1920, 1080, 60, 22}});
-    const struct {
-        int w, h, expectW, expectH;
-    } cases[] = {
+    const struct { int w, h, expectW, expectH; } cases[] = {
         {1280, 720, 1280, 720},   // 59 Hz matches 60
         {1000, 700, 1280, 720},   // the first 16:9 candidate at least as large
         {1366, 768, 1920, 1080},  // another format is no candidate

@@ -11,12 +11,7 @@ namespace {
 
 TEST(SettingsTable, SectionAndKeyReachTheField)
 {
-    const struct {
-        const char* section;
-        const char* key;
-        size_t offset;
-        int row, slot;
-    } cases[] = {
+    const struct { const char* section; const char* key; size_t offset; int row, slot; } cases[] = {
         {"WINDOW", "width", offsetof(ConfigBlock, width), 0, 0}, {"SCREEN", "width", offsetof(ConfigBlock, width), 0, 0},
         {"GAME", "enabledrag", offsetof(ConfigBlock, enableDrag), 0, 0}, // the user's, not the game's
         {"VOICE", "play05", offsetof(ConfigBlock, voices) + 5 * 116, 5, 0}, {"VOICE", "play%02d", offsetof(ConfigBlock, voices), 0, 0},

@@ -15,12 +15,7 @@ namespace {
 // "setup.xml" as its writer orders it, typed from the format: element paths in write order,
 // each with the field it carries. ROWS and PLAYS stand for the named key rows and the 48 play flags.
 enum Kind { INT, U16, FLT, TXT, WO, KEYB, ROWS, PLAYS };
-struct Entry {
-    std::string path;
-    size_t offset;
-    Kind kind;
-    size_t stride;
-};
+struct Entry { std::string path; size_t offset; Kind kind; size_t stride; };
 #define E(path, field) {path, offsetof(ConfigBlock, field), INT, 0}
 #define EK(path, field, kind) {path, offsetof(ConfigBlock, field), kind, 0}
 
