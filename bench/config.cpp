@@ -39,6 +39,14 @@ static void SetPath(kcXml& x, const char* path, const wchar_t* text, int value)
     }
 }
 
+// SetPath of row n of a numbered list: format holds the row's %02d.
+static void SetRowPath(kcXml& x, const char* format, int n, const wchar_t* text, int value)
+{
+    char path[192];
+    kcFormat(path, sizeof path, format, n);
+    SetPath(x, path, text, value);
+}
+
 // Every game-definition key with a value, every key row named, and the open lists at scale.
 static bool WriteDefinition(int scale)
 {
@@ -61,20 +69,16 @@ static bool WriteDefinition(int scale)
     SetPath(x, "APP/ttstable", L"voices.xml", 0);
     SetPath(x, "APP/dontsave", nullptr, 0);
     for (int n = 0; n < 8 * scale; ++n) {
-        kcFormat(name, sizeof name, "language/L%02d/code", n);
-        SetPath(x, name, nullptr, 2000 + n);
         wchar_t prefix[16];
         kcFormatW(prefix, 16, L"l%d", n);
-        kcFormat(name, sizeof name, "language/L%02d/prefix", n);
-        SetPath(x, name, prefix, 0);
+        SetRowPath(x, "language/L%02d/code", n, nullptr, 2000 + n);
+        SetRowPath(x, "language/L%02d/prefix", n, prefix, 0);
     }
     for (int n = 0; n < 32 * scale; ++n) {
         wchar_t text[16];
         kcFormatW(text, 16, L"find%d", n);
-        kcFormat(name, sizeof name, "SCRIPT/replace/r%02d/find", n);
-        SetPath(x, name, text, 0);
-        kcFormat(name, sizeof name, "SCRIPT/replace/r%02d/rep", n);
-        SetPath(x, name, L"rep", 0);
+        SetRowPath(x, "SCRIPT/replace/r%02d/find", n, text, 0);
+        SetRowPath(x, "SCRIPT/replace/r%02d/rep", n, L"rep", 0);
     }
     CreateDirectoryW(L"config", nullptr);
     if (!x.Save(L"config\\startup.xml")) return false;
@@ -83,10 +87,8 @@ static bool WriteDefinition(int scale)
     for (int n = 0; n < 48 * scale; ++n) {
         wchar_t id[16];
         kcFormatW(id, 16, L"voice%d", n);
-        kcFormat(name, sizeof name, "tbl%02d/id", n);
-        SetPath(v, name, id, 0);
-        kcFormat(name, sizeof name, "tbl%02d/name", n);
-        SetPath(v, name, L"名前", 0);
+        SetRowPath(v, "tbl%02d/id", n, id, 0);
+        SetRowPath(v, "tbl%02d/name", n, L"名前", 0);
     }
     return v.Save(L"voices.xml") != 0;
 }

@@ -103,33 +103,22 @@ void kcConfig::ExpandLanguageMacro(char* text, int bytes) const { ExpandMacro(te
 void kcConfig::ExpandMainLanguageMacro(wchar_t* text, int units) const { ExpandMacro(text, units, L"%LANG_M%", m_current->languageMain); }
 void kcConfig::ExpandMainLanguageMacro(char* text, int bytes) const { ExpandMacro(text, bytes, "%LANG_M%", m_current->languageMain); }
 
-void kcConfig::GetMainLanguageCode(wchar_t* out, int units) const
+namespace {
+// An empty text when the index names no entry; else the code cut to the output.
+template <class C> void CopyCode(C* out, int units, const wchar_t* code, int (*copy)(C*, int, const wchar_t*))
 {
     if (!out || units <= 0) return;
     out[0] = 0;
-    if (const wchar_t* code = CodeFor(m_current->languageMain)) kcCopyStringWN(out, units, code);
+    if (code) copy(out, units, code);
 }
+void CopyCode(wchar_t* out, int units, const wchar_t* code) { CopyCode(out, units, code, kcCopyStringWN); }
+void CopyCode(char* out, int bytes, const wchar_t* code) { CopyCode(out, bytes, code, kcWideToSjisN); }
+} // namespace
 
-void kcConfig::GetMainLanguageCode(char* out, int bytes) const
-{
-    if (!out || bytes <= 0) return;
-    out[0] = 0;
-    if (const wchar_t* code = CodeFor(m_current->languageMain)) kcWideToSjisN(out, bytes, code);
-}
-
-void kcConfig::GetSubLanguageCode(wchar_t* out, int units) const
-{
-    if (!out || units <= 0) return;
-    out[0] = 0;
-    if (const wchar_t* code = CodeFor(m_current->languageSub)) kcCopyStringWN(out, units, code);
-}
-
-void kcConfig::GetSubLanguageCode(char* out, int bytes) const
-{
-    if (!out || bytes <= 0) return;
-    out[0] = 0;
-    if (const wchar_t* code = CodeFor(m_current->languageSub)) kcWideToSjisN(out, bytes, code);
-}
+void kcConfig::GetMainLanguageCode(wchar_t* out, int units) const { CopyCode(out, units, CodeFor(m_current->languageMain)); }
+void kcConfig::GetMainLanguageCode(char* out, int bytes) const { CopyCode(out, bytes, CodeFor(m_current->languageMain)); }
+void kcConfig::GetSubLanguageCode(wchar_t* out, int units) const { CopyCode(out, units, CodeFor(m_current->languageSub)); }
+void kcConfig::GetSubLanguageCode(char* out, int bytes) const { CopyCode(out, bytes, CodeFor(m_current->languageSub)); }
 
 void kcConfig::ReadVoiceDictionary()
 {

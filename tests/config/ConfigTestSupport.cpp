@@ -1,5 +1,6 @@
 #include "config/ConfigTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include "config/kcConfig.h"
@@ -26,20 +27,30 @@ bool ConfigFolder::Write(const std::wstring& relative, const std::string& bytes)
     return WriteBytes(path, bytes);
 }
 
-std::string XmlDoc(const std::string& body)
+kcConfig& ConfigFolder::Start(const std::string& body, int ddeMode) const
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>\r\n" + body + "</document>\r\n";
+    EXPECT_TRUE(Write(L"config\\startup.xml", XmlDoc(body)));
+    kcCreateConfig(nullptr, nullptr, ddeMode);
+    return *kcConfig::Instance();
 }
 
-TestModes::TestModes(kcDisplayMode current, std::initializer_list<kcDisplayMode> list) : m_modes(list)
+TestModes::TestModes(std::initializer_list<kcDisplayMode> list) : m_modes(list)
 {
-    currentMode = current;
+    currentMode = {1920, 1080, 60, 22};
     modeCount = (uint32_t)m_modes.size();
     modes = m_modes.empty() ? nullptr : m_modes.data();
     Instance = this;
 }
 
-TestModes::~TestModes()
+std::string Str(const wchar_t* s)
 {
-    Instance = nullptr;
+    std::string utf8(4 * wcslen(s) + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, &utf8[0], (int)utf8.size(), nullptr, nullptr);
+    utf8.resize(n > 0 ? (size_t)n - 1 : 0);
+    return utf8;
+}
+
+void ExpectFields(std::initializer_list<FieldCheck> checks)
+{
+    for (const FieldCheck& c : checks) EXPECT_EQ(c.got, c.want) << c.field;
 }

@@ -69,158 +69,106 @@ const char kFullDefinition[] = u8R"(
 TEST(GameDefinition, EveryKeyIsRead)
 {
     ConfigFolder folder;
-    ASSERT_TRUE(folder.Write(L"config\\startup.xml", XmlDoc(kFullDefinition)));
     ASSERT_TRUE(folder.Write(L"manual.html", "x"));
-    kcCreateConfig(nullptr, nullptr, 0);
+    kcConfig& c = folder.Start(kFullDefinition);
     ASSERT_NE(kcConfigCurrentBlock, nullptr);
     const ConfigBlock& b = *kcConfigCurrentBlock;
-    kcConfig& c = *kcConfig::Instance();
-
     // The language indexes follow the user's language when the table has it (1041 or 1033).
     LANGID user = GetUserDefaultUILanguage();
-    int expected = user == 1041 ? 0 : user == 1033 ? 1 : -1;
-    // Numbers, by field.
-#define X(field, value) {#field, (long long)b.field, (long long)(value)}
-    const struct {
-        const char* field;
-        long long got, want;
-    } numbers[] = {
-        X(versionIni, 3), X(versionMajor, 2), X(versionMinor, 7), X(iconNumber, 2), X(dontSave, 1), X(wndMenu, 0),
-        X(imageCache, 64), X(dualCore, 0), X(virtualWidth, 1024), X(virtualHeight, 768), X(windowSizes[0].w, 640),
-        X(windowSizes[0].h, 480), X(windowSizes[1].w, 0), X(windowSizes[4].w, 1920), X(windowSizes[4].h, 1080),
-        X(noSkip, 1), X(forceWindow, 1), X(width, 1280), X(height, 720), X(fullWidth, 1600), X(fullHeight, 900),
-        X(useWidth, 1280), X(useHeight, 720), X(currentWidth, 1024), X(currentHeight, 768), X(limit, 0), X(fps, 30),
-        X(fullSize, 1), X(fullPos, 2), X(mwPos, 3), X(wall, 0), X(noFullRes, 1), X(heap, 524288), X(fileCache, 0),
-        X(dragWindow, 0), X(cursorType, 2), X(cursorChange, 0), X(cursorHotX, 3), X(cursorHotY, 4), X(cursorMode, 0),
-        X(textureSizeX, 512), X(textureSizeY, 1024), X(textureVtX, 8), X(textureVtY, 9), X(textureAreas[3].sx, 1),
-        X(textureAreas[3].dy, 4), X(textureAreas[2].sx, -1), X(bpp32y, 1), X(bpp16y, 2), X(textureBpp, 16),
-        X(filterMin, 2), X(filterMag, 3), X(dither, 0), X(vertexShaderMajor, 2), X(vertexShaderMinor, 1),
-        X(pixelShaderMajor, 3), X(pixelShaderMinor, 3), X(intNeed[5], 7), X(intNeed[4], -1), X(manualExists, 1),
-        X(sysConfig, 1), X(configAutoSelect, 1), X(smpWndAlpha, 1), X(wndAlphaPercent, 0), X(view3d, 2),
-        X(gameEnableDrag, 0), X(enableDrag, 1), X(strFrameCount, 3), X(strFrameFrame, 2), X(autoFrameCount, 7),
-        X(dispFrame, 1), X(enableFullSkip, 1), X(autoPresets[2].base, 40), X(autoPresets[2].chr, 41),
-        X(autoPresets[3].base, 12), X(messageBase, 50), X(messageChar, 51), X(logType, 2), X(logCol, 50),
-        X(logProf, 5), X(logNameLine, 0), X(logIndent, 0), X(logNameIndent, 2), X(logLimit, 300), X(flagMax, 2048),
-        X(flagLocal[1].start, 10), X(flagLocal[1].count, 20), X(flagLocal[0].count, 512), X(flagGlobal[0].start, 600),
-        X(flagGlobal[0].count, 100), X(cgRegMode, 1), X(wndColor, 0x80102030u), X(readColor, 255), X(enableRead, 1),
-        X(skipSpeed, 2), X(wipe, 1), X(ctrlMode, 1), X(autoLeft, 1), X(enableReadSel, 1), X(autoSelect, 1),
-        X(soundGroups[0].used, 1), X(soundGroups[0].id, 3), X(soundGroups[0].min, 0), X(soundGroups[0].max, 100),
-        X(soundGroups[1].used, 0), X(soundGroups[1].id, -1), X(soundGroups[1].min, -1),
-        X(languageDefault, expected < 0 ? 1 : expected), X(languageUI, expected < 0 ? 0 : expected),
-        X(languageMain, expected < 0 ? 0 : expected), X(enableSub, 0), X(screenSaver, 1), X(camouflage, 1),
-        X(sound3d, 1), X(sticky, 0), X(shadowAround, 0), X(shadowRightDown, 0), X(enableJoypad, 0),
-        X(keys[0].named, 1), X(keys[0].keyboard[0], 13), X(keys[0].mouse[1], 1), X(keys[0].joypad[2], 2),
-        X(keys[0].touch[3], 5), X(keys[0].repKeyboard[0], 300 & 0xFF), X(keys[0].repMouse[0], 7),
-        X(keys[0].repJoypad[0], 8), X(keys[0].repTouch[0], 9), X(keys[0].hide, 1), X(keys[5].named, 0),
-        X(keys[5].keyboard[0], 65), X(voices[0].masterVol, 80), X(voices[0].group, 3), X(voices[0].play, 1),
-        X(voices[47].masterVol, 100), X(volBgm, 90), X(volPlay, 80), X(volSe, 70), X(volVoice, 60), X(volMaster, 50),
-        X(systemVoicePlay[0], 0), X(systemVoicePlay[47], 1),
-    };
-#undef X
-    for (const auto& n : numbers) EXPECT_EQ(n.got, n.want) << n.field;
-    // Texts, by field ("%save%" in FOLDER/imglib is the folder just read).
-#define W(field, value) {#field, std::wstring(b.field), value}
-    const struct {
-        const char* field;
-        std::wstring got, want;
-    } wide[] = {
-        W(brand, L"KcBrand"), W(title, L"テスト"), W(icon, L"icon.ico"), W(banner, L"banner.bmp"),
-        W(ttsTable, L"none.xml"), W(frameImage, L"frame.png"), W(cursorDefault, L"cur.ani"),
-        W(saveFolder, L"KcBrand\\save"), W(imageLibFolder, L"KcBrand\\save\\img"), W(defaultFolder, L"data"),
-        W(infoFile, L"sysinfo.txt"), W(infoComment, L"Hello"), W(manualPath, L"manual.html"), W(optTable, L"opt"),
-        W(fontFace, L"NoSuchFont"), W(fontFaceRuby, L"RubyFont"), W(keyNames[0], L"決定"),
-    };
-#undef W
-    for (const auto& t : wide) EXPECT_EQ(t.got, t.want) << t.field;
-#define N(field, value) {#field, std::string(b.field), value}
-    const struct {
-        const char* field;
-        std::string got, want;
-    } narrow[] = {
-        N(mutex, "gx7_mutex"), N(mutexConfig, "gx7_cfg"), N(vCode, "ABCDEFGH"), N(webUrl, "http://example.invalid/"),
-        N(intRows[7].file, "data.int"), N(intRows[7].ext, "hg3"), N(intRows[7].dir, "image"),
-        N(intRows[7].name, "IMAGE"), N(intRows[100].name, "VOICE"), N(logNameFirst, u8"「"), N(logNameLast, u8"」"),
-        N(startScript, "first.kcs"), N(soundGroups[0].type, "bgm"), N(sceneCurrent, "sc"), N(sceneCommand, "cmd.exe"),
-        N(sceneParam, "*.kcs"), N(voices[0].voice, u8"主人公"), N(voices[0].head, "kc_"),
-        N(voices[0].archive, "voice01"), N(voices[47].head, "zz_"), N(systemVoiceNames[0], "sys0"),
-        N(systemVoiceArchives[0], "sysv"), N(systemVoiceNames[47], "z"),
-    };
-#undef N
-    for (const auto& t : narrow) EXPECT_EQ(t.got, t.want) << t.field;
-    EXPECT_EQ(b.usePs + b.touch + b.renderAlways + b.tweet + b.utfMode + b.direct, 6);
+    int lang = user == 1041 ? 0 : user == 1033 ? 1 : -1;
+    // "%save%" in FOLDER/imglib is the folder just read.
+    ExpectFields({
+        FIELD(versionIni, 3), FIELD(versionMajor, 2), FIELD(versionMinor, 7), FIELD(iconNumber, 2), FIELD(dontSave, 1),
+        FIELD(wndMenu, 0), FIELD(imageCache, 64), FIELD(dualCore, 0), FIELD(virtualWidth, 1024), FIELD(virtualHeight, 768),
+        FIELD(windowSizes[0].w, 640), FIELD(windowSizes[0].h, 480), FIELD(windowSizes[1].w, 0), FIELD(windowSizes[4].w, 1920),
+        FIELD(windowSizes[4].h, 1080), FIELD(noSkip, 1), FIELD(forceWindow, 1), FIELD(width, 1280), FIELD(height, 720),
+        FIELD(fullWidth, 1600), FIELD(fullHeight, 900), FIELD(useWidth, 1280), FIELD(useHeight, 720),
+        FIELD(currentWidth, 1024), FIELD(currentHeight, 768), FIELD(limit, 0), FIELD(fps, 30), FIELD(fullSize, 1),
+        FIELD(fullPos, 2), FIELD(mwPos, 3), FIELD(wall, 0), FIELD(noFullRes, 1), FIELD(heap, 524288), FIELD(fileCache, 0),
+        FIELD(dragWindow, 0), FIELD(cursorType, 2), FIELD(cursorChange, 0), FIELD(cursorHotX, 3), FIELD(cursorHotY, 4),
+        FIELD(cursorMode, 0), FIELD(textureSizeX, 512), FIELD(textureSizeY, 1024), FIELD(textureVtX, 8), FIELD(textureVtY, 9),
+        FIELD(textureAreas[3].sx, 1), FIELD(textureAreas[3].dy, 4), FIELD(textureAreas[2].sx, -1), FIELD(bpp32y, 1),
+        FIELD(bpp16y, 2), FIELD(textureBpp, 16), FIELD(filterMin, 2), FIELD(filterMag, 3), FIELD(dither, 0),
+        FIELD(vertexShaderMajor, 2), FIELD(vertexShaderMinor, 1), FIELD(pixelShaderMajor, 3), FIELD(pixelShaderMinor, 3),
+        FIELD(intNeed[5], 7), FIELD(intNeed[4], -1), FIELD(manualExists, 1), FIELD(sysConfig, 1), FIELD(configAutoSelect, 1),
+        FIELD(smpWndAlpha, 1), FIELD(wndAlphaPercent, 0), FIELD(view3d, 2), FIELD(gameEnableDrag, 0), FIELD(enableDrag, 1),
+        FIELD(strFrameCount, 3), FIELD(strFrameFrame, 2), FIELD(autoFrameCount, 7), FIELD(dispFrame, 1),
+        FIELD(enableFullSkip, 1), FIELD(autoPresets[2].base, 40), FIELD(autoPresets[2].chr, 41),
+        FIELD(autoPresets[3].base, 12), FIELD(messageBase, 50), FIELD(messageChar, 51), FIELD(logType, 2), FIELD(logCol, 50),
+        FIELD(logProf, 5), FIELD(logNameLine, 0), FIELD(logIndent, 0), FIELD(logNameIndent, 2), FIELD(logLimit, 300),
+        FIELD(flagMax, 2048), FIELD(flagLocal[1].start, 10), FIELD(flagLocal[1].count, 20), FIELD(flagLocal[0].count, 512),
+        FIELD(flagGlobal[0].start, 600), FIELD(flagGlobal[0].count, 100), FIELD(cgRegMode, 1), FIELD(wndColor, 0x80102030u),
+        FIELD(readColor, 255), FIELD(enableRead, 1), FIELD(skipSpeed, 2), FIELD(wipe, 1), FIELD(ctrlMode, 1),
+        FIELD(autoLeft, 1), FIELD(enableReadSel, 1), FIELD(autoSelect, 1), FIELD(soundGroups[0].used, 1),
+        FIELD(soundGroups[0].id, 3), FIELD(soundGroups[0].min, 0), FIELD(soundGroups[0].max, 100),
+        FIELD(soundGroups[1].used, 0), FIELD(soundGroups[1].id, -1), FIELD(soundGroups[1].min, -1),
+        FIELD(languageDefault, lang < 0 ? 1 : lang), FIELD(languageUI, lang < 0 ? 0 : lang),
+        FIELD(languageMain, lang < 0 ? 0 : lang), FIELD(enableSub, 0), FIELD(screenSaver, 1), FIELD(camouflage, 1),
+        FIELD(sound3d, 1), FIELD(sticky, 0), FIELD(shadowAround, 0), FIELD(shadowRightDown, 0), FIELD(enableJoypad, 0),
+        FIELD(keys[0].named, 1), FIELD(keys[0].keyboard[0], 13), FIELD(keys[0].mouse[1], 1), FIELD(keys[0].joypad[2], 2),
+        FIELD(keys[0].touch[3], 5), FIELD(keys[0].repKeyboard[0], 300 & 0xFF), FIELD(keys[0].repMouse[0], 7),
+        FIELD(keys[0].repJoypad[0], 8), FIELD(keys[0].repTouch[0], 9), FIELD(keys[0].hide, 1), FIELD(keys[5].named, 0),
+        FIELD(keys[5].keyboard[0], 65), FIELD(voices[0].masterVol, 80), FIELD(voices[0].group, 3), FIELD(voices[0].play, 1),
+        FIELD(voices[47].masterVol, 100), FIELD(volBgm, 90), FIELD(volPlay, 80), FIELD(volSe, 70), FIELD(volVoice, 60),
+        FIELD(volMaster, 50), FIELD(systemVoicePlay[0], 0), FIELD(systemVoicePlay[47], 1), FIELD(usePs, 1), FIELD(touch, 1),
+        FIELD(renderAlways, 1), FIELD(tweet, 1), FIELD(utfMode, 1), FIELD(direct, 1), FIELD(logDispMes, 0),
+        FIELD(logDispName, 0), FIELD(logEscape, 0), FIELD(logSpace, 1), FIELD(logStatic, 1), FIELD(logCrNext, 1),
+        // Texts, wide and narrow.
+        FIELD(brand, L"KcBrand"), FIELD(title, L"テスト"), FIELD(icon, L"icon.ico"), FIELD(banner, L"banner.bmp"),
+        FIELD(ttsTable, L"none.xml"), FIELD(frameImage, L"frame.png"), FIELD(cursorDefault, L"cur.ani"),
+        FIELD(saveFolder, L"KcBrand\\save"), FIELD(imageLibFolder, L"KcBrand\\save\\img"), FIELD(defaultFolder, L"data"),
+        FIELD(infoFile, L"sysinfo.txt"), FIELD(infoComment, L"Hello"), FIELD(manualPath, L"manual.html"),
+        FIELD(optTable, L"opt"), FIELD(fontFace, L"NoSuchFont"), FIELD(fontFaceRuby, L"RubyFont"), FIELD(keyNames[0], L"決定"),
+        FIELD(mutex, "gx7_mutex"), FIELD(mutexConfig, "gx7_cfg"), FIELD(vCode, "ABCDEFGH"),
+        FIELD(webUrl, "http://example.invalid/"), FIELD(intRows[7].file, "data.int"), FIELD(intRows[7].ext, "hg3"),
+        FIELD(intRows[7].dir, "image"), FIELD(intRows[7].name, "IMAGE"), FIELD(intRows[100].name, "VOICE"),
+        FIELD(logNameFirst, u8"「"), FIELD(logNameLast, u8"」"), FIELD(startScript, "first.kcs"),
+        FIELD(soundGroups[0].type, "bgm"), FIELD(sceneCurrent, "sc"), FIELD(sceneCommand, "cmd.exe"),
+        FIELD(sceneParam, "*.kcs"), FIELD(voices[0].voice, u8"主人公"), FIELD(voices[0].head, "kc_"),
+        FIELD(voices[0].archive, "voice01"), FIELD(voices[47].head, "zz_"), FIELD(systemVoiceNames[0], "sys0"),
+        FIELD(systemVoiceArchives[0], "sysv"), FIELD(systemVoiceNames[47], "z"),
+    });
     for (int i = 0; i < 8; ++i) EXPECT_EQ(b.configButtons[i], 0) << i;
-    EXPECT_EQ(b.logDispMes + b.logDispName + b.logEscape, 0);
-    EXPECT_EQ(b.logSpace + b.logStatic + b.logCrNext, 3);
     char out[64];
     EXPECT_TRUE(c.ApplyScriptReplacements(out, sizeof out, "a foo"));
     EXPECT_STREQ(out, "b bar"); // "a" before "foo"
     ASSERT_EQ(c.GetLanguageCount(), 2);
     const LanguageEntry* ja = c.GetLanguage(0);
-    EXPECT_EQ(ja->prefix, L"ja");
-    EXPECT_EQ(ja->lang, L"日本語");
+    EXPECT_TRUE(ja->prefix == L"ja" && ja->lang == L"日本語");
     EXPECT_EQ(ja->accelKey, L'J');
-    EXPECT_EQ(ja->accelModifier, 0x10);
     EXPECT_EQ(ja->accelSubKey, L'K');
-    EXPECT_EQ(ja->accelSubModifier, 0); // one character
-    EXPECT_EQ(c.GetLanguage(1)->accelModifier, 0x08);
-    EXPECT_EQ(c.GetLanguage(1)->accelSubModifier, 0x04);
+    EXPECT_EQ(ja->accelModifier * 0x100 + ja->accelSubModifier, 0x1000); // ALT, and none for one character
+    EXPECT_EQ(c.GetLanguage(1)->accelModifier * 0x100 + c.GetLanguage(1)->accelSubModifier, 0x0804); // CTRL, SHIFT
     EXPECT_EQ(c.GetSoundGroupName(), L"soundgroup.xml");
     // APP/dontsave: no save folder was made.
     EXPECT_EQ(GetFileAttributesW(folder.File(L"KcBrand").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(0, memcmp(kcConfigCurrentBlock, kcConfigBackupBlock, sizeof(ConfigBlock)));
 }
 
-// What the record holds when the definition gave nothing: defaults and the reader's constants.
-void ExpectDefaults(const ConfigBlock& b)
-{
-    EXPECT_EQ(b.versionIni, 10);
-    EXPECT_EQ(b.virtualWidth, 800);
-    EXPECT_EQ(b.currentWidth, 800);
-    EXPECT_STREQ(b.brand, L"ほのかぜ");
-    EXPECT_STREQ(b.title, L"GX7");
-    EXPECT_STREQ(b.startScript, "main.kcs");
-    EXPECT_EQ(b.heap, 0x40000);
-    EXPECT_EQ(b.configAutoSelect, 0); // read 0
-    EXPECT_EQ(b.wndAlphaPercent, 1);  // read 1
-    EXPECT_EQ(b.strFrameCount, 0);    // read 0
-    EXPECT_EQ(b.fileCache, 1);
-    EXPECT_EQ(b.soundGroups[0].id, -1);
-    EXPECT_EQ(b.soundGroups[0].used, 0);
-    EXPECT_EQ(b.messageBase, 15);
-    EXPECT_EQ(b.messageChar, 5);
-    EXPECT_EQ(b.wndColor, 100u << 24 | 0xFFFFFF); // CONFIG_B/wnd_alpha reads 1: alpha 255 becomes 100 percent
-    EXPECT_STREQ(b.fontFace, L"ＭＳ ゴシック");
-    EXPECT_EQ(b.intNeed[63], -1);
-    EXPECT_EQ(b.flagGlobal[0].start, 512);
-    EXPECT_EQ(0, wcsncmp(b.infoComment, L"■■ システム情報 ■■\r\n\r\n Eメール", 19));
-    EXPECT_NE(b.scriptReplace, nullptr);
-    EXPECT_NE(b.languages, nullptr);
-    EXPECT_EQ(b.ttsVolume, 1.0);
-    EXPECT_EQ(b.languageSub, -1);
-    std::wstring save = b.saveFolder;
-    EXPECT_EQ(save.size() > 9 ? save.substr(save.size() - 9) : save, L"\\ほのかぜ\\gx7");
-}
-
 TEST(GameDefinition, MissingEmptyOrBrokenGivesDefaults)
 {
-    const char* files[] = {nullptr, "", "<document><VERSION><ini>3</ini>", "\xff\xfe<garbage"};
-    for (const char* file : files) {
+    for (const char* file : {(const char*)nullptr, "", "<document><VERSION><ini>3</ini>", "\xff\xfe<garbage"}) {
         ConfigFolder folder;
-        if (file) ASSERT_TRUE(folder.Write(L"config\\startup.xml", file));
+        ASSERT_TRUE(!file || folder.Write(L"config\\startup.xml", file));
         kcCreateConfig(nullptr, nullptr, 0);
         ASSERT_NE(kcConfigCurrentBlock, nullptr);
         SCOPED_TRACE(file ? file : "(missing)");
-        ExpectDefaults(*kcConfigCurrentBlock);
+        const ConfigBlock& b = *kcConfigCurrentBlock;
+        // Defaults, and the reader's constants where a key reads a fixed value.
+        ExpectFields({
+            FIELD(versionIni, 10), FIELD(virtualWidth, 800), FIELD(currentWidth, 800), FIELD(brand, L"ほのかぜ"),
+            FIELD(title, L"GX7"), FIELD(startScript, "main.kcs"), FIELD(heap, 0x40000), FIELD(configAutoSelect, 0),
+            FIELD(wndAlphaPercent, 1), FIELD(strFrameCount, 0), FIELD(fileCache, 1), FIELD(soundGroups[0].id, -1),
+            FIELD(soundGroups[0].used, 0), FIELD(messageBase, 15), FIELD(messageChar, 5), FIELD(fontFace, L"ＭＳ ゴシック"),
+            FIELD(intNeed[63], -1), FIELD(flagGlobal[0].start, 512), FIELD(languageSub, -1),
+            FIELD(wndColor, 100u << 24 | 0xFFFFFF), // CONFIG_B/wnd_alpha reads 1: alpha 255 becomes 100 percent
+        });
+        EXPECT_EQ(0, wcsncmp(b.infoComment, L"■■ システム情報 ■■\r\n\r\n Eメール", 19));
+        EXPECT_TRUE(b.scriptReplace && b.languages);
+        EXPECT_EQ(b.ttsVolume, 1.0);
+        std::wstring save = b.saveFolder;
+        EXPECT_EQ(save.size() > 9 ? save.substr(save.size() - 9) : save, L"\\ほのかぜ\\gx7");
     }
-}
-
-TEST(GameDefinition, WindowAlphaAsPercent)
-{
-    ConfigFolder folder;
-    folder.Write(L"config\\startup.xml", XmlDoc("<GAME><wndcolor><r>1</r><g>2</g><b>3</b><a>255</a></wndcolor></GAME>"
-                                                "<CONFIG_B><wnd_alpha>1</wnd_alpha></CONFIG_B>"));
-    kcCreateConfig(nullptr, nullptr, 0);
-    EXPECT_EQ(kcConfigCurrentBlock->wndColor, 100u << 24 | 0x010203);
 }
 
 TEST(GameDefinition, FontFaceCandidates)
@@ -228,23 +176,15 @@ TEST(GameDefinition, FontFaceCandidates)
     kcFontList fonts(nullptr, -1, 0, 1);
     ASSERT_GT(fonts.GetCount(), 0);
     std::wstring installed = fonts.GetName(0);
-    char utf8[256];
-    WideCharToMultiByte(CP_UTF8, 0, installed.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-    std::string f = utf8;
-    const std::wstring msGothic = L"ＭＳ ゴシック";
-    struct {
-        std::string face;
-        std::wstring expected;
-    } cases[] = {
-        {"<f00>NoFontA</f00><f01>" + f + "</f01>", installed},
-        {"<f00>NoFontA</f00><f01>NoFontB</f01>", L"NoFontA"},
-        {"<f01>NoFontB</f01>", msGothic}, // f00 absent: the default stays
-        {"<f03>" + f + "</f03>", installed},
+    std::string f = Str(installed.c_str());
+    // An installed candidate wins; with none installed f00, or without f00 the default.
+    const struct { std::string face; std::wstring expected; } cases[] = {
+        {"<f00>NoFontA</f00><f01>" + f + "</f01>", installed}, {"<f00>NoFontA</f00><f01>NoFontB</f01>", L"NoFontA"},
+        {"<f01>NoFontB</f01>", L"ＭＳ ゴシック"}, {"<f03>" + f + "</f03>", installed},
     };
     for (const auto& fc : cases) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", XmlDoc("<FONT><face>" + fc.face + "</face></FONT>"));
-        kcCreateConfig(nullptr, nullptr, 0);
+        folder.Start("<FONT><face>" + fc.face + "</face></FONT>");
         EXPECT_EQ(std::wstring(kcConfigCurrentBlock->fontFace), fc.expected) << fc.face;
         // Absent ruby candidates read as the face just chosen; with none installed the ruby stays empty.
         std::wstring ruby = fonts.Find(fc.expected.c_str()) >= 0 ? fc.expected : L"";
@@ -252,18 +192,32 @@ TEST(GameDefinition, FontFaceCandidates)
     }
 }
 
-TEST(GameDefinition, OrderedListsStopAtTheFirstGap)
+TEST(GameDefinition, ListsStopAtTheFirstGapNumbersKeepTheirLowBits)
 {
     ConfigFolder folder;
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc("<SCRIPT><replace><r00><find>x</find><rep>1</rep></r00><r02><find>y</find><rep>2</rep></r02></replace></SCRIPT>"
-                        "<language><L00><code>7</code><prefix>a</prefix></L00><L01><code>8</code><prefix>b</prefix></L01>"
-                        "<L02><code>0</code></L02><L03><code>9</code><prefix>d</prefix></L03></language>"));
-    kcCreateConfig(nullptr, nullptr, 0);
-    char out[16];
-    kcConfig::Instance()->ApplyScriptReplacements(out, sizeof out, "xy");
-    EXPECT_STREQ(out, "1y");
-    EXPECT_EQ(kcConfig::Instance()->GetLanguageCount(), 2);
+    kcConfig& c = folder.Start(
+        "<SCRIPT><replace><r00><find>a</find><rep>aaaa</rep></r00><r01><find></find><rep>x</rep></r01><r02><find>a</find>"
+        "<rep>second</rep></r02><r04><find>y</find><rep>2</rep></r04></replace></SCRIPT>"
+        "<language><L00><code>7</code><prefix>a</prefix></L00><L01><code>8</code><prefix>b</prefix></L01>"
+        "<L02><code>0</code></L02><L03><code>9</code><prefix>d</prefix></L03></language>"
+        "<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
+        "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
+        "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
+        "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>");
+    // The first replacement of a text stays, an empty one is skipped, none after the gap is read.
+    char big[64], small[8];
+    EXPECT_EQ(c.ApplyScriptReplacements(big, sizeof big, "bay"), 1);
+    EXPECT_STREQ(big, "baaaay");
+    memset(small, '#', sizeof small);
+    EXPECT_EQ(c.ApplyScriptReplacements(small, 6, "aaa"), 0); // cut to its buffer
+    EXPECT_TRUE(strlen(small) == 5 && small[6] == '#');
+    EXPECT_EQ(c.GetLanguageCount(), 2);
+    const ConfigBlock& b = *kcConfigCurrentBlock;
+    ExpectFields({
+        FIELD(virtualWidth, 70000 & 0xFFFF), FIELD(width, 0xFFFB), FIELD(wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8),
+        FIELD(keys[1].mouse[0], 0xFE),
+        FIELD(messageBase, 15), // the game definition's MESSAGE/auto_p is not read: preset 4
+    });
 }
 
 } // namespace

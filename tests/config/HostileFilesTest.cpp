@@ -19,30 +19,29 @@ void ExpectTerminated(const ConfigBlock& b)
     for (int i = 0; i < n; ++i) {
         if (t[i].type != KCSET_STR && t[i].type != KCSET_WSTR) continue;
         for (int row = 0; row < t[i].rows; ++row) {
-            const char* p = static_cast<const char*>(kcSettingAddress(&b, &t[i], row, 0));
-            bool ended = false;
-            if (t[i].type == KCSET_STR)
-                ended = memchr(p, 0, t[i].size) != nullptr;
-            else
-                for (int u = 0; u < t[i].size / 2 && !ended; ++u) ended = reinterpret_cast<const wchar_t*>(p)[u] == 0;
+            const void* p = kcSettingAddress(&b, &t[i], row, 0);
+            bool ended = t[i].type == KCSET_STR ? strnlen(static_cast<const char*>(p), t[i].size) < (size_t)t[i].size
+                                                : wcsnlen(static_cast<const wchar_t*>(p), t[i].size / 2) < (size_t)t[i].size / 2;
             EXPECT_TRUE(ended) << (t[i].userKey ? t[i].userKey : t[i].gameKey) << " row " << row;
         }
     }
 }
 
-std::string Nested(int depth)
+std::string Repeat(const std::string& text, int times)
 {
     std::string s;
-    for (int i = 0; i < depth; ++i) s += "<e>";
-    for (int i = 0; i < depth; ++i) s += "</e>";
+    for (int i = 0; i < times; ++i) s += text;
     return s;
 }
 
-std::vector<std::string> HostileBodies()
+std::string Nested(int depth)
 {
-    std::string longText(10000, 'x');
-    std::string longJa;
-    for (int i = 0; i < 3000; ++i) longJa += u8"あ";
+    return Repeat("<e>", depth) + Repeat("</e>", depth);
+}
+
+std::vector<std::string> HostileFiles()
+{
+    std::string longText(10000, 'x'), longJa = Repeat(u8"あ", 3000);
     std::string full = "<APP><title>" + longJa + "</title><v_code>" + longText + "</v_code><mutex>" + longJa +
                        "</mutex></APP><FOLDER><save>%save%%save%%save%" + longText + "</save><imglib>%imglib%" + longJa +
                        "</imglib></FOLDER><INT><int00><name>" + longJa + "</name><dir>" + longText +
@@ -56,85 +55,55 @@ std::vector<std::string> HostileBodies()
                        "<VOICE><v00><int>" + longJa + "</int></v00></VOICE>"
                        "<WINDOW><width>-1</width><full_width>-1</full_width></WINDOW>"
                        "<language><id><UI>-5</UI><main>2147483647</main><sub>-2</sub></id></language>";
-    std::vector<std::string> bodies = {full, Nested(kcXmlMaxDepth - 1), Nested(kcXmlMaxDepth + 5)};
     std::string whole = XmlDoc(full);
-    for (size_t cut : {whole.size() / 3, whole.size() / 2, whole.size() - 20}) bodies.push_back("\x01" + whole.substr(0, cut));
+    std::vector<std::string> files = {whole, XmlDoc(Nested(kcXmlMaxDepth - 1)), XmlDoc(Nested(kcXmlMaxDepth + 5))};
+    for (size_t cut : {whole.size() / 3, whole.size() / 2, whole.size() - 20}) files.push_back(whole.substr(0, cut));
     std::mt19937 random(7);
     for (int i = 0; i < 3; ++i) {
         std::string bytes(2000, '\0');
         for (char& ch : bytes) ch = (char)(random() & 0xFF);
-        bodies.push_back("\x01" + bytes);
+        files.push_back(bytes);
     }
-    return bodies;
-}
-
-// A body that starts with \x01 is written raw, else inside a document.
-std::string FileOf(const std::string& body)
-{
-    return body[0] == '\x01' ? body.substr(1) : XmlDoc(body);
+    return files;
 }
 
 TEST(HostileFiles, GameDefinitionAndUserSettings)
 {
-    for (const std::string& body : HostileBodies()) {
+    for (const std::string& file : HostileFiles()) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", FileOf(body));
-        folder.Write(L"setup.xml", FileOf(body));
+        folder.Write(L"config\\startup.xml", file);
+        folder.Write(L"setup.xml", file);
         kcCreateConfig(nullptr, nullptr, 0);
         ASSERT_NE(kcConfigCurrentBlock, nullptr);
         wcscpy(kcConfigCurrentBlock->saveFolder, L"."); // "setup.xml" here
-        TestModes modes({1920, 1080, 60, 22}, {{65535, 65535, 60, 22}});
+        TestModes modes({{65535, 65535, 60, 22}});
         kcConfig::Instance()->LoadUserSettings(0);
-        const ConfigBlock& b = *kcConfigCurrentBlock;
-        ExpectTerminated(b);
-        EXPECT_LT((unsigned)b.languageUI, (unsigned)std::max(1, kcConfig::Instance()->GetLanguageCount()));
+        ExpectTerminated(*kcConfigCurrentBlock);
+        kcConfig& c = *kcConfig::Instance();
+        EXPECT_LT((unsigned)kcConfigCurrentBlock->languageUI, (unsigned)std::max(1, c.GetLanguageCount()));
         wchar_t codes[3][8];
-        kcConfig::Instance()->GetLanguageCodes(codes[0], codes[1], codes[2], 8);
-        char sjis[8];
-        kcConfig::Instance()->GetMainLanguageCode(sjis, sizeof sjis);
-        char out[16];
-        kcConfig::Instance()->ApplyScriptReplacements(out, sizeof out, "abc");
+        c.GetLanguageCodes(codes[0], codes[1], codes[2], 8);
+        char sjis[8], out[16];
+        c.GetMainLanguageCode(sjis, sizeof sjis);
+        c.ApplyScriptReplacements(out, sizeof out, "abc");
         kcReleaseConfig();
     }
 }
 
-TEST(HostileFiles, NumbersKeepTheirLowBits)
-{
-    ConfigFolder folder;
-    folder.Write(L"config\\startup.xml",
-                 XmlDoc("<SCREEN><v_width>70000</v_width><width>-5</width></SCREEN>"
-                        "<GAME><wndcolor><r>-1</r><g>300</g><b>256</b><a>511</a></wndcolor></GAME>"
-                        "<CONFIG_B><wnd_alpha>0</wnd_alpha></CONFIG_B><MESSAGE><auto_p>99</auto_p></MESSAGE>"
-                        "<KEYCUSTOMIZE><key01><name>n</name><mouse1>-2</mouse1></key01></KEYCUSTOMIZE>"));
-    kcCreateConfig(nullptr, nullptr, 0);
-    const ConfigBlock& b = *kcConfigCurrentBlock;
-    EXPECT_EQ(b.virtualWidth, 70000 & 0xFFFF);
-    EXPECT_EQ(b.width, 0xFFFB);
-    EXPECT_EQ(b.wndColor, 0xFFu << 24 | 0xFFu << 16 | 0x2Cu << 8 | 0x00u);
-    EXPECT_EQ(b.keys[1].mouse[0], 0xFE);
-    EXPECT_EQ(b.messageBase, 15); // the game definition's MESSAGE/auto_p is not read: preset 4
-}
-
 TEST(HostileFiles, VoiceDictionaryAndSoundGroups)
 {
-    std::string longId(500, 'i');
-    std::string deep = "<PART><a>";
-    std::string close = "</a></PART>";
-    for (int i = 0; i < kcXmlMaxDepth; ++i) {
-        deep += "<part><a><volume>1</volume>";
-        close = "</a></part>" + close;
-    }
-    for (const std::string& sg : {XmlDoc(deep + close), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
+    std::string deep = "<PART><a>" + Repeat("<part><a><volume>1</volume>", kcXmlMaxDepth) +
+                       Repeat("</a></part>", kcXmlMaxDepth) + "</a></PART>";
+    for (const std::string& sg : {XmlDoc(deep), std::string("\xff\xfe garbage"), XmlDoc(Nested(kcXmlMaxDepth - 1))}) {
         ConfigFolder folder;
-        folder.Write(L"config\\startup.xml", XmlDoc("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
-                                                    "<FOLDER><save>save</save></FOLDER>"));
-        folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + longId + "</id></tbl00>"));
+        folder.Write(L"v.xml", XmlDoc("<default>0</default><volume>-1e40</volume><tbl00><id>" + std::string(500, 'i') + "</id></tbl00>"));
         folder.Write(L"sg.xml", sg);
-        kcCreateConfig(nullptr, nullptr, 0);
+        kcConfig& c = folder.Start("<APP><ttstable>v.xml</ttstable></APP><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
+                                   "<FOLDER><save>save</save></FOLDER>");
         EXPECT_EQ(wcslen(kcConfigCurrentBlock->ttsId), 63u); // cut to its field
-        kcConfig::Instance()->OpenSoundGroups();
-        kcConfig::Instance()->GetEffectiveVolume(nullptr, "abc");
-        kcConfig::Instance()->SaveUserSettings(0);
+        c.OpenSoundGroups();
+        c.GetEffectiveVolume(nullptr, "abc");
+        c.SaveUserSettings(0);
     }
 }
 

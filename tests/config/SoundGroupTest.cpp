@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/ConfigTestSupport.h"
@@ -25,13 +26,10 @@ class SoundGroups : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder.Write(L"config\\startup.xml",
-                     XmlDoc("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
-                            "<INT><int04><name>bgmarc</name></int04></INT>"));
         folder.Write(L"sg.xml", XmlDoc(kDefinition));
         folder.Write(L"save\\sg.xml", XmlDoc("<PART><bgm><volume>33</volume></bgm></PART>"));
-        kcCreateConfig(nullptr, nullptr, 0);
-        c = kcConfig::Instance();
+        c = &folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>"
+                          "<INT><int04><name>bgmarc</name></int04></INT>");
         ASSERT_TRUE(c->OpenSoundGroups());
     }
     ConfigFolder folder;
@@ -49,9 +47,7 @@ TEST_F(SoundGroups, TreeAndInheritance)
     EXPECT_EQ(bgm->curMute, 1);    // no "mute" in the user's file: its own default
     const SoundGroupNode* sub = c->FindByName("sub");
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(sub->volume, 50);
-    EXPECT_EQ(sub->mute, 0); // mute is not inherited
-    EXPECT_EQ(sub->group, 1);
+    EXPECT_EQ((std::vector<int>{sub->volume, sub->mute, sub->group}), (std::vector<int>{50, 0, 1})); // mute is not inherited
     EXPECT_EQ(sub->archive, "BGMARC");
     EXPECT_EQ(c->FindByName("quiet")->head, "bgm");
     EXPECT_EQ(c->FindByHead("BGM_S01.ogg"), bgm); // a parent before its children
@@ -66,8 +62,7 @@ TEST_F(SoundGroups, TreeAndInheritance)
     EXPECT_EQ(ids, (std::vector<int>{1, 2}));
     int min = -5, max = -5;
     EXPECT_TRUE(c->GetGroupRange("bgm01", &min, &max));
-    EXPECT_EQ(min, 0);
-    EXPECT_EQ(max, 80);
+    EXPECT_EQ(std::make_pair(min, max), std::make_pair(0, 80));
     EXPECT_FALSE(c->GetGroupRange("zzz", &min, &max));
     EXPECT_EQ(c->FindArchiveIndex("sound", "bgm01.ogg"), 4);
     EXPECT_EQ(c->FindArchiveIndex("sound", "zzz.ogg"), -1);
@@ -75,35 +70,24 @@ TEST_F(SoundGroups, TreeAndInheritance)
 
 TEST_F(SoundGroups, AccessorsAndEffectiveVolumes)
 {
-    EXPECT_EQ(c->GetVolumeByPath({1, 99}), 100);
-    EXPECT_EQ(c->GetVolumeByPath({1, 11}), 50);
-    EXPECT_EQ(c->GetVolumeById(2), 80);
-    EXPECT_EQ(c->GetPlayById(7), 1);
     c->ClearDirty();
-    c->SetPlayById(0, 2); // "se" defines no play: ignored
-    EXPECT_EQ(c->GetPlayById(2), -1);
-    EXPECT_EQ(c->IsDirty(), 1);
-    c->SetVolumeById(10, 2);
-    EXPECT_EQ(c->GetVolumeById(2), 10);
-    c->SetVolumeById(-1, 2); // -1: the defined volume
-    EXPECT_EQ(c->GetVolumeById(2), 80);
-    c->SetVolumeByName(-1, "se"); // by name -1 is stored as it is
-    EXPECT_EQ(c->GetVolumeByName("se"), -1);
-    c->ResetSoundGroupByName("se");
-    EXPECT_EQ(c->GetVolumeByName("se"), 80);
-    EXPECT_EQ(c->GetPlayByType("nothing"), 0);
-    EXPECT_EQ(c->GetSkipVolByHead("zzz"), -1);
-
-    EXPECT_EQ(c->GetEffectiveVolume(nullptr, "se01.ogg"), 64); // 80 x 80 / 100
-    EXPECT_EQ(c->GetEffectiveVolume("", "v_01.ogg"), 0);       // mastervol undefined
-    EXPECT_EQ(c->GetEffectiveVolume("quiet", "x"), 0);         // its parent is muted
-    EXPECT_EQ(c->GetEffectiveVoiceVolume(nullptr, "v_01.ogg"), 0);
-    c->SetMasterMute(-1); // -1 does not silence
-    EXPECT_EQ(c->GetEffectiveVolume(nullptr, "se01.ogg"), 64);
-    c->SetMasterMute(1);
-    EXPECT_EQ(c->GetEffectiveVolume(nullptr, "se01.ogg"), 0);
-    c->ResetMaster();
-    EXPECT_EQ(c->GetMasterMute(), 0);
+    // Steps in order (a braced list is evaluated left to right): a value read after a change, and the one expected.
+    const int steps[][2] = {
+        {c->GetVolumeByPath({1, 99}), 100}, {c->GetVolumeByPath({1, 11}), 50}, {c->GetVolumeById(2), 80}, {c->GetPlayById(7), 1},
+        {(c->SetPlayById(0, 2), c->GetPlayById(2)), -1}, // "se" defines no play: ignored
+        {c->IsDirty(), 1}, {(c->SetVolumeById(10, 2), c->GetVolumeById(2)), 10},
+        {(c->SetVolumeById(-1, 2), c->GetVolumeById(2)), 80},         // -1: the defined volume
+        {(c->SetVolumeByName(-1, "se"), c->GetVolumeByName("se")), -1}, // by name -1 is stored as it is
+        {(c->ResetSoundGroupByName("se"), c->GetVolumeByName("se")), 80}, {c->GetPlayByType("nothing"), 0},
+        {c->GetSkipVolByHead("zzz"), -1}, {c->GetEffectiveVolume(nullptr, "se01.ogg"), 64}, // 80 x 80 / 100
+        {c->GetEffectiveVolume("", "v_01.ogg"), 0},                                          // mastervol undefined
+        {c->GetEffectiveVolume("quiet", "x"), 0},                                            // its parent is muted
+        {c->GetEffectiveVoiceVolume(nullptr, "v_01.ogg"), 0},
+        {(c->SetMasterMute(-1), c->GetEffectiveVolume(nullptr, "se01.ogg")), 64}, // -1 does not silence
+        {(c->SetMasterMute(1), c->GetEffectiveVolume(nullptr, "se01.ogg")), 0},
+        {(c->ResetMaster(), c->GetMasterMute()), 0},
+    };
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) EXPECT_EQ(steps[i][0], steps[i][1]) << "step " << i;
 }
 
 TEST_F(SoundGroups, UserValuesSaved)
@@ -112,9 +96,9 @@ TEST_F(SoundGroups, UserValuesSaved)
     c->SaveUserSettings(0);
     kcXml x;
     ASSERT_EQ(x.Open(folder.File(L"save\\sg.xml").c_str()), 1);
-    EXPECT_EQ(x.GetInt(0, 3, "PART", "bgm", "volume"), 33);
-    EXPECT_EQ(x.GetInt(0, 5, "PART", "bgm", "part", "sub", "volume"), 44);
-    EXPECT_EQ(x.GetInt(0, 2, "MASTER", "volume"), 80);
+    int got[3] = {x.GetInt(0, 3, "PART", "bgm", "volume"), x.GetInt(0, 5, "PART", "bgm", "part", "sub", "volume"),
+                  x.GetInt(0, 2, "MASTER", "volume")};
+    EXPECT_EQ(std::vector<int>(got, got + 3), (std::vector<int>{33, 44, 80}));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 //   config_peer short <ready> <quit>          serves the true path but a record of 1000 bytes
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,11 +17,9 @@ namespace {
 
 int __stdcall ShortRecord(void*, const wchar_t*, void** data, unsigned* bytes)
 {
-    void* block = kcHeapAlloc(0, 1000);
-    if (!block) return 0;
-    memset(block, 0x5A, 1000);
-    *data = block;
-    *bytes = 1000;
+    *data = kcHeapAlloc(0, 1000);
+    if (!*data) return 0;
+    memset(*data, 0x5A, *bytes = 1000);
     return 1;
 }
 
@@ -31,17 +30,13 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
     kcConfig* config = kcConfig::Instance();
     if (mode == L"serve") {
         if (argc < 5 || !config->ShareOverDde(1)) return 3;
-        HANDLE f = CreateFileW(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        bool ok = f != INVALID_HANDLE_VALUE && WriteFile(f, config->GetBlock(), sizeof(ConfigBlock), &written, nullptr);
-        CloseHandle(f);
-        if (!ok || written != sizeof(ConfigBlock)) return 4;
-    } else if (mode == L"short") {
-        if (!dde.CreateServer("KCDDE_SERVER") || !dde.RegisterItem("kcConfig_PATH", kcConfigDdeCallback, config) ||
-            !dde.RegisterItem("kcConfig_CONFIG", ShortRecord, nullptr))
-            return 3;
-    } else {
-        return 5;
+        FILE* f = _wfopen(argv[4], L"wb");
+        bool ok = f && fwrite(config->GetBlock(), sizeof(ConfigBlock), 1, f) == 1;
+        if (!f || fclose(f) != 0 || !ok) return 4;
+    } else if (mode != L"short" || !dde.CreateServer("KCDDE_SERVER") ||
+               !dde.RegisterItem("kcConfig_PATH", kcConfigDdeCallback, config) ||
+               !dde.RegisterItem("kcConfig_CONFIG", ShortRecord, nullptr)) {
+        return 3;
     }
     SetEvent(ready);
     PeerServeUntil(quit);
