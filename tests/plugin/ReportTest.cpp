@@ -3,6 +3,7 @@
 #include "plugin/LanguageText.h"
 #include "plugin/SystemReport.h"
 #include "plugin/dxpeer/DXCapsFixture.h"
+#include "plugin/host/GameFolder.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <memory>
@@ -103,21 +104,6 @@ std::wstring ConfigDump()
                L"\r\n-- window --\r\nargb : 0x80ff0000\r\ndrag : 1\r\ndisp : 1\r\n";
 }
 
-std::string Utf8(const std::wstring& w)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-    std::string s((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring DXSections(const kcDXCaps& dx)
-{
-    std::vector<wchar_t> t((size_t)dx.BuildReport(nullptr) + 1);
-    dx.BuildReport(t.data());
-    return t.data();
-}
-
 template <class F>
 std::wstring Built(F build)
 {
@@ -144,7 +130,7 @@ TEST(Report, WholeFileFromFixedInputs)
     ASSERT_EQ(1, WriteSystemInfoReport(source, block.get(), path.c_str(), exe.c_str()));
     std::string bytes;
     ASSERT_TRUE(ReadBytes(path, &bytes));
-    EXPECT_EQ(Utf8(L"Head line\r\nsecond\r\n" + std::wstring(kSystemSections) + DXSections(dx) + ConfigDump()), bytes);
+    EXPECT_EQ(Utf8(L"Head line\r\nsecond\r\n" + std::wstring(kSystemSections) + Built([&](wchar_t* d) { return dx.BuildReport(d); }) + ConfigDump()), bytes);
 
     // The executable gone: the report keeps the digest of the one before.
     DeleteFileW(exe.c_str());
