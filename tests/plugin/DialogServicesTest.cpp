@@ -8,6 +8,7 @@
 #include "plugin/DialogToolTips.h"
 #include "plugin/LanguageText.h"
 #include "plugin/SaveDialog.h"
+#include "plugin/host/SheetDriver.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -47,13 +48,6 @@ HWND MakeWindow(const wchar_t* caption, const std::vector<Control>& controls)
         CreateWindowExW(0, c.className, c.text, WS_CHILD | WS_VISIBLE, 0, 0, 60, 12, c.parentId ? GetDlgItem(window, c.parentId) : window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     return window;
-}
-
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
 }
 } // namespace
 

@@ -380,11 +380,7 @@ TEST_F(Library, InformationPageAndReport)
         const int at[3][2] = {{0, 0}, {0, 1}, {1, 1}};   // first label, title, version
         for (int i = 0; i < 3; ++i) {
             wchar_t text[256] = {};
-            LVITEMW item = {};
-            item.iSubItem = at[i][1];
-            item.pszText = text;
-            item.cchTextMax = 256;
-            SendMessageW(list, LVM_GETITEMTEXTW, at[i][0], reinterpret_cast<LPARAM>(&item));
+            ListView_GetItemText(list, at[i][0], at[i][1], text, 256);
             cells[i] = text;
         }
         button = TextOf(GetDlgItem(page, IDC_INFO_SAVE));

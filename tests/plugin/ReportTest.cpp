@@ -139,28 +139,22 @@ TEST(Report, WholeFileFromFixedInputs)
     EXPECT_NE(std::string::npos, bytes.find("(03)id : 98500190-b04fd23c-7d3f96d6-727fe128\r\n"));
 }
 
-TEST(Report, WithoutSettingsRecord)
+// Without kcDXCaps nothing is written; without a record the title is empty and the settings
+// "not found"; a file that cannot be written is logged.
+TEST(Report, WithoutCapabilitiesRecordOrFolder)
 {
     TempDir dir;
-    std::wstring path = dir.File(L"info.txt");
-    kcDXCaps dx(0);
+    const std::wstring path = dir.File(L"info.txt");
     kcReportSource source = FixedSource();
+    EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+    kcDXCaps dx(0);
     ASSERT_EQ(1, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr));
     std::string bytes;
     ASSERT_TRUE(ReadBytes(path, &bytes));
     EXPECT_EQ(0u, bytes.find("{01}-- title --\r\n{02}-- system --\r\n(01)"));
     EXPECT_NE(std::string::npos, bytes.find("\r\n(02)id : "));
     EXPECT_EQ(bytes.size() - 29, bytes.rfind("\r\n-- config --\r\nnot found\r\n\r\n"));
-}
-
-TEST(Report, Failures)
-{
-    TempDir dir;
-    kcReportSource source = FixedSource();
-    std::wstring path = dir.File(L"info.txt");
-    EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr)); // no kcDXCaps
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
-    kcDXCaps dx(0);
     LogCapture log;
     EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, dir.File(L"missing\\info.txt").c_str(), nullptr));
     EXPECT_TRUE(log.Contains("$0000-0074$情報の書き出しに失敗しました"));
