@@ -3,6 +3,7 @@
 #include "plugin/LanguageText.h"
 #include "plugin/SystemReport.h"
 #include "plugin/dxpeer/DXCapsFixture.h"
+#include "plugin/host/GameFolder.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <memory>
@@ -103,21 +104,6 @@ std::wstring ConfigDump()
                L"\r\n-- window --\r\nargb : 0x80ff0000\r\ndrag : 1\r\ndisp : 1\r\n";
 }
 
-std::string Utf8(const std::wstring& w)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-    std::string s((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), (int)w.size(), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring DXSections(const kcDXCaps& dx)
-{
-    std::vector<wchar_t> t((size_t)dx.BuildReport(nullptr) + 1);
-    dx.BuildReport(t.data());
-    return t.data();
-}
-
 template <class F>
 std::wstring Built(F build)
 {
@@ -144,7 +130,7 @@ TEST(Report, WholeFileFromFixedInputs)
     ASSERT_EQ(1, WriteSystemInfoReport(source, block.get(), path.c_str(), exe.c_str()));
     std::string bytes;
     ASSERT_TRUE(ReadBytes(path, &bytes));
-    EXPECT_EQ(Utf8(L"Head line\r\nsecond\r\n" + std::wstring(kSystemSections) + DXSections(dx) + ConfigDump()), bytes);
+    EXPECT_EQ(Utf8(L"Head line\r\nsecond\r\n" + std::wstring(kSystemSections) + Built([&](wchar_t* d) { return dx.BuildReport(d); }) + ConfigDump()), bytes);
 
     // The executable gone: the report keeps the digest of the one before.
     DeleteFileW(exe.c_str());
@@ -153,28 +139,22 @@ TEST(Report, WholeFileFromFixedInputs)
     EXPECT_NE(std::string::npos, bytes.find("(03)id : 98500190-b04fd23c-7d3f96d6-727fe128\r\n"));
 }
 
-TEST(Report, WithoutSettingsRecord)
+// Without kcDXCaps nothing is written; without a record the title is empty and the settings
+// "not found"; a file that cannot be written is logged.
+TEST(Report, WithoutCapabilitiesRecordOrFolder)
 {
     TempDir dir;
-    std::wstring path = dir.File(L"info.txt");
-    kcDXCaps dx(0);
+    const std::wstring path = dir.File(L"info.txt");
     kcReportSource source = FixedSource();
+    EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+    kcDXCaps dx(0);
     ASSERT_EQ(1, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr));
     std::string bytes;
     ASSERT_TRUE(ReadBytes(path, &bytes));
     EXPECT_EQ(0u, bytes.find("{01}-- title --\r\n{02}-- system --\r\n(01)"));
     EXPECT_NE(std::string::npos, bytes.find("\r\n(02)id : "));
     EXPECT_EQ(bytes.size() - 29, bytes.rfind("\r\n-- config --\r\nnot found\r\n\r\n"));
-}
-
-TEST(Report, Failures)
-{
-    TempDir dir;
-    kcReportSource source = FixedSource();
-    std::wstring path = dir.File(L"info.txt");
-    EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, path.c_str(), nullptr)); // no kcDXCaps
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
-    kcDXCaps dx(0);
     LogCapture log;
     EXPECT_EQ(0, WriteSystemInfoReport(source, nullptr, dir.File(L"missing\\info.txt").c_str(), nullptr));
     EXPECT_TRUE(log.Contains("$0000-0074$情報の書き出しに失敗しました"));

@@ -60,11 +60,6 @@ HWND WaitForOtherDialog(HWND sheet, int timeoutMs)
     return WaitForDialog(IsNot, sheet, timeoutMs);
 }
 
-bool WindowShown(HWND window)
-{
-    return window && IsWindow(window) && IsWindowVisible(window);
-}
-
 bool WaitGone(HWND window, int timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -104,11 +99,6 @@ std::wstring TextOf(HWND window)
 HWND SelectSheetTab(HWND sheet, int index)
 {
     SendMessageW(sheet, PSM_SETCURSEL, index, 0);
-    return SheetPage(sheet);
-}
-
-HWND SheetPage(HWND sheet)
-{
     return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
 }
 
@@ -132,12 +122,6 @@ void PressSheetButton(HWND sheet, int psbtn)
     // The sheet's modal loop looks at its end only after a posted message, as after a click.
     PostMessageW(sheet, PSM_PRESSBUTTON, psbtn, 0);
     WaitGone(sheet, 30000);
-}
-
-bool SheetApplyEnabled(HWND sheet)
-{
-    HWND apply = GetDlgItem(sheet, 0x3021);   // the sheet's Apply button
-    return apply && IsWindowEnabled(apply);
 }
 
 bool AnswerSaveDialog(HWND dialog, const wchar_t* path)

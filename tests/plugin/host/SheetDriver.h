@@ -11,8 +11,6 @@ HWND WaitForDialog(bool (*test)(HWND window, void* user), void* user, int timeou
 HWND WaitForSheet(int timeoutMs);
 // A dialog other than the sheet (the save dialog, a message box).
 HWND WaitForOtherDialog(HWND sheet, int timeoutMs);
-// Whether a window of this process is still shown (the start-up notice).
-bool WindowShown(HWND window);
 // Waits (polling, up to timeoutMs) until the window is destroyed; false on timeout.
 bool WaitGone(HWND window, int timeoutMs);
 
@@ -20,12 +18,10 @@ int SheetTabCount(HWND sheet);
 std::wstring SheetTabText(HWND sheet, int index);
 std::wstring TextOf(HWND window);
 HWND SelectSheetTab(HWND sheet, int index);   // returns the page now shown
-HWND SheetPage(HWND sheet);
 void ClickControl(HWND page, int id);         // sent: the click is done on return
 void PostClick(HWND page, int id);            // posted: for a control that opens a modal dialog
 // PSBTN_APPLYNOW is done on return; PSBTN_OK and PSBTN_CANCEL return once the sheet is gone.
 void PressSheetButton(HWND sheet, int psbtn);
-bool SheetApplyEnabled(HWND sheet);
 
 // Fills the file name of a common save dialog and confirms it (or cancels with a null path).
 bool AnswerSaveDialog(HWND dialog, const wchar_t* path);

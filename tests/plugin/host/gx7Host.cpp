@@ -102,8 +102,6 @@ int gx7HostSession(gx7Plugin& plugin, const gx7HostOptions& options)
     int result = -2;
     if (void* object = plugin.MakeInstance()) {
         gx7Init(object, options.owner);
-        if (options.setScreenSize)
-            gx7SetScreenSize(object, options.screenWidth, options.screenHeight);
         if (options.beforeRun)
             options.beforeRun(object, options.user);
         result = gx7Run(object, options.callback, options.context);

@@ -32,8 +32,6 @@ void gx7SetScreenSize(void* object, uint32_t width, uint32_t height, int32_t* st
 struct gx7HostOptions {
     const wchar_t* gameFolder = nullptr;   // made the current folder for the whole session
     HWND owner = nullptr;
-    bool setScreenSize = false;
-    uint32_t screenWidth = 0, screenHeight = 0;
     gx7HostCallback callback = nullptr;
     void* context = nullptr;
     // Called after Init and before Run (e.g. to note the start-up notice); may be null.

@@ -1,0 +1,526 @@
+// The settings pages, each alone on a real modeless sheet over a record the test chooses:
+// refresh, store, reset and marking the sheet modified through every page's table, then what
+// the Display 1 and 3D pages judge from the adapter; and the information page's rows.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <cstring>
+#include <memory>
+#include <vector>
+#include "config/kcConfig.h"
+#include "config/kcSettings.h"
+#include "foundation/kcHeap.h"
+#include "plugin/PageCommon.h"
+#include "plugin/SettingsPageTables.h"
+#include "plugin/SettingsPages.h"
+#include "plugin/SystemInfoPage.h"
+#include "plugin/gx7Conf.h"
+#include "plugin/gx7confResource.h"
+#include "plugin/kcDXCaps.h"
+
+namespace {
+struct Page {
+    int templateId;
+    DLGPROC procedure;
+    const kcPageTable& (*table)();
+    bool adapter; // judged from the adapter: tested with one of all filters and pixel shaders 3.0
+};
+const Page kGeneral = {IDD_PAGE_GENERAL, GeneralPageProc, GeneralPageTable, false};
+const Page kDisplay1 = {IDD_PAGE_DISPLAY1, Display1PageProc, Display1PageTable, true};
+const Page kDisplay2 = {IDD_PAGE_DISPLAY2, Display2PageProc, Display2PageTable, false};
+const Page k3D1 = {IDD_PAGE_DIRECT3D1, Direct3D1PageProc, Direct3D1PageTable, true};
+const Page k3D2 = {IDD_PAGE_DIRECT3D2, Direct3D2PageProc, Direct3D2PageTable, true};
+const Page k3D = {IDD_PAGE_DIRECT3D, Direct3DPageProc, Direct3DPageTable, true};
+const Page kSound = {IDD_PAGE_SOUNDOTHER, SoundOtherPageProc, SoundOtherPageTable, false};
+const Page kEnvironment = {IDD_PAGE_ENVIRONMENT, EnvironmentPageProc, EnvironmentPageTable, false};
+
+struct Setting {
+    const char* section;
+    const char* key;
+    int value;
+};
+
+const uint32_t kX8R8G8B8 = 22, kAllFilters = 0x700 | 0x7000000, kShaders3 = 0xFFFF0300;
+const kcSizePair kGameSizes[5] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 960}, {1600, 1200}};
+
+// Working, current and backup records zeroed but for the game definition's five window sizes;
+// with an adapter, a 1280 x 1024 desktop whose modes are in its format at 60 Hz but a few.
+class PageFixture {
+public:
+    explicit PageFixture(bool adapter) : current(Blank()), backup(Blank())
+    {
+        Blank(&owner.workingRecord);
+        savedCurrent = kcConfigCurrentBlock;
+        savedBackup = kcConfigBackupBlock;
+        kcConfigCurrentBlock = current.get();
+        kcConfigBackupBlock = backup.get();
+        if (!adapter)
+            return;
+        caps.reset(new kcDXCaps(0));
+        caps->deviceCaps.TextureFilterCaps = kAllFilters;
+        caps->deviceCaps.PixelShaderVersion = kShaders3;
+        owner.SetScreenSize(1280, 1024);
+        SetModes({1280, 1024, 60, kX8R8G8B8}, {{640, 480, 60, kX8R8G8B8}, {800, 600, 60, kX8R8G8B8}, {800, 600, 75, kX8R8G8B8},
+                                               {1024, 768, 59, kX8R8G8B8}, {1024, 768, 60, kX8R8G8B8}, {1024, 768, 60, 23},
+                                               {1280, 1024, 60, kX8R8G8B8}});
+    }
+    ~PageFixture()
+    {
+        if (sheet)
+            DestroyWindow(sheet);
+        Pump();
+        if (caps)
+            caps->ReleaseModes();
+        caps.reset();
+        kcConfigCurrentBlock = savedCurrent;
+        kcConfigBackupBlock = savedBackup;
+    }
+    static ConfigBlock* Blank(ConfigBlock* record = new ConfigBlock())
+    {
+        std::memset(record, 0, sizeof(ConfigBlock));
+        std::memcpy(record->windowSizes, kGameSizes, sizeof(kGameSizes));
+        return record;
+    }
+    void Set(ConfigBlock& record, const std::vector<Setting>& settings)
+    {
+        for (const Setting& s : settings)
+            kcConfigSetInt(&record, s.section, s.key, s.value);
+    }
+    int Get(const char* section, const char* key) { return kcConfigGetInt(&owner.workingRecord, section, key); }
+    void SetModes(const kcDisplayMode& now, const std::vector<kcDisplayMode>& list)
+    {
+        caps->ReleaseModes();
+        caps->currentMode = now;
+        if (list.empty())
+            return;
+        caps->modes = static_cast<kcDisplayMode*>(kcHeapAlloc(0, static_cast<int>(list.size() * sizeof(kcDisplayMode))));
+        std::memcpy(caps->modes, list.data(), list.size() * sizeof(kcDisplayMode));
+        caps->modeCount = static_cast<uint32_t>(list.size());
+    }
+
+    // The page (its WM_INITDIALOG refreshes it) as the only page of a modeless sheet.
+    HWND Open(const Page& p)
+    {
+        PROPSHEETPAGEW page = {sizeof(page)};
+        page.hInstance = GetModuleHandleW(nullptr);
+        page.pszTemplate = MAKEINTRESOURCEW(p.templateId);
+        page.pfnDlgProc = p.procedure;
+        page.lParam = reinterpret_cast<LPARAM>(&owner);
+        PROPSHEETHEADERW header = {sizeof(header)};
+        header.dwFlags = PSH_MODELESS | PSH_PROPSHEETPAGE;
+        header.hInstance = page.hInstance;
+        header.nPages = 1;
+        header.ppsp = &page;
+        sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+        this->page = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) : nullptr;
+        Pump();
+        owner.modified = 0;
+        return this->page;
+    }
+    void Pump() // runs posted messages (a reset's refresh)
+    {
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+    void Leave() // as the sheet does when the page is left
+    {
+        PSHNOTIFY notify = {{sheet, 0, static_cast<UINT>(PSN_KILLACTIVE)}};
+        SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
+    }
+    void Click(int id)
+    {
+        SendMessageW(Item(id), BM_CLICK, 0, 0);
+        Pump();
+    }
+    void Command(int id) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
+    void Reset()
+    {
+        Command(IDC_RESET);
+        Pump();
+    }
+    HWND Item(int id) const { return GetDlgItem(page, id); }
+    bool Checked(int id) const { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    bool Visible(int id) const { return (GetWindowLongW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+    int Send(int id, UINT message, WPARAM w = 0) { return static_cast<int>(SendMessageW(Item(id), message, w, 0)); }
+    std::wstring Text(int id) const
+    {
+        wchar_t text[256] = {};
+        GetWindowTextW(Item(id), text, 256);
+        return text;
+    }
+
+    gx7Conf owner;
+    std::unique_ptr<ConfigBlock> current, backup;
+    ConfigBlock *savedCurrent, *savedBackup;
+    std::unique_ptr<kcDXCaps> caps;
+    HWND sheet = nullptr, page = nullptr;
+};
+
+std::string Name(const Page& page, int id = 0) { return std::to_string(page.templateId) + " " + std::to_string(id); }
+} // namespace
+
+// Every page through its own table: each bound control exists, shows its setting, stores it
+// back and marks the sheet modified; each further edit marks it; a reset writes the table's
+// values (constants, or the backup's); every key names an integer setting.
+TEST(Pages, EveryTableRowRefreshesStoresMarksAndResets)
+{
+    for (const Page* page : {&kGeneral, &kDisplay1, &kDisplay2, &k3D1, &k3D2, &k3D, &kSound, &kEnvironment}) {
+        const kcPageTable& table = page->table();
+        PageFixture f(page->adapter);
+        ASSERT_NE(f.Open(*page), nullptr) << Name(*page);
+        for (size_t i = 0; i < table.bindingCount; ++i) {
+            const kcPageBinding& b = table.bindings[i];
+            const kcSetting* setting = kcFindSetting(b.section, b.key);
+            EXPECT_TRUE(setting && (setting->type == KCSET_I32 || setting->type == KCSET_U16)) << b.section << "/" << b.key;
+            ASSERT_NE(f.Item(b.control), nullptr) << Name(*page, b.control);
+            if (b.kind == kcPageRadioStoreOnly)
+                continue; // the depth buttons: judged by the page's own code
+            const int on = b.kind == kcPageRadio ? b.value : b.kind == kcPageCheck ? 1 : 0;
+            int off = 1 - on; // a radio button: another of its group
+            for (size_t j = 0; j < table.bindingCount && b.kind == kcPageRadio; ++j)
+                if (!strcmp(table.bindings[j].key, b.key) && table.bindings[j].value != b.value)
+                    off = table.bindings[j].value;
+            for (int shown : {off, b.kind == kcPageRadio && !page->adapter ? b.value + 100 : off, on}) { // outside the group: none
+                f.Set(f.owner.workingRecord, {{b.section, b.key, shown}});
+                SendMessageW(f.page, WM_SETTINGS_REFRESH, 0, 0);
+                EXPECT_EQ(f.Checked(b.control), shown == on) << Name(*page, b.control) << " " << shown;
+            }
+            f.Set(f.owner.workingRecord, {{b.section, b.key, off}}); // the control, not the record, is stored
+            f.owner.modified = 0;
+            f.Command(b.control);
+            EXPECT_EQ(f.owner.modified, 1) << Name(*page, b.control);
+            f.Leave();
+            EXPECT_EQ(f.Get(b.section, b.key), on) << Name(*page, b.control);
+        }
+        for (size_t i = 0; i < table.editCount; ++i) {
+            f.owner.modified = 0;
+            f.Command(table.edits[i]);
+            EXPECT_EQ(f.owner.modified, 1) << Name(*page, table.edits[i]);
+        }
+        f.owner.modified = 0;
+        f.Command(IDC_RESTART_NOTICE); // static texts are no edits
+        EXPECT_EQ(f.owner.modified, 0) << Name(*page);
+        for (size_t i = 0; i < table.resetCount; ++i) {
+            const kcPageReset& r = table.resets[i];
+            f.Set(f.owner.workingRecord, {{r.section, r.key, 7}});
+            f.Set(*f.backup, {{r.section, r.key, 1}});
+        }
+        f.Reset();
+        EXPECT_EQ(f.owner.modified, 1) << Name(*page);
+        for (size_t i = 0; i < table.resetCount; ++i) {
+            const kcPageReset& r = table.resets[i];
+            EXPECT_EQ(f.Get(r.section, r.key), r.source == kcResetConstant ? r.value : 1) << Name(*page) << " " << r.key;
+            const kcSetting* setting = kcFindSetting(r.section, r.key);
+            EXPECT_TRUE(setting && (setting->type == KCSET_I32 || setting->type == KCSET_U16)) << r.section << "/" << r.key;
+        }
+    }
+}
+
+TEST(Pages, OwnControlsOfGeneralSoundAndEnvironment)
+{
+    PageFixture f(false);
+    kcConfigSetText(&f.owner.workingRecord, "INFO", "file", L"sysinfo.txt");
+    f.Open(kGeneral); // the information box names the game's file
+    EXPECT_EQ(f.Text(IDC_OUT_INFO), L"起動時に\"sysinfo.txt\"を作成する");
+
+    f.Set(f.owner.workingRecord, {{"ETC", "imgcache", 64}});
+    f.Open(kSound); // the cache size on its trackbar, stored at once
+    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETPOS), 64);
+    EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), L"64 MB");
+    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETRANGEMAX), 128);
+    for (int end : {0, 128}) {
+        f.owner.modified = 0;
+        SendMessageW(f.Item(IDC_IMGCACHE), TBM_SETPOS, TRUE, end);
+        SendMessageW(f.page, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(f.Item(IDC_IMGCACHE)));
+        EXPECT_EQ(f.Get("ETC", "imgcache"), end);
+        EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), std::to_wstring(end) + L" MB");
+        EXPECT_EQ(f.owner.modified, 1);
+    }
+    f.Reset();
+    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETPOS), 32);
+    EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), L"32 MB");
+
+    for (int usePs : {0, 1}) { // the pixel-shader box only for games that use them; four boxes never
+        f.Set(*f.current, {{"APP", "use_ps", usePs}});
+        f.Open(kEnvironment);
+        EXPECT_EQ(f.Visible(IDC_DISABLE_PIXELSHADER), usePs == 1);
+        for (int hidden : {IDC_Z32, IDC_NO_Z, IDC_FULL_WIDE, IDC_NO_CACHE})
+            EXPECT_FALSE(f.Visible(hidden)) << hidden;
+    }
+}
+
+// Window sizes: the limit disables those larger than the screen and checks the largest enabled
+// one for a stored size it disabled; fewer sizes hide the surplus buttons.
+TEST(Display1Page, WindowSizesUnderTheLimit)
+{
+    const struct {
+        int limit, sizes, width, height;
+        int checked; // -1: none
+        int storedWidth, storedHeight;
+    } rows[] = {{1, 5, 1600, 1200, 3, 1280, 960}, {0, 3, 1000, 700, -1, 1000, 700}};
+    for (const auto& r : rows) {
+        PageFixture f(true);
+        if (r.sizes < 5)
+            f.owner.workingRecord.windowSizes[r.sizes] = {0, 0};
+        f.Set(f.owner.workingRecord, {{"WINDOW", "limit", r.limit}, {"WINDOW", "width", r.width}, {"WINDOW", "height", r.height}});
+        f.Open(kDisplay1);
+        EXPECT_EQ(f.Text(IDC_SIZE_2), L"1024 X 768");
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(f.Visible(IDC_SIZE_0 + i), i < r.sizes) << i;
+            if (i < r.sizes) {
+                EXPECT_EQ(f.Enabled(IDC_SIZE_0 + i), i < 4 || !r.limit) << i;
+            }
+            EXPECT_EQ(f.Checked(IDC_SIZE_0 + i), i == r.checked) << i; // a size not in the list checks nothing
+        }
+        EXPECT_EQ(f.Checked(IDC_SIZE_LIMIT), r.limit == 1);
+        f.Leave();
+        EXPECT_EQ(f.Get("WINDOW", "width"), r.storedWidth);
+        EXPECT_EQ(f.Get("WINDOW", "height"), r.storedHeight);
+    }
+}
+
+TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
+{
+    PageFixture f(true);
+    f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 800}, {"WINDOW", "height", 600}});
+    f.Open(kDisplay1);
+    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
+    f.Click(IDC_SIZE_LIMIT);
+    EXPECT_EQ(f.Get("WINDOW", "limit"), 0);
+    EXPECT_TRUE(f.Enabled(IDC_SIZE_4));
+    EXPECT_EQ(f.owner.modified, 1);
+    f.Click(IDC_SIZE_4);
+    f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits
+    EXPECT_EQ(f.Get("WINDOW", "limit"), 1);
+    EXPECT_TRUE(f.Checked(IDC_SIZE_LIMIT));
+    EXPECT_FALSE(f.Enabled(IDC_SIZE_4));
+}
+
+// The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
+// first place. Only an exact size selects; entry 0 stores the desktop size and the flag.
+TEST(Display1Page, FullScreenListSelectionAndStore)
+{
+    const std::vector<std::wstring> standard = {L"解像度を変更しない", L"640 x 480", L"800 x 600", L"1024 x 768", L"1280 x 1024"};
+    const struct {
+        int adapter; // 0 none, 1 probed without modes, 2 the standard one
+        int noFullRes, width, height;
+        int select;         // entry selected before leaving, -1 none
+        int selectedAtOpen;
+        int storedWidth, storedHeight, storedNoFullRes; // width 0: the desktop's
+    } rows[] = {
+        {2, 0, 1024, 768, -1, 3, 1024, 768, 0},
+        {2, 1, 640, 480, -1, 0, 1280, 1024, 1},
+        {2, 0, 800, 600, 0, 2, 1280, 1024, 1},
+        {2, 0, 800, 60, -1, -1, 800, 60, 0}, // not 800 x 600
+        {2, 0, 1600, 1200, -1, -1, 1600, 1200, 0},
+        {1, 1, 1024, 768, -1, 0, 0, 0, 1},
+        {0, 1, 1024, 768, -1, 0, 0, 0, 1},
+    };
+    for (const auto& r : rows) {
+        PageFixture f(r.adapter != 0);
+        if (r.adapter == 1)
+            f.SetModes({}, {});
+        f.Set(f.owner.workingRecord, {{"FULL_SCREEN", "no_full_res", r.noFullRes}, {"WINDOW", "full_width", r.width},
+                                      {"WINDOW", "full_height", r.height}});
+        f.Open(kDisplay1);
+        std::vector<std::wstring> list(f.Send(IDC_FULL_LIST, LB_GETCOUNT));
+        for (size_t i = 0; i < list.size(); ++i) {
+            wchar_t text[64] = {};
+            SendMessageW(f.Item(IDC_FULL_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            list[i] = text;
+        }
+        EXPECT_EQ(list, r.adapter == 2 ? standard : std::vector<std::wstring>(1, standard[0])) << r.width << "x" << r.height;
+        EXPECT_EQ(f.Send(IDC_FULL_LIST, LB_GETCURSEL), r.selectedAtOpen) << r.width << "x" << r.height;
+        SendMessageW(f.page, WM_SETTINGS_REFRESH, 0, 0);
+        EXPECT_EQ(f.Send(IDC_FULL_LIST, LB_GETCURSEL), r.selectedAtOpen) << r.width << "x" << r.height;
+        if (r.select >= 0)
+            f.Send(IDC_FULL_LIST, LB_SETCURSEL, r.select);
+        f.Leave();
+        EXPECT_EQ(f.Get("WINDOW", "full_width"), r.storedWidth ? r.storedWidth : GetSystemMetrics(SM_CXSCREEN)) << r.width;
+        EXPECT_EQ(f.Get("WINDOW", "full_height"), r.storedHeight ? r.storedHeight : GetSystemMetrics(SM_CYSCREEN)) << r.height;
+        EXPECT_EQ(f.Get("FULL_SCREEN", "no_full_res"), r.storedNoFullRes) << r.width << "x" << r.height;
+    }
+}
+
+// Reset (the backup's sizes, rate and limit, the constants) shows at once: the size button, the
+// limit's buttons, the desktop entry, the hidden cursor choice.
+TEST(Display1Page, ResetTakesTheBackupAndTheConstants)
+{
+    PageFixture f(true);
+    f.Set(*f.backup, {{"WINDOW", "width", 1024}, {"WINDOW", "height", 768}, {"WINDOW", "full_width", 800},
+                      {"WINDOW", "full_height", 600}, {"WINDOW", "fps", 30}, {"WINDOW", "limit", 0}});
+    f.Set(f.owner.workingRecord, {{"WINDOW", "width", 640}, {"WINDOW", "height", 480}, {"WINDOW", "limit", 1}, {"WINDOW", "fps", 60},
+                                  {"FULL_SCREEN", "no_full_res", 0}, {"WINDOW", "cursor_mode", 0}, {"CURSOR", "change", 0}});
+    f.Open(kDisplay1);
+    for (int id : {IDC_CURSOR_GROUP, IDC_CURSOR_ORIGINAL, IDC_CURSOR_SYSTEM})
+        EXPECT_FALSE(f.Visible(id)) << id;
+    EXPECT_TRUE(f.Checked(IDC_CURSOR_SYSTEM));
+    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
+    f.Reset();
+    EXPECT_TRUE(f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_30) && f.Checked(IDC_CURSOR_ORIGINAL));
+    EXPECT_TRUE(f.Enabled(IDC_SIZE_4));
+    EXPECT_EQ(f.Send(IDC_FULL_LIST, LB_GETCURSEL), 0);
+    EXPECT_EQ(f.owner.modified, 1);
+}
+
+// Filters the adapter lacks are disabled and a stored one falls back to POINT (no edit of the
+// user's); without a capability object nothing optional is offered.
+TEST(Direct3DPages, UnsupportedFiltersFallBackToPoint)
+{
+    const struct {
+        const Page* page;
+        bool adapter;
+        uint32_t filters;
+        bool min[3], mag[3]; // enabled
+        int storedMin, storedMag;
+    } rows[] = {
+        {&k3D1, true, 0x300 | 0x1000000, {true, true, false}, {true, false, false}, 0, 0},
+        {&k3D, true, 0x300 | 0x1000000, {true, true, false}, {true, false, false}, 0, 0},
+        {&k3D1, true, kAllFilters, {true, true, true}, {true, true, true}, 2, 1},
+        {&k3D1, false, 0, {false, false, false}, {false, false, false}, 0, 0},
+    };
+    for (const auto& r : rows) {
+        PageFixture f(r.adapter);
+        if (r.adapter)
+            f.caps->deviceCaps.TextureFilterCaps = r.filters;
+        f.Set(f.owner.workingRecord, {{"TEXTURE", "min", 2}, {"TEXTURE", "mag", 1}});
+        f.Open(*r.page);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(f.Enabled(IDC_MIN_POINT + i), r.min[i]) << Name(*r.page, i) << r.adapter;
+            EXPECT_EQ(f.Enabled(IDC_MAG_POINT + i), r.mag[i]) << Name(*r.page, i) << r.adapter;
+        }
+        EXPECT_EQ(f.Get("TEXTURE", "min"), r.storedMin);
+        EXPECT_EQ(f.Get("TEXTURE", "mag"), r.storedMag);
+        EXPECT_TRUE(f.Checked(IDC_MIN_POINT + r.storedMin) && f.Checked(IDC_MAG_POINT + r.storedMag));
+        EXPECT_EQ(f.owner.modified, 0);
+    }
+}
+
+TEST(Direct3DPages, DepthButtonsFollowTheModesAtTheFullScreenSize)
+{
+    const struct {
+        std::vector<kcDisplayMode> modes;
+        bool enabled16, enabled32, checked32;
+        int stored; // from a stored 16
+    } rows[] = {
+        // At 1024 x 768 only 32-bit modes (16-bit at another size only): shown and stored as 32.
+        {{{1024, 768, 60, 22}, {1024, 768, 60, 21}, {800, 600, 60, 23}}, false, true, true, 32},
+        // No mode at the size: both disabled, the setting kept.
+        {{{800, 600, 60, 22}}, false, false, false, 16},
+    };
+    for (const auto& r : rows) {
+        PageFixture f(true);
+        f.SetModes({1024, 768, 60, 22}, r.modes);
+        f.Set(f.owner.workingRecord, {{"TEXTURE", "bpp", 16}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}});
+        f.Open(k3D1);
+        EXPECT_EQ(f.Enabled(IDC_TEX_16BIT), r.enabled16);
+        EXPECT_EQ(f.Enabled(IDC_TEX_32BIT), r.enabled32);
+        EXPECT_EQ(f.Checked(IDC_TEX_32BIT), r.checked32);
+        f.Leave();
+        EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored);
+    }
+}
+
+// Pixel fog needs pixel shaders of any version; a reset to the game's pixel fog keeps vertex
+// fog on an adapter without them (or without a capability object).
+TEST(Direct3DPages, PixelFogByThePixelShaderVersion)
+{
+    const struct {
+        bool adapter;
+        uint32_t version;
+        bool pixelFog;
+    } rows[] = {{true, 0xFFFF0300, true}, {true, 0xFFFF0200, true}, {true, 0xFFFF0104, true}, {true, 0xFFFF0000, false}, {false, 0, false}};
+    for (const auto& r : rows) {
+        PageFixture f(r.adapter);
+        if (r.adapter)
+            f.caps->deviceCaps.PixelShaderVersion = r.version;
+        f.Set(f.owner.workingRecord, {{"D3D", "fogtype", 0}});
+        f.Open(k3D2);
+        EXPECT_EQ(f.Enabled(IDC_FOG_PIXEL), r.pixelFog) << std::hex << r.version;
+        EXPECT_EQ(f.Get("D3D", "fogtype"), r.pixelFog ? 0 : 1) << std::hex << r.version;
+        EXPECT_TRUE(f.Checked(r.pixelFog ? IDC_FOG_PIXEL : IDC_FOG_VERTEX)) << std::hex << r.version;
+        f.Reset();
+        EXPECT_EQ(f.Get("D3D", "fogtype"), r.pixelFog ? 0 : 1) << std::hex << r.version;
+    }
+}
+
+TEST(Direct3DPages, TextureListsSelectByIndex)
+{
+    const struct {
+        int size, comp, selectedSize, selectedComp;
+    } rows[] = {{2, 1, 2, 1}, {3, -1, -1, -1}};
+    for (const auto& r : rows) {
+        PageFixture f(false);
+        f.Set(f.owner.workingRecord, {{"D3D", "tex_size", r.size}, {"D3D", "tex_comp", r.comp}});
+        f.Open(k3D2);
+        EXPECT_EQ(f.Send(IDC_TEX_SIZE, CB_GETCOUNT), 3);
+        EXPECT_EQ(f.Send(IDC_TEX_COMP, CB_GETCOUNT), 2);
+        EXPECT_EQ(f.Send(IDC_TEX_SIZE, CB_GETCURSEL), r.selectedSize) << r.size;
+        EXPECT_EQ(f.Send(IDC_TEX_COMP, CB_GETCURSEL), r.selectedComp) << r.comp;
+        f.Send(IDC_TEX_SIZE, CB_SETCURSEL, 1);
+        f.Leave();
+        EXPECT_EQ(f.Get("D3D", "tex_size"), 1);
+        EXPECT_EQ(f.Get("D3D", "tex_comp"), r.selectedComp);
+    }
+}
+
+TEST(InfoRows, ValuesAndRounding)
+{
+    static SystemInfoSource source;
+    std::memset(&source, 0, sizeof(source));
+    const auto value = [](int row) {
+        wchar_t text[1024];
+        SystemInfoValue(source, row, text, 1024);
+        return std::wstring(text);
+    };
+    for (const auto& c : std::vector<std::pair<unsigned, const wchar_t*>>{
+             {3450, L"3450MHz (3.5GHz)"}, {1999, L"1999MHz (2.0GHz)"}, {2949, L"2949MHz (2.9GHz)"}, {0, L"0MHz (0.0GHz)"}}) {
+        source.cpu.measuredMhz = c.first;
+        EXPECT_EQ(c.second, value(7));
+    }
+    wcscpy(source.cpu.name, L"Cyrix 6x86");
+    for (const auto& m : std::vector<std::pair<const char*, const wchar_t*>>{
+             {"GenuineIntel", L"Intel"}, {"authenticamd", L"AMD"}, {"CyrixInstead", L"Cyrix 6x86"}}) {
+        std::memset(source.cpu.vendor, 0, sizeof(source.cpu.vendor));
+        std::memcpy(source.cpu.vendor, m.first, std::strlen(m.first));
+        EXPECT_EQ(m.second, value(6));
+    }
+    for (const auto& d : std::vector<std::pair<int, const wchar_t*>>{
+             {32, L"32bit フルカラー"}, {24, L"24bit フルカラー"}, {16, L"16bit ハイカラー"}, {8, L"8bit インデックスカラー"}, {15, L""}}) {
+        source.desktopBits = d.first;
+        EXPECT_EQ(d.second, value(12));
+    }
+    source.driverVersion = (6ull << 48) | (14ull << 32) | (10ull << 16) | 9500ull;
+    source.versionMajor = 2;
+    source.versionMinor = 15;
+    source.currentMode = {1280, 1024, 60, 22};
+    source.availPhysMb = 1500;
+    source.totalPhysMb = 4096;
+    wcscpy(source.os.name, L"Windows 7");
+    wcscpy(source.os.edition, L"Ultimate");
+    wcscpy(source.os.servicePack, L"Service Pack 1");
+    EXPECT_EQ(L"6.14.10.9500", value(10));
+    EXPECT_EQ(L"2.15", value(1));
+    EXPECT_EQ(L"1280 x 1024 (60Hz)", value(11));
+    EXPECT_EQ(L"1500MB / 4096MB", value(8));
+    EXPECT_EQ(L"Windows 7 Ultimate Service Pack 1", value(5));
+    EXPECT_STREQ(L"ＣＰＵクロック(測定値)", SystemInfoLabel(7));
+}
+
+// Without a capability object no depth is ruled out.
+TEST(InfoRows, ModeBitDepths)
+{
+    kcDisplayMode only = {800, 600, 60, 23}; // R5G6B5
+    kcDisplayModeList list;
+    list.modeCount = 1;
+    list.modes = &only;
+    kcDisplayModeList::Instance = &list;
+    EXPECT_EQ(1, GetModeBitDepth(800, 600, 16));
+    EXPECT_EQ(0, GetModeBitDepth(800, 600, 32));
+    EXPECT_EQ(0, GetModeBitDepth(640, 480, 16));
+    kcDisplayModeList::Instance = nullptr;
+    EXPECT_EQ(1, GetModeBitDepth(800, 600, 32));
+}
