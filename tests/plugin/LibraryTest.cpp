@@ -1,4 +1,4 @@
-// The real gx7conf.dll through our host: exports and imports, the object's slots and layout,
+// The real gx7conf.dll through our host: exports and imports, the object's slots,
 // the sheet, what Apply, OK and Cancel write and call, the information page, and pages changed
 // end to end against what the configuration model writes.
 #include <gtest/gtest.h>
@@ -24,46 +24,45 @@ namespace {
 struct ApplyCounter {
     int calls = 0;
     void* lastContext = nullptr;
-    static void __stdcall Callback(void* context)
-    {
-        ++static_cast<ApplyCounter*>(context)->calls;
-        static_cast<ApplyCounter*>(context)->lastContext = context;
-    }
+    static void __stdcall Callback(void* context) { ++static_cast<ApplyCounter*>(context)->calls, static_cast<ApplyCounter*>(context)->lastContext = context; }
 };
 
 struct Change {
-    const char* section;
-    const char* key;
+    const char *section, *key;
     int value;
 };
 
 std::string ReadFile(const std::wstring& path)
 {
     std::string bytes;
-    ReadBytes(path, &bytes);
-    return bytes;
+    return ReadBytes(path, &bytes), bytes;
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsNotice(HWND window, void*) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-// What the configuration model writes for the game's "setup.xml" (start; empty: the defaults)
-// with the changes. It matches the full-screen size against the adapter's modes when it reads,
-// so it gets the adapter data the plug-in has.
+// The folder as the current folder while alive.
+struct InFolder {
+    explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
+    ~InFolder() { SetCurrentDirectoryW(previous); }
+    wchar_t previous[MAX_PATH];
+};
+
+// What the model writes for "setup.xml" (start; empty: the defaults) with the changes; it gets
+// the adapter data the plug-in has, as it matches the full-screen size against the modes.
 std::string ModelWrites(const GameFolder& game, const std::vector<Change>& changes, const std::string& start = "")
 {
     start.empty() ? (void)DeleteFileW(game.SetupXml().c_str()) : (void)WriteBytes(game.SetupXml(), start);
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(game.Path().c_str());
-    kcDXCaps caps(0);
-    kcCreateConfig(L"config\\startup.xml", nullptr, 0);
-    kcConfig::Instance()->LoadUserSettings();
-    for (const Change& c : changes)
-        kcConfigSetInt(kcConfigCurrentBlock, c.section, c.key, c.value);
-    kcConfig::Instance()->SaveUserSettings();
-    kcReleaseConfig();
-    SetCurrentDirectoryW(previous);
+    {
+        InFolder in(game.Path());
+        kcDXCaps caps(0);
+        kcCreateConfig(L"config\\startup.xml", nullptr, 0);
+        kcConfig::Instance()->LoadUserSettings();
+        for (const Change& c : changes)
+            kcConfigSetInt(kcConfigCurrentBlock, c.section, c.key, c.value);
+        kcConfig::Instance()->SaveUserSettings();
+        kcReleaseConfig();
+    }
     return ReadFile(game.SetupXml());
 }
 
@@ -75,21 +74,11 @@ GameFolder Game(int view3d, int dontSave = 0)
     return GameFolder(definition);
 }
 
-// A thread that cancels the sheet once it shows.
-std::thread CancelWhenShown()
-{
-    return std::thread([] {
-        if (HWND sheet = WaitForSheet(30000))
-            PressSheetButton(sheet, PSBTN_CANCEL);
-    });
-}
-
 BOOL CALLBACK CountDialog(HWND window, LPARAM count)
 {
     wchar_t name[32] = {};
     GetClassNameW(window, name, 32);
-    *reinterpret_cast<int*>(count) += lstrcmpW(name, L"#32770") == 0;
-    return TRUE;
+    return *reinterpret_cast<int*>(count) += lstrcmpW(name, L"#32770") == 0, TRUE;
 }
 
 // Dialogs of this thread (the notice, the sheet), shown or not.
@@ -106,8 +95,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(plugin.Load(KC_GX7CONF_DLL)); }
     void TearDown() override { plugin.Unload(); }
 
-    // One session on the game: script gets the sheet once it shows, and the sheet is cancelled
-    // if the script leaves it open. Returns Run's result.
+    // Returns Run's result; the sheet is cancelled if the script leaves it open.
     int Session(const GameFolder& game, const std::function<void(HWND sheet)>& script, ApplyCounter* counter = nullptr)
     {
         gx7HostOptions options;
@@ -125,17 +113,6 @@ protected:
         driver.join();
         return result;
     }
-
-    // The game's folder as the current folder while alive (for the slots called directly).
-    struct InFolder {
-        explicit InFolder(const std::wstring& folder)
-        {
-            GetCurrentDirectoryW(MAX_PATH, previous);
-            SetCurrentDirectoryW(folder.c_str());
-        }
-        ~InFolder() { SetCurrentDirectoryW(previous); }
-        wchar_t previous[MAX_PATH];
-    };
 
     gx7Plugin plugin;
 };
@@ -173,87 +150,34 @@ TEST_F(Library, FourNamedAndNumberedExportsAndNoRuntimeImported)
     }
 }
 
-TEST(ObjectLayout, TablePointerThenTheFieldsInContractOrder)
-{
-    gx7Conf* o = new gx7Conf();
-    const auto at = [o](const void* field) { return static_cast<size_t>(static_cast<const char*>(field) - reinterpret_cast<const char*>(o)); };
-    // The record follows the table pointer at its own alignment (8: it holds doubles).
-    const size_t start = alignof(ConfigBlock) > 4 ? alignof(ConfigBlock) : 4, record = start + sizeof(ConfigBlock) - 4;
-    EXPECT_EQ(start, at(&o->workingRecord));
-    const std::vector<size_t> fields = {at(&o->sheetWindow), at(&o->pageHandles), at(&o->modified), at(&o->pageProcedures),
-                                        at(&o->pageTemplates), at(&o->hostWindow), at(&o->applyCallback), at(&o->callbackContext),
-                                        at(&o->splashWindow), at(&o->gameRunning), at(&o->screenWidth), at(&o->screenHeight)};
-    std::vector<size_t> expected = {4, 8, 44, 48, 84, 120, 124, 128, 132, 136, 140, 144};
-    for (size_t& offset : expected)
-        offset += record;
-    EXPECT_EQ(expected, fields);
-    // Fresh: the page table's entries, the screen size from the system, no window sizes.
-    EXPECT_EQ(118, o->pageTemplates[0]);
-    EXPECT_EQ(111, o->pageTemplates[8]);
-    EXPECT_EQ(static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN)), o->screenWidth);
-    for (const kcSizePair& size : o->workingRecord.windowSizes)
-        EXPECT_TRUE(size.w == 0 && size.h == 0);
-    delete o;
-}
-
 // Each slot pops exactly its arguments; a second cycle leaves what the first left.
 TEST_F(Library, SlotsKeepTheStackAndCyclesLeaveNothing)
 {
     GameFolder game;
     InFolder in(game.Path());
     const int dialogsBefore = ThreadDialogCount();
-    DWORD handles[2] = {}, gdiObjects[2] = {}, userObjects[2] = {};
+    std::vector<DWORD> held[2]; // handles, GDI and USER objects
     for (int cycle = 0; cycle < 2; ++cycle) {
         void* object = plugin.MakeInstance();
         ASSERT_NE(nullptr, object);
         int32_t init = -1, size = -1, run = -1;
         gx7Init(object, nullptr, &init);
         gx7SetScreenSize(object, 1280, 1024, &size);
-        std::thread closer = CancelWhenShown();
+        std::thread closer([] {
+            if (HWND sheet = WaitForSheet(30000))
+                PressSheetButton(sheet, PSBTN_CANCEL);
+        });
         EXPECT_EQ(0, gx7Run(object, nullptr, nullptr, &run));
         closer.join();
         EXPECT_TRUE(init == 0 && size == 0 && run == 0) << init << " " << size << " " << run;
         plugin.ReleaseInstance(object);
         EXPECT_EQ(dialogsBefore, ThreadDialogCount()) << cycle;
-        GetProcessHandleCount(GetCurrentProcess(), &handles[cycle]);
-        gdiObjects[cycle] = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-        userObjects[cycle] = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+        DWORD handles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        held[cycle] = {handles, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)};
     }
-    EXPECT_EQ(handles[0], handles[1]);
-    EXPECT_EQ(gdiObjects[0], gdiObjects[1]);
-    EXPECT_EQ(userObjects[0], userObjects[1]);
+    EXPECT_EQ(held[0], held[1]);
     plugin.ReleaseInstance(nullptr);
-}
-
-TEST_F(Library, CarelessHostsDoNoHarm)
-{
-    GameFolder game;
-    InFolder in(game.Path());
-    const int dialogsBefore = ThreadDialogCount();
-    void* object = plugin.MakeInstance();   // Run before Init shows nothing; released without Init
-    EXPECT_EQ(-1, gx7Run(object, nullptr, nullptr));
-    plugin.ReleaseInstance(object);
-
-    object = plugin.MakeInstance();          // Init twice, never Run: one notice, gone with the object
-    gx7Init(object, nullptr);
-    HWND notice = WaitForDialog(IsNotice, nullptr, 2000);
-    EXPECT_NE(nullptr, notice);
-    gx7Init(object, nullptr);
-    EXPECT_EQ(nullptr, WaitForDialog([](HWND w, void* n) { return IsNotice(w, nullptr) && w != n; }, notice, 200));
-    plugin.ReleaseInstance(object);
-    EXPECT_FALSE(IsWindow(notice));
-
-    void* first = plugin.MakeInstance();     // a second object starts nothing; the first still works
-    void* second = plugin.MakeInstance();
-    gx7Init(first, nullptr);
-    gx7Init(second, nullptr);
-    EXPECT_EQ(-1, gx7Run(second, nullptr, nullptr));
-    plugin.ReleaseInstance(second);
-    std::thread closer = CancelWhenShown();
-    EXPECT_EQ(0, gx7Run(first, nullptr, nullptr));
-    closer.join();
-    plugin.ReleaseInstance(first);
-    EXPECT_EQ(dialogsBefore, ThreadDialogCount());
 }
 
 TEST_F(Library, CaptionAndTabsInOrderAlsoTranslated)
@@ -336,27 +260,6 @@ TEST_F(Library, ApplyOkAndCancel)
         EXPECT_TRUE(r.button != PSBTN_CANCEL || result == 0) << result;
         EXPECT_EQ(r.calls, calls.calls) << r.dontSave << r.button;
         EXPECT_EQ(r.written, FileExists(other.SetupXml())) << r.dontSave << r.button;
-    }
-}
-
-// The restart notice shows only while the game runs; Help works only with an existing manual.
-TEST_F(Library, RestartNoticeAndHelp)
-{
-    for (bool on : {false, true}) {
-        GameDefinition definition;
-        definition.mutex = "kc_test_running_game";
-        definition.manual = on ? L"manual.html" : L"";
-        GameFolder game(definition);
-        HANDLE running = on ? CreateMutexW(nullptr, FALSE, L"kc_test_running_game") : nullptr;
-        bool notice = !on, help = !on;
-        Session(game, [&](HWND sheet) {
-            notice = IsWindowVisible(GetDlgItem(SelectSheetTab(sheet, 5), IDC_RESTART_NOTICE)) != FALSE;
-            help = IsWindowEnabled(GetDlgItem(sheet, IDHELP)) != FALSE;
-        });
-        EXPECT_EQ(on, notice);
-        EXPECT_EQ(on, help);
-        if (running)
-            CloseHandle(running);
     }
 }
 

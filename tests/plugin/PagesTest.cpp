@@ -35,8 +35,7 @@ const Page kSound = {IDD_PAGE_SOUNDOTHER, SoundOtherPageProc, SoundOtherPageTabl
 const Page kEnvironment = {IDD_PAGE_ENVIRONMENT, EnvironmentPageProc, EnvironmentPageTable, false};
 
 struct Setting {
-    const char* section;
-    const char* key;
+    const char *section, *key;
     int value;
 };
 
@@ -50,10 +49,8 @@ public:
     explicit PageFixture(bool adapter) : current(Blank()), backup(Blank())
     {
         Blank(&owner.workingRecord);
-        savedCurrent = kcConfigCurrentBlock;
-        savedBackup = kcConfigBackupBlock;
-        kcConfigCurrentBlock = current.get();
-        kcConfigBackupBlock = backup.get();
+        savedCurrent = kcConfigCurrentBlock, savedBackup = kcConfigBackupBlock;
+        kcConfigCurrentBlock = current.get(), kcConfigBackupBlock = backup.get();
         if (!adapter)
             return;
         caps.reset(new kcDXCaps(0));
@@ -71,9 +68,7 @@ public:
         Pump();
         if (caps)
             caps->ReleaseModes();
-        caps.reset();
-        kcConfigCurrentBlock = savedCurrent;
-        kcConfigBackupBlock = savedBackup;
+        kcConfigCurrentBlock = savedCurrent, kcConfigBackupBlock = savedBackup;
     }
     static ConfigBlock* Blank(ConfigBlock* record = new ConfigBlock())
     {
@@ -93,8 +88,8 @@ public:
         caps->currentMode = now;
         if (list.empty())
             return;
-        caps->modes = static_cast<kcDisplayMode*>(kcHeapAlloc(0, static_cast<int>(list.size() * sizeof(kcDisplayMode))));
-        std::memcpy(caps->modes, list.data(), list.size() * sizeof(kcDisplayMode));
+        const size_t bytes = list.size() * sizeof(kcDisplayMode);
+        caps->modes = static_cast<kcDisplayMode*>(std::memcpy(kcHeapAlloc(0, static_cast<int>(bytes)), list.data(), bytes));
         caps->modeCount = static_cast<uint32_t>(list.size());
     }
 
@@ -119,27 +114,17 @@ public:
     }
     void Pump() // runs posted messages (a reset's refresh)
     {
-        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+            TranslateMessage(&m), DispatchMessageW(&m);
     }
     void Leave() // as the sheet does when the page is left
     {
         PSHNOTIFY notify = {{sheet, 0, static_cast<UINT>(PSN_KILLACTIVE)}};
         SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
     }
-    void Click(int id)
-    {
-        SendMessageW(Item(id), BM_CLICK, 0, 0);
-        Pump();
-    }
+    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0), Pump(); }
     void Command(int id) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
-    void Reset()
-    {
-        Command(IDC_RESET);
-        Pump();
-    }
+    void Reset() { Command(IDC_RESET), Pump(); }
     HWND Item(int id) const { return GetDlgItem(page, id); }
     bool Checked(int id) const { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
     bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
@@ -270,15 +255,13 @@ TEST(Display1Page, WindowSizesUnderTheLimit)
         EXPECT_EQ(f.Text(IDC_SIZE_2), L"1024 X 768");
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(f.Visible(IDC_SIZE_0 + i), i < r.sizes) << i;
-            if (i < r.sizes) {
+            if (i < r.sizes)
                 EXPECT_EQ(f.Enabled(IDC_SIZE_0 + i), i < 4 || !r.limit) << i;
-            }
             EXPECT_EQ(f.Checked(IDC_SIZE_0 + i), i == r.checked) << i; // a size not in the list checks nothing
         }
         EXPECT_EQ(f.Checked(IDC_SIZE_LIMIT), r.limit == 1);
         f.Leave();
-        EXPECT_EQ(f.Get("WINDOW", "width"), r.storedWidth);
-        EXPECT_EQ(f.Get("WINDOW", "height"), r.storedHeight);
+        EXPECT_TRUE(f.Get("WINDOW", "width") == r.storedWidth && f.Get("WINDOW", "height") == r.storedHeight) << r.width;
     }
 }
 
@@ -289,14 +272,10 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     f.Open(kDisplay1);
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     f.Click(IDC_SIZE_LIMIT);
-    EXPECT_EQ(f.Get("WINDOW", "limit"), 0);
-    EXPECT_TRUE(f.Enabled(IDC_SIZE_4));
-    EXPECT_EQ(f.owner.modified, 1);
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
     f.Click(IDC_SIZE_4);
     f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits
-    EXPECT_EQ(f.Get("WINDOW", "limit"), 1);
-    EXPECT_TRUE(f.Checked(IDC_SIZE_LIMIT));
-    EXPECT_FALSE(f.Enabled(IDC_SIZE_4));
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4));
 }
 
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
@@ -329,8 +308,7 @@ TEST(Display1Page, FullScreenListSelectionAndStore)
         std::vector<std::wstring> list(f.Send(IDC_FULL_LIST, LB_GETCOUNT));
         for (size_t i = 0; i < list.size(); ++i) {
             wchar_t text[64] = {};
-            SendMessageW(f.Item(IDC_FULL_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            list[i] = text;
+            list[i] = (SendMessageW(f.Item(IDC_FULL_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text)), text);
         }
         EXPECT_EQ(list, r.adapter == 2 ? standard : std::vector<std::wstring>(1, standard[0])) << r.width << "x" << r.height;
         EXPECT_EQ(f.Send(IDC_FULL_LIST, LB_GETCURSEL), r.selectedAtOpen) << r.width << "x" << r.height;
@@ -361,9 +339,7 @@ TEST(Display1Page, ResetTakesTheBackupAndTheConstants)
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     f.Reset();
     EXPECT_TRUE(f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_30) && f.Checked(IDC_CURSOR_ORIGINAL));
-    EXPECT_TRUE(f.Enabled(IDC_SIZE_4));
-    EXPECT_EQ(f.Send(IDC_FULL_LIST, LB_GETCURSEL), 0);
-    EXPECT_EQ(f.owner.modified, 1);
+    EXPECT_TRUE(f.Enabled(IDC_SIZE_4) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 0 && f.owner.modified == 1);
 }
 
 // Filters the adapter lacks are disabled and a stored one falls back to POINT (no edit of the
@@ -392,8 +368,7 @@ TEST(Direct3DPages, UnsupportedFiltersFallBackToPoint)
             EXPECT_EQ(f.Enabled(IDC_MIN_POINT + i), r.min[i]) << Name(*r.page, i) << r.adapter;
             EXPECT_EQ(f.Enabled(IDC_MAG_POINT + i), r.mag[i]) << Name(*r.page, i) << r.adapter;
         }
-        EXPECT_EQ(f.Get("TEXTURE", "min"), r.storedMin);
-        EXPECT_EQ(f.Get("TEXTURE", "mag"), r.storedMag);
+        EXPECT_TRUE(f.Get("TEXTURE", "min") == r.storedMin && f.Get("TEXTURE", "mag") == r.storedMag);
         EXPECT_TRUE(f.Checked(IDC_MIN_POINT + r.storedMin) && f.Checked(IDC_MAG_POINT + r.storedMag));
         EXPECT_EQ(f.owner.modified, 0);
     }
@@ -416,9 +391,8 @@ TEST(Direct3DPages, DepthButtonsFollowTheModesAtTheFullScreenSize)
         f.SetModes({1024, 768, 60, 22}, r.modes);
         f.Set(f.owner.workingRecord, {{"TEXTURE", "bpp", 16}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}});
         f.Open(k3D1);
-        EXPECT_EQ(f.Enabled(IDC_TEX_16BIT), r.enabled16);
-        EXPECT_EQ(f.Enabled(IDC_TEX_32BIT), r.enabled32);
-        EXPECT_EQ(f.Checked(IDC_TEX_32BIT), r.checked32);
+        EXPECT_EQ((std::vector<bool>{r.enabled16, r.enabled32, r.checked32}),
+                  (std::vector<bool>{f.Enabled(IDC_TEX_16BIT), f.Enabled(IDC_TEX_32BIT), f.Checked(IDC_TEX_32BIT)}));
         f.Leave();
         EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored);
     }
@@ -456,8 +430,7 @@ TEST(Direct3DPages, TextureListsSelectByIndex)
         PageFixture f(false);
         f.Set(f.owner.workingRecord, {{"D3D", "tex_size", r.size}, {"D3D", "tex_comp", r.comp}});
         f.Open(k3D2);
-        EXPECT_EQ(f.Send(IDC_TEX_SIZE, CB_GETCOUNT), 3);
-        EXPECT_EQ(f.Send(IDC_TEX_COMP, CB_GETCOUNT), 2);
+        EXPECT_TRUE(f.Send(IDC_TEX_SIZE, CB_GETCOUNT) == 3 && f.Send(IDC_TEX_COMP, CB_GETCOUNT) == 2);
         EXPECT_EQ(f.Send(IDC_TEX_SIZE, CB_GETCURSEL), r.selectedSize) << r.size;
         EXPECT_EQ(f.Send(IDC_TEX_COMP, CB_GETCURSEL), r.selectedComp) << r.comp;
         f.Send(IDC_TEX_SIZE, CB_SETCURSEL, 1);
@@ -494,19 +467,14 @@ TEST(InfoRows, ValuesAndRounding)
         EXPECT_EQ(d.second, value(12));
     }
     source.driverVersion = (6ull << 48) | (14ull << 32) | (10ull << 16) | 9500ull;
-    source.versionMajor = 2;
-    source.versionMinor = 15;
+    source.versionMajor = 2, source.versionMinor = 15;
     source.currentMode = {1280, 1024, 60, 22};
-    source.availPhysMb = 1500;
-    source.totalPhysMb = 4096;
+    source.availPhysMb = 1500, source.totalPhysMb = 4096;
     wcscpy(source.os.name, L"Windows 7");
     wcscpy(source.os.edition, L"Ultimate");
     wcscpy(source.os.servicePack, L"Service Pack 1");
-    EXPECT_EQ(L"6.14.10.9500", value(10));
-    EXPECT_EQ(L"2.15", value(1));
-    EXPECT_EQ(L"1280 x 1024 (60Hz)", value(11));
-    EXPECT_EQ(L"1500MB / 4096MB", value(8));
-    EXPECT_EQ(L"Windows 7 Ultimate Service Pack 1", value(5));
+    const std::vector<std::wstring> rows = {value(10), value(1), value(11), value(8), value(5)};
+    EXPECT_EQ((std::vector<std::wstring>{L"6.14.10.9500", L"2.15", L"1280 x 1024 (60Hz)", L"1500MB / 4096MB", L"Windows 7 Ultimate Service Pack 1"}), rows);
     EXPECT_STREQ(L"ＣＰＵクロック(測定値)", SystemInfoLabel(7));
 }
 
@@ -515,12 +483,9 @@ TEST(InfoRows, ModeBitDepths)
 {
     kcDisplayMode only = {800, 600, 60, 23}; // R5G6B5
     kcDisplayModeList list;
-    list.modeCount = 1;
-    list.modes = &only;
+    list.modeCount = 1, list.modes = &only;
     kcDisplayModeList::Instance = &list;
-    EXPECT_EQ(1, GetModeBitDepth(800, 600, 16));
-    EXPECT_EQ(0, GetModeBitDepth(800, 600, 32));
-    EXPECT_EQ(0, GetModeBitDepth(640, 480, 16));
+    EXPECT_TRUE(GetModeBitDepth(800, 600, 16) == 1 && GetModeBitDepth(800, 600, 32) == 0 && GetModeBitDepth(640, 480, 16) == 0);
     kcDisplayModeList::Instance = nullptr;
     EXPECT_EQ(1, GetModeBitDepth(800, 600, 32));
 }

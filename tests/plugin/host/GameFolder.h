@@ -10,7 +10,6 @@ struct GameDefinition {
     int view3d = 0;
     int dontSave = 0;
     std::wstring infoFile;            // empty: the model's default
-    std::wstring manual;              // MANUAL/path below the game folder, written as a file; empty: none
     int major = 1, minor = 2;
 };
 

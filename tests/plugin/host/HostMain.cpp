@@ -21,19 +21,12 @@ void __stdcall OnApply(void* context)
     std::printf("host: apply callback (context %p)\n", context);
 }
 
-std::wstring Picture(const wchar_t* name)
-{
-    return g_pictures + L"\\settings_" + name + L".bmp";
-}
+std::wstring Picture(const wchar_t* name) { return g_pictures + L"\\settings_" + name + L".bmp"; }
 
-bool IsNotice(HWND window, void*)
-{
-    return GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
-}
+bool IsNotice(HWND window, void*) { return GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST; }
 
-void PictureOfNotice(void*, void*)
+void PictureOfNotice() // the notice stands between Init and Run
 {
-    // The notice stands between Init and Run.
     if (HWND notice = WaitForDialog(IsNotice, nullptr, 2000)) {
         UpdateWindow(notice);
         SaveWindowPicture(notice, Picture(L"00_notice").c_str());

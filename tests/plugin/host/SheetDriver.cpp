@@ -30,10 +30,7 @@ bool HasTabs(HWND window, void*)
     return SendMessageW(window, PSM_GETTABCONTROL, 0, 0) != 0 && FindWindowExW(window, nullptr, WC_TABCONTROLW, nullptr);
 }
 
-bool IsNot(HWND window, void* user)
-{
-    return window != static_cast<HWND>(user);
-}
+bool IsNot(HWND window, void* user) { return window != static_cast<HWND>(user); }
 }
 
 HWND WaitForDialog(bool (*test)(HWND, void*), void* user, int timeoutMs)
@@ -151,43 +148,29 @@ bool SaveWindowPicture(HWND window, const wchar_t* bmpPath)
     RECT rect = {};
     if (!GetWindowRect(window, &rect))
         return false;
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    BITMAPINFOHEADER header = {sizeof(header), rect.right - rect.left, rect.bottom - rect.top, 1, 24};
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(memory, bitmap);
     // The pixels Wine keeps for the window (a screen read can miss windows on Xvfb).
     HDC source = GetWindowDC(window);
-    const BOOL printed = source && BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    const BOOL printed = source && BitBlt(memory, 0, 0, header.biWidth, header.biHeight, source, 0, 0, SRCCOPY);
     if (source)
         ReleaseDC(window, source);
     GdiFlush();
-    const DWORD stride = (width * 3 + 3) & ~3u;
-    const DWORD size = stride * height;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + size;
+    const DWORD size = ((header.biWidth * 3 + 3) & ~3u) * header.biHeight;
+    BITMAPFILEHEADER file = {0x4D42, sizeof(file) + sizeof(header) + size, 0, 0, sizeof(file) + sizeof(header)};
     bool written = false;
     HANDLE out = CreateFileW(bmpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (printed && out != INVALID_HANDLE_VALUE) {
+    if (out != INVALID_HANDLE_VALUE) {
         DWORD done = 0;
-        written = WriteFile(out, &file, sizeof(file), &done, nullptr) &&
-                  WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &done, nullptr) &&
+        written = printed && WriteFile(out, &file, sizeof(file), &done, nullptr) && WriteFile(out, &header, sizeof(header), &done, nullptr) &&
                   WriteFile(out, bits, size, &done, nullptr);
-    }
-    if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
+    }
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return written;
 }

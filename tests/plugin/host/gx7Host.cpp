@@ -101,9 +101,9 @@ int gx7HostSession(gx7Plugin& plugin, const gx7HostOptions& options)
         return -2;
     int result = -2;
     if (void* object = plugin.MakeInstance()) {
-        gx7Init(object, options.owner);
+        gx7Init(object, nullptr);
         if (options.beforeRun)
-            options.beforeRun(object, options.user);
+            options.beforeRun();
         result = gx7Run(object, options.callback, options.context);
         plugin.ReleaseInstance(object);
     }

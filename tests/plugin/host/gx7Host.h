@@ -1,7 +1,6 @@
 #pragma once
-// The game's side of the plug-in contract, as a host of our own: load gx7conf.dll, make the
-// object, drive it through its table of three slots, release it. Used by the tests and by the
-// demo's host program.
+// The game's side of the plug-in contract, as a host of our own, for the tests and the demo's
+// host program: load gx7conf.dll, make the object, drive its three slots, release it.
 #include <windows.h>
 #include <cstdint>
 
@@ -14,31 +13,24 @@ struct gx7Plugin {
     uint32_t(__cdecl* GetPluginVersion)() = nullptr;
     uint32_t(__cdecl* GetPluginType)() = nullptr;
 
-    bool Load(const wchar_t* path);   // all four exports found
-    bool LoadBesideExecutable();      // gx7conf.dll in this executable's folder, as the game has it
+    bool Load(const wchar_t* path); // all four exports found
+    bool LoadBesideExecutable();    // gx7conf.dll in this executable's folder, as the game has it
     void Unload();
 };
 
-// Calls slot `slot` of the object's table: object in ECX, argc 32-bit arguments pushed right to
-// left. *stackDelta is ESP after the call minus ESP before it: 0 when the slot popped exactly
-// its arguments. Returns EAX.
+// Slot `slot` with the object in ECX and the arguments pushed right to left; *stackDelta is ESP
+// after the call minus ESP before it (0: the slot popped exactly its arguments). Returns EAX.
 uint32_t gx7CallSlot(void* object, int slot, const uint32_t* args, int argc, int32_t* stackDelta);
-
-// The three slots; each returns the stack delta of its call through *stackDelta when given.
 void gx7Init(void* object, HWND host, int32_t* stackDelta = nullptr);
 int gx7Run(void* object, gx7HostCallback callback, void* context, int32_t* stackDelta = nullptr);
 void gx7SetScreenSize(void* object, uint32_t width, uint32_t height, int32_t* stackDelta = nullptr);
 
 struct gx7HostOptions {
-    const wchar_t* gameFolder = nullptr;   // made the current folder for the whole session
-    HWND owner = nullptr;
+    const wchar_t* gameFolder = nullptr; // the current folder for the whole session
     gx7HostCallback callback = nullptr;
     void* context = nullptr;
-    // Called after Init and before Run (e.g. to note the start-up notice); may be null.
-    void (*beforeRun)(void* object, void* user) = nullptr;
-    void* user = nullptr;
+    void (*beforeRun)() = nullptr; // after Init (e.g. to note the start-up notice)
 };
 
-// The whole session in the contract's order; returns Run's result (-2 when the library or the
-// object could not be had). The previous current folder is restored afterwards.
+// The whole session in the contract's order; Run's result, or -2 without the library or object.
 int gx7HostSession(gx7Plugin& plugin, const gx7HostOptions& options);
