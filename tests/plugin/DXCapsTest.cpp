@@ -57,13 +57,10 @@ TEST(DXCaps, ReportSectionsOfFixedRecords)
     kcDXCaps caps(0);
     FillDXCapsFixture(caps);
     EXPECT_EQ(L"\r\n{08}-- display driver info --\r\n"
-              L"(01)Driver : fixture.dll [0.0.0.0]\r\n"
-              L"(02)Description : Fixture Adapter \x30c6\x30b9\x30c8\r\n"
+              L"(01)Driver : fixture.dll [0.0.0.0]\r\n(02)Description : Fixture Adapter \x30c6\x30b9\x30c8\r\n"
               L"(03)Product : 1\r\n(04)Version : 2\r\n(05)SubVersion : 3\r\n(06)Build : 4\r\n"
-              L"(07)VendorId : 000010de\r\n(08)DeviceId : 00001234\r\n(09)SubSysId : abcdef01\r\n"
-              L"(10)Revision : 000000a1\r\n"
-              L"(11)DeviceIdentifier : 12345678:00009abc:0000def0:01020304\r\n"
-              L"(12)WHQLLevel : 00000001\r\n",
+              L"(07)VendorId : 000010de\r\n(08)DeviceId : 00001234\r\n(09)SubSysId : abcdef01\r\n(10)Revision : 000000a1\r\n"
+              L"(11)DeviceIdentifier : 12345678:00009abc:0000def0:01020304\r\n(12)WHQLLevel : 00000001\r\n",
               Report(caps, &kcDXCaps::ReportDriver));
     EXPECT_EQ(L"\r\n{09}-- now display info --\r\n(01)Width  : 1280\r\n(02)Height : 1024\r\n(03)Rate   : 60\r\n"
               L"(04)Format : X8R8G8B8\r\n",
@@ -152,40 +149,39 @@ TEST(DXCaps, SharedOverDdeBetweenProcesses)
     EXPECT_TRUE(log.Contains("$0000-0075$DDEより環境情報を取得しました"));
     kcDXCaps expected(0); // a second object: only holds the fixture
     FillDXCapsFixture(expected);
-    EXPECT_EQ(Bytes(&expected.deviceCaps, 304), Bytes(&fetched->deviceCaps, 304));
-    EXPECT_EQ(Bytes(&expected.identifier, 1100), Bytes(&fetched->identifier, 1100));
     ASSERT_EQ(2u, fetched->modeCount);
-    EXPECT_EQ(Bytes(expected.modes, 32), Bytes(fetched->modes, 32));
-    EXPECT_EQ(Bytes(&expected.currentMode, 16), Bytes(&fetched->currentMode, 16));
     ASSERT_EQ(3u, fetched->audioDevices.size());
-    auto e = expected.audioDevices.begin();
-    for (auto& d : fetched->audioDevices) EXPECT_EQ(Bytes(&*e++, 1024), Bytes(&d, 1024));
+    const auto audio = [](const kcDXCaps& c) {
+        std::vector<unsigned char> all;
+        for (auto& d : c.audioDevices) {
+            auto b = Bytes(&d, 1024);
+            all.insert(all.end(), b.begin(), b.end());
+        }
+        return all;
+    };
+    const struct {
+        const char* name;
+        std::vector<unsigned char> bytes, fetched;
+    } items[] = {
+        {"kcDXCaps_D3DCAPS", Bytes(&expected.deviceCaps, 304), Bytes(&fetched->deviceCaps, 304)},
+        {"kcDXCaps_IDENTIFIER", Bytes(&expected.identifier, 1100), Bytes(&fetched->identifier, 1100)},
+        {"kcDXCaps_DispNum", Bytes(&expected.modeCount, 4), Bytes(&fetched->modeCount, 4)},
+        {"kcDXCaps_Display", Bytes(expected.modes, 32), Bytes(fetched->modes, 32)},
+        {"kcDXCaps_DispNow", Bytes(&expected.currentMode, 16), Bytes(&fetched->currentMode, 16)},
+        {"kcDXCaps_AudioNum", {3, 0, 0, 0}, {3, 0, 0, 0}},
+        {"kcDXCaps_Audio", audio(expected), audio(*fetched)},
+    };
+    EXPECT_EQ(3072u, items[6].bytes.size());
     {
         kcDDE dde;
         ASSERT_TRUE(dde.Connect("KCDDE_SERVER"));
-        struct Item {
-            const char* name;
-            std::vector<unsigned char> bytes;
-        } items[] = {
-            {"kcDXCaps_D3DCAPS", Bytes(&expected.deviceCaps, 304)},
-            {"kcDXCaps_IDENTIFIER", Bytes(&expected.identifier, 1100)},
-            {"kcDXCaps_DispNum", Bytes(&expected.modeCount, 4)},
-            {"kcDXCaps_Display", Bytes(expected.modes, 32)},
-            {"kcDXCaps_DispNow", Bytes(&expected.currentMode, 16)},
-            {"kcDXCaps_AudioNum", {3, 0, 0, 0}},
-            {"kcDXCaps_Audio", {}},
-        };
-        for (auto& d : expected.audioDevices) {
-            auto b = Bytes(&d, 1024);
-            items[6].bytes.insert(items[6].bytes.end(), b.begin(), b.end());
-        }
         for (auto& item : items) {
+            EXPECT_EQ(item.bytes, item.fetched) << item.name;
             unsigned size = (unsigned)item.bytes.size(); // exactly this size, no more, no less
             std::vector<unsigned char> got(size);
             ASSERT_TRUE(dde.GetServerData(item.name, got.data(), size, "KCDDE_SERVER", size)) << item.name;
             EXPECT_EQ(item.bytes, got) << item.name;
         }
-        EXPECT_EQ(3072u, items[6].bytes.size());
         unsigned char none[16];
         EXPECT_FALSE(dde.GetServerData("kcDXCaps_Unknown", none, sizeof none, "KCDDE_SERVER"));
     }

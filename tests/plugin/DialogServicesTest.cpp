@@ -33,10 +33,8 @@ struct Unload {
 };
 
 struct Control {
-    const wchar_t* className;
-    const wchar_t* text;
-    int id;
-    int parentId; // 0: a direct child
+    const wchar_t *className, *text;
+    int id, parentId; // parent 0: a direct child
 };
 
 // A hidden dialog-class window of this module with the controls.
@@ -119,11 +117,8 @@ TEST(LanguageText, TranslateDialogRemembersFirstTextAndForgetsDestroyedWindows)
     Unload unload;
     ASSERT_EQ(1, LoadBytes("$0500-0001$\nSettings\n$0501-0001$\nLabel\n$0501-0002$\nOK\n"));
     const int before = RememberedWindowCount();
-    HWND dialog = MakeWindow(L"$0500-0001$\x8a2d\x5b9a", {{L"STATIC", L"$0501-0001$\x30e9\x30d9\x30eb", 100, 0},
-                                                           {L"BUTTON", L"$0501-0002$OK", 101, 0},
-                                                           {L"BUTTON", L"plain", 102, 0},
-                                                           {L"EDIT", L"", 103, 0},
-                                                           {L"STATIC", L"$0501-0009$built-in", 104, 0}});
+    HWND dialog = MakeWindow(L"$0500-0001$\x8a2d\x5b9a", {{L"STATIC", L"$0501-0001$\x30e9\x30d9\x30eb", 100, 0}, {L"BUTTON", L"$0501-0002$OK", 101, 0},
+                                                           {L"BUTTON", L"plain", 102, 0}, {L"EDIT", L"", 103, 0}, {L"STATIC", L"$0501-0009$built-in", 104, 0}});
     ASSERT_TRUE(dialog);
     const wchar_t* expected[] = {L"Label", L"OK", L"plain", L"", L"built-in"};
     for (int pass = 0; pass < 2; ++pass) {
@@ -143,20 +138,14 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
 {
     Unload unload;
     kcTextTable[0] = {{L"$0520-0002$", L"Translated two"}};
-    HWND dialog = MakeWindow(L"tips", {{L"BUTTON", L"one", 1001, 0},
-                                       {L"BUTTON", L"two", 1002, 0},
-                                       {L"STATIC", L"no string", 9004, 0},
-                                       {L"STATIC", L"", 9005, 0},
-                                       {L"BUTTON", L"deep", 1003, 9005}});
+    HWND dialog = MakeWindow(L"tips", {{L"BUTTON", L"one", 1001, 0}, {L"BUTTON", L"two", 1002, 0}, {L"STATIC", L"no string", 9004, 0},
+                                       {L"STATIC", L"", 9005, 0}, {L"BUTTON", L"deep", 1003, 9005}});
     ASSERT_TRUE(dialog);
     const struct {
         HWND control;
         const wchar_t* text; // null: no tool
-    } rows[] = {{GetDlgItem(dialog, 1001), L"前回ゲームプレイを終了した時の設定を使用します。"},
-                {GetDlgItem(dialog, 1002), L"Translated two"},
-                {GetDlgItem(dialog, 9004), nullptr},
-                {GetDlgItem(dialog, 9005), nullptr},
-                {GetDlgItem(GetDlgItem(dialog, 9005), 1003), nullptr}};
+    } rows[] = {{GetDlgItem(dialog, 1001), L"前回ゲームプレイを終了した時の設定を使用します。"}, {GetDlgItem(dialog, 1002), L"Translated two"},
+                {GetDlgItem(dialog, 9004), nullptr}, {GetDlgItem(dialog, 9005), nullptr}, {GetDlgItem(GetDlgItem(dialog, 9005), 1003), nullptr}};
     HWND window;
     {
         DialogToolTips tips(dialog, 0);

@@ -41,7 +41,6 @@ std::string ReadFile(const std::wstring& path)
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsNotice(HWND window, void*) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-// The folder as the current folder while alive.
 struct InFolder {
     explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
     ~InFolder() { SetCurrentDirectoryW(previous); }
@@ -69,8 +68,7 @@ std::string ModelWrites(const GameFolder& game, const std::vector<Change>& chang
 GameFolder Game(int view3d, int dontSave = 0)
 {
     GameDefinition definition;
-    definition.view3d = view3d;
-    definition.dontSave = dontSave;
+    definition.view3d = view3d, definition.dontSave = dontSave;
     return GameFolder(definition);
 }
 
@@ -129,11 +127,10 @@ TEST_F(Library, FourNamedAndNumberedExportsAndNoRuntimeImported)
     EXPECT_EQ(0u, plugin.GetPluginType());
 
     const auto* base = reinterpret_cast<const BYTE*>(plugin.module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY* directories = nt->OptionalHeader.DataDirectory;
+    const IMAGE_DATA_DIRECTORY* directories =
+        reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)->OptionalHeader.DataDirectory;
     const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directories[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-    EXPECT_EQ(1u, exports->Base);
-    EXPECT_EQ(4u, exports->NumberOfFunctions);
+    EXPECT_TRUE(exports->Base == 1 && exports->NumberOfFunctions == 4);
     ASSERT_EQ(4u, exports->NumberOfNames);
     std::vector<std::string> exported;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
@@ -236,11 +233,8 @@ TEST_F(Library, ApplyOkAndCancel)
         PressSheetButton(sheet, PSBTN_APPLYNOW);
         callsAfterSecond = counter.calls;
     }, &counter);
-    EXPECT_FALSE(writtenBeforeChange);
-    EXPECT_EQ(1, callsAfterFirst);
+    EXPECT_TRUE(!writtenBeforeChange && callsAfterFirst == 1 && callsAfterSecond == 1 && !FileExists(game.SetupXml()));
     EXPECT_EQ(&counter, counter.lastContext);
-    EXPECT_EQ(1, callsAfterSecond);
-    EXPECT_FALSE(FileExists(game.SetupXml()));
     EXPECT_NE(std::string::npos, afterFirst.find("<screensaver>1</screensaver>")) << afterFirst;
     EXPECT_EQ(ModelWrites(game, {{"WINDOW", "screensaver", 1}}), afterFirst);
 
@@ -301,15 +295,12 @@ TEST_F(Library, InformationPageAndReport)
                 Sleep(10);
             written.push_back(ReadFile(report).size() > 3);
             wchar_t folder[MAX_PATH] = {};
-            GetCurrentDirectoryW(MAX_PATH, folder);
-            folders.push_back(folder);
+            folders.push_back((GetCurrentDirectoryW(MAX_PATH, folder), folder));
         }
     });
     EXPECT_EQ(SYSINFO_ROWS, rows);
-    EXPECT_EQ(L"ゲームタイトル", cells[0]);
-    EXPECT_EQ(L"テストゲーム", cells[1]);
-    EXPECT_EQ(L"1.2", cells[2]);
-    EXPECT_EQ(L"システム情報を report.txt に保存する", button);
+    EXPECT_EQ((std::vector<std::wstring>{L"ゲームタイトル", L"テストゲーム", L"1.2", L"システム情報を report.txt に保存する"}),
+              (std::vector<std::wstring>{cells[0], cells[1], cells[2], button}));
     EXPECT_EQ((std::vector<bool>{false, true, true}), written);
     EXPECT_EQ(std::vector<std::wstring>(3, game.Path()), folders);
     EXPECT_FALSE(FileExists(game.Path() + L"\\report.txt"));
@@ -358,7 +349,6 @@ TEST_F(Library, PagesChangedAndAppliedEndToEnd)
         std::vector<Change> changes;
         for (const Visit& v : r.visits)
             changes.push_back(v.change);
-        const std::string expected = ModelWrites(game, changes, before);
-        EXPECT_EQ(expected, written) << r.view3d;
+        EXPECT_EQ(ModelWrites(game, changes, before), written) << r.view3d;
     }
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 #include "config/kcConfig.h"
@@ -93,7 +94,7 @@ public:
         caps->modeCount = static_cast<uint32_t>(list.size());
     }
 
-    // The page (its WM_INITDIALOG refreshes it) as the only page of a modeless sheet.
+    // The only page of a modeless sheet; its WM_INITDIALOG refreshes it.
     HWND Open(const Page& p)
     {
         PROPSHEETPAGEW page = {sizeof(page)};
@@ -101,11 +102,8 @@ public:
         page.pszTemplate = MAKEINTRESOURCEW(p.templateId);
         page.pfnDlgProc = p.procedure;
         page.lParam = reinterpret_cast<LPARAM>(&owner);
-        PROPSHEETHEADERW header = {sizeof(header)};
-        header.dwFlags = PSH_MODELESS | PSH_PROPSHEETPAGE;
-        header.hInstance = page.hInstance;
-        header.nPages = 1;
-        header.ppsp = &page;
+        PROPSHEETHEADERW header = {sizeof(header), PSH_MODELESS | PSH_PROPSHEETPAGE, nullptr, page.hInstance};
+        header.nPages = 1, header.ppsp = &page;
         sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
         this->page = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) : nullptr;
         Pump();
@@ -213,20 +211,15 @@ TEST(Pages, OwnControlsOfGeneralSoundAndEnvironment)
 
     f.Set(f.owner.workingRecord, {{"ETC", "imgcache", 64}});
     f.Open(kSound); // the cache size on its trackbar, stored at once
-    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETPOS), 64);
-    EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), L"64 MB");
-    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETRANGEMAX), 128);
+    EXPECT_TRUE(f.Send(IDC_IMGCACHE, TBM_GETPOS) == 64 && f.Text(IDC_IMGCACHE_TEXT) == L"64 MB" && f.Send(IDC_IMGCACHE, TBM_GETRANGEMAX) == 128);
     for (int end : {0, 128}) {
         f.owner.modified = 0;
         SendMessageW(f.Item(IDC_IMGCACHE), TBM_SETPOS, TRUE, end);
         SendMessageW(f.page, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(f.Item(IDC_IMGCACHE)));
-        EXPECT_EQ(f.Get("ETC", "imgcache"), end);
-        EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), std::to_wstring(end) + L" MB");
-        EXPECT_EQ(f.owner.modified, 1);
+        EXPECT_TRUE(f.Get("ETC", "imgcache") == end && f.Text(IDC_IMGCACHE_TEXT) == std::to_wstring(end) + L" MB" && f.owner.modified == 1) << end;
     }
     f.Reset();
-    EXPECT_EQ(f.Send(IDC_IMGCACHE, TBM_GETPOS), 32);
-    EXPECT_EQ(f.Text(IDC_IMGCACHE_TEXT), L"32 MB");
+    EXPECT_TRUE(f.Send(IDC_IMGCACHE, TBM_GETPOS) == 32 && f.Text(IDC_IMGCACHE_TEXT) == L"32 MB");
 
     for (int usePs : {0, 1}) { // the pixel-shader box only for games that use them; four boxes never
         f.Set(*f.current, {{"APP", "use_ps", usePs}});
@@ -255,8 +248,7 @@ TEST(Display1Page, WindowSizesUnderTheLimit)
         EXPECT_EQ(f.Text(IDC_SIZE_2), L"1024 X 768");
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(f.Visible(IDC_SIZE_0 + i), i < r.sizes) << i;
-            if (i < r.sizes)
-                EXPECT_EQ(f.Enabled(IDC_SIZE_0 + i), i < 4 || !r.limit) << i;
+            EXPECT_TRUE(i >= r.sizes || f.Enabled(IDC_SIZE_0 + i) == (i < 4 || !r.limit)) << i;
             EXPECT_EQ(f.Checked(IDC_SIZE_0 + i), i == r.checked) << i; // a size not in the list checks nothing
         }
         EXPECT_EQ(f.Checked(IDC_SIZE_LIMIT), r.limit == 1);
@@ -333,9 +325,7 @@ TEST(Display1Page, ResetTakesTheBackupAndTheConstants)
     f.Set(f.owner.workingRecord, {{"WINDOW", "width", 640}, {"WINDOW", "height", 480}, {"WINDOW", "limit", 1}, {"WINDOW", "fps", 60},
                                   {"FULL_SCREEN", "no_full_res", 0}, {"WINDOW", "cursor_mode", 0}, {"CURSOR", "change", 0}});
     f.Open(kDisplay1);
-    for (int id : {IDC_CURSOR_GROUP, IDC_CURSOR_ORIGINAL, IDC_CURSOR_SYSTEM})
-        EXPECT_FALSE(f.Visible(id)) << id;
-    EXPECT_TRUE(f.Checked(IDC_CURSOR_SYSTEM));
+    EXPECT_TRUE(!f.Visible(IDC_CURSOR_GROUP) && !f.Visible(IDC_CURSOR_ORIGINAL) && !f.Visible(IDC_CURSOR_SYSTEM) && f.Checked(IDC_CURSOR_SYSTEM));
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     f.Reset();
     EXPECT_TRUE(f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_30) && f.Checked(IDC_CURSOR_ORIGINAL));
@@ -425,7 +415,7 @@ TEST(Direct3DPages, TextureListsSelectByIndex)
 {
     const struct {
         int size, comp, selectedSize, selectedComp;
-    } rows[] = {{2, 1, 2, 1}, {3, -1, -1, -1}};
+    } rows[] = {{2, 1, 2, 1}, {3, -1, -1, -1}}; // an index out of the list selects nothing
     for (const auto& r : rows) {
         PageFixture f(false);
         f.Set(f.owner.workingRecord, {{"D3D", "tex_size", r.size}, {"D3D", "tex_comp", r.comp}});
@@ -435,46 +425,40 @@ TEST(Direct3DPages, TextureListsSelectByIndex)
         EXPECT_EQ(f.Send(IDC_TEX_COMP, CB_GETCURSEL), r.selectedComp) << r.comp;
         f.Send(IDC_TEX_SIZE, CB_SETCURSEL, 1);
         f.Leave();
-        EXPECT_EQ(f.Get("D3D", "tex_size"), 1);
-        EXPECT_EQ(f.Get("D3D", "tex_comp"), r.selectedComp);
+        EXPECT_TRUE(f.Get("D3D", "tex_size") == 1 && f.Get("D3D", "tex_comp") == r.selectedComp) << r.size;
     }
 }
 
 TEST(InfoRows, ValuesAndRounding)
 {
-    static SystemInfoSource source;
-    std::memset(&source, 0, sizeof(source));
-    const auto value = [](int row) {
-        wchar_t text[1024];
-        SystemInfoValue(source, row, text, 1024);
-        return std::wstring(text);
+    static SystemInfoSource s;
+    std::memset(&s, 0, sizeof(s));
+    const auto vendor = [](const char* name) { std::memset(s.cpu.vendor, 0, sizeof(s.cpu.vendor)), std::memcpy(s.cpu.vendor, name, std::strlen(name)); };
+    const struct {
+        int row;
+        std::function<void()> set;
+        const wchar_t* text;
+    } rows[] = {
+        {7, [] { s.cpu.measuredMhz = 3450; }, L"3450MHz (3.5GHz)"}, {7, [] { s.cpu.measuredMhz = 1999; }, L"1999MHz (2.0GHz)"},
+        {7, [] { s.cpu.measuredMhz = 2949; }, L"2949MHz (2.9GHz)"}, {7, [] { s.cpu.measuredMhz = 0; }, L"0MHz (0.0GHz)"},
+        {6, [&] { wcscpy(s.cpu.name, L"Cyrix 6x86"), vendor("GenuineIntel"); }, L"Intel"}, {6, [&] { vendor("authenticamd"); }, L"AMD"},
+        {6, [&] { vendor("CyrixInstead"); }, L"Cyrix 6x86"},
+        {12, [] { s.desktopBits = 32; }, L"32bit フルカラー"}, {12, [] { s.desktopBits = 24; }, L"24bit フルカラー"},
+        {12, [] { s.desktopBits = 16; }, L"16bit ハイカラー"}, {12, [] { s.desktopBits = 8; }, L"8bit インデックスカラー"},
+        {12, [] { s.desktopBits = 15; }, L""},
+        {10, [] { s.driverVersion = (6ull << 48) | (14ull << 32) | (10ull << 16) | 9500ull; }, L"6.14.10.9500"},
+        {1, [] { s.versionMajor = 2, s.versionMinor = 15; }, L"2.15"},
+        {11, [] { s.currentMode = {1280, 1024, 60, 22}; }, L"1280 x 1024 (60Hz)"},
+        {8, [] { s.availPhysMb = 1500, s.totalPhysMb = 4096; }, L"1500MB / 4096MB"},
+        {5, [] { wcscpy(s.os.name, L"Windows 7"), wcscpy(s.os.edition, L"Ultimate"), wcscpy(s.os.servicePack, L"Service Pack 1"); },
+         L"Windows 7 Ultimate Service Pack 1"},
     };
-    for (const auto& c : std::vector<std::pair<unsigned, const wchar_t*>>{
-             {3450, L"3450MHz (3.5GHz)"}, {1999, L"1999MHz (2.0GHz)"}, {2949, L"2949MHz (2.9GHz)"}, {0, L"0MHz (0.0GHz)"}}) {
-        source.cpu.measuredMhz = c.first;
-        EXPECT_EQ(c.second, value(7));
+    for (const auto& r : rows) {
+        wchar_t text[1024];
+        r.set();
+        SystemInfoValue(s, r.row, text, 1024);
+        EXPECT_STREQ(r.text, text) << r.row;
     }
-    wcscpy(source.cpu.name, L"Cyrix 6x86");
-    for (const auto& m : std::vector<std::pair<const char*, const wchar_t*>>{
-             {"GenuineIntel", L"Intel"}, {"authenticamd", L"AMD"}, {"CyrixInstead", L"Cyrix 6x86"}}) {
-        std::memset(source.cpu.vendor, 0, sizeof(source.cpu.vendor));
-        std::memcpy(source.cpu.vendor, m.first, std::strlen(m.first));
-        EXPECT_EQ(m.second, value(6));
-    }
-    for (const auto& d : std::vector<std::pair<int, const wchar_t*>>{
-             {32, L"32bit フルカラー"}, {24, L"24bit フルカラー"}, {16, L"16bit ハイカラー"}, {8, L"8bit インデックスカラー"}, {15, L""}}) {
-        source.desktopBits = d.first;
-        EXPECT_EQ(d.second, value(12));
-    }
-    source.driverVersion = (6ull << 48) | (14ull << 32) | (10ull << 16) | 9500ull;
-    source.versionMajor = 2, source.versionMinor = 15;
-    source.currentMode = {1280, 1024, 60, 22};
-    source.availPhysMb = 1500, source.totalPhysMb = 4096;
-    wcscpy(source.os.name, L"Windows 7");
-    wcscpy(source.os.edition, L"Ultimate");
-    wcscpy(source.os.servicePack, L"Service Pack 1");
-    const std::vector<std::wstring> rows = {value(10), value(1), value(11), value(8), value(5)};
-    EXPECT_EQ((std::vector<std::wstring>{L"6.14.10.9500", L"2.15", L"1280 x 1024 (60Hz)", L"1500MB / 4096MB", L"Windows 7 Ultimate Service Pack 1"}), rows);
     EXPECT_STREQ(L"ＣＰＵクロック(測定値)", SystemInfoLabel(7));
 }
 

@@ -63,8 +63,7 @@ const wchar_t kSystemSections[] =
     L"(04)family.model.stepping : 6.158.10\r\n(05)number : 8\r\n(06)clock : 3000MHz (2995MHz)\r\n"
     L"(07)cpuid : 1\r\n(08)mmx : 1\r\n(09)cmov : 1\r\n(10)SSE : 1\r\n(11)3DNow! : 0\r\n"
     L"\r\n{06}-- memory info --\r\n(01)全物理メモリ : 16384 MB\r\n(02)空き物理メモリ : 8192 MB\r\n"
-    L"(03)全仮想メモリ : 32768 MB\r\n(04)空き仮想メモリ : 20000 MB\r\n"
-    L"\r\n{07}-- DirectX info --\r\n(01)Version : DirectX 9.0c\r\n\r\n";
+    L"(03)全仮想メモリ : 32768 MB\r\n(04)空き仮想メモリ : 20000 MB\r\n\r\n{07}-- DirectX info --\r\n(01)Version : DirectX 9.0c\r\n\r\n";
 
 std::wstring ConfigDump()
 {
@@ -84,10 +83,8 @@ std::wstring ConfigDump()
              (i == 47 ? L" : 90\r\n" : L" : 0\r\n");
     return s + L"cont : 1\r\n"
                L"\r\n-- message --\r\nspeed : 50\r\nauto p : 0\r\nauto base : 0\r\nauto CHAR : 0\r\n"
-               L"continue auto : 0\r\nwait pcm : 0\r\n"
-               L"\r\n-- effect --\r\nspeed : 0\r\nauto cursor : 0\r\nauto cursor hide : 0\r\n"
-               L"auto cursor hide spd : 0\r\ndramatic : 1\r\n"
-               L"\r\n-- window --\r\nargb : 0x80ff0000\r\ndrag : 1\r\ndisp : 1\r\n";
+               L"continue auto : 0\r\nwait pcm : 0\r\n\r\n-- effect --\r\nspeed : 0\r\nauto cursor : 0\r\nauto cursor hide : 0\r\n"
+               L"auto cursor hide spd : 0\r\ndramatic : 1\r\n\r\n-- window --\r\nargb : 0x80ff0000\r\ndrag : 1\r\ndisp : 1\r\n";
 }
 
 template <class F>
