@@ -33,40 +33,25 @@ bool HasTabs(HWND window, void*)
 bool IsNot(HWND window, void* user) { return window != static_cast<HWND>(user); }
 }
 
-HWND WaitForDialog(bool (*test)(HWND, void*), void* user, int timeoutMs)
+template <class Done>
+static bool Poll(int timeoutMs, Done done)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        Search search = {test, user, nullptr};
-        EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        if (static_cast<int>(GetTickCount() - start) > timeoutMs)
-            return nullptr;
-        Sleep(10);
-    }
-}
-
-HWND WaitForSheet(int timeoutMs)
-{
-    return WaitForDialog(HasTabs, nullptr, timeoutMs);
-}
-
-HWND WaitForOtherDialog(HWND sheet, int timeoutMs)
-{
-    return WaitForDialog(IsNot, sheet, timeoutMs);
-}
-
-bool WaitGone(HWND window, int timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    while (IsWindow(window)) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(10))
         if (static_cast<int>(GetTickCount() - start) > timeoutMs)
             return false;
-        Sleep(10);
-    }
     return true;
 }
+
+HWND WaitForDialog(bool (*test)(HWND, void*), void* user, int timeoutMs)
+{
+    Search search = {test, user, nullptr};
+    Poll(timeoutMs, [&] { return EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; });
+    return search.found;
+}
+
+HWND WaitForSheet(int timeoutMs) { return WaitForDialog(HasTabs, nullptr, timeoutMs); }
+HWND WaitForOtherDialog(HWND sheet, int timeoutMs) { return WaitForDialog(IsNot, sheet, timeoutMs); }
+bool WaitGone(HWND window, int timeoutMs) { return Poll(timeoutMs, [window] { return !IsWindow(window); }); }
 
 int SheetTabCount(HWND sheet)
 {

@@ -11,13 +11,10 @@ void Find(HMODULE module, const char* name, F* function)
 
 bool gx7Plugin::Load(const wchar_t* path)
 {
-    module = LoadLibraryW(path);
-    if (!module)
+    if (!(module = LoadLibraryW(path)))
         return false;
-    Find(module, "MakeInstance", &MakeInstance);
-    Find(module, "ReleaseInstance", &ReleaseInstance);
-    Find(module, "GetPluginVersion", &GetPluginVersion);
-    Find(module, "GetPluginType", &GetPluginType);
+    Find(module, "MakeInstance", &MakeInstance), Find(module, "ReleaseInstance", &ReleaseInstance);
+    Find(module, "GetPluginVersion", &GetPluginVersion), Find(module, "GetPluginType", &GetPluginType);
     if (MakeInstance && ReleaseInstance && GetPluginVersion && GetPluginType)
         return true;
     Unload();
