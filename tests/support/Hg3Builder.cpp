@@ -102,7 +102,11 @@ Hg3Builder& Hg3Builder::Band(int number, const uint8_t* pixels, int pitch, int w
                              int firstFromBottom, int rows)
 {
     int topRow = height - firstFromBottom - rows;
-    Hg2Coded c = Hg2Encode(pixels + static_cast<size_t>(topRow) * pitch, pitch, width, rows, bpp);
+    return CodedBand(number, firstFromBottom, rows, Hg2Encode(pixels + static_cast<size_t>(topRow) * pitch, pitch, width, rows, bpp));
+}
+
+Hg3Builder& Hg3Builder::CodedBand(int number, uint32_t firstFromBottom, uint32_t rows, const Hg2Coded& c)
+{
     std::string name = "img0000";
     for (int k = 6; k >= 3; k--, number /= 10) name[k] = static_cast<char>('0' + number % 10);
     return Chunk(name, Le32(firstFromBottom) + Le32(rows) + Sizes(c) + c.packedArea + c.packedBits);

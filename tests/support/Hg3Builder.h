@@ -39,6 +39,8 @@ public:
     // firstFromBottom; pixels point at the picture's top row.
     Hg3Builder& Band(int number, const uint8_t* pixels, int pitch, int width, int height, int bpp, int firstFromBottom,
                      int rows);
+    // Band chunk "img<number>" that claims `rows` rows from firstFromBottom, with any coded block.
+    Hg3Builder& CodedBand(int number, uint32_t firstFromBottom, uint32_t rows, const Hg2Coded& coded);
     // Bands of at most rowsPerBand rows covering the picture (band 0 holds the bottom rows).
     Hg3Builder& Bands(const uint8_t* pixels, int pitch, int width, int height, int bpp, int rowsPerBand);
     // "img_al": width * height alpha bytes, rows top-down.
