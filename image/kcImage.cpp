@@ -158,9 +158,9 @@ uint8_t* kcImage::SetupPixels(int w, int h, int bpp, int align)
 
 bool kcImage::Create(int w, int h, int bpp)
 {
+    // Reported, but the caller goes on with a failed call and an unchanged image.
     if (bpp > 4) {
         kcAssert("不正な bpp です");
-        kcAssertAbort();
         return false;
     }
     int newPitch = 0;
@@ -184,14 +184,17 @@ bool kcImage::Create(int w, int h, int bpp)
     return true;
 }
 
-void kcImage::Expand24To32()
+bool kcImage::Expand24To32()
 {
-    if (bytesPerPixel != 3 || !pixels) return;
+    if (bytesPerPixel != 3) return true;
     uint32_t bytes = 0;
-    if (!kcImageLayout(width, height, 4, 1, nullptr, &bytes)) return;
-    uint8_t* block = AllocPixels(bytes);
-    if (!block) return;
-    for (int y = 0; y < height; y++) {
+    uint8_t* block = pixels && kcImageLayout(width, height, 4, 1, nullptr, &bytes) ? AllocPixels(bytes) : nullptr;
+    if (!block) {
+        kcLog(kNoPixelMemory);
+        return false;
+    }
+    // Rows of no pixels need no pass (a zero-width frame may have 2^28 of them).
+    for (int y = 0; width > 0 && y < height; y++) {
         const uint8_t* s = pixels + y * pitch;
         uint8_t* d = block + y * width * 4;
         for (int x = 0; x < width; x++, s += 3, d += 4) {
@@ -204,6 +207,7 @@ void kcImage::Expand24To32()
     ReplacePixels(block, bytes);
     pitch = width * 4;
     bytesPerPixel = 4;
+    return true;
 }
 
 void kcImage::ClearTransparentColour()
@@ -380,7 +384,7 @@ void kcImage::SwapRedBlue()
 {
     if (redBlueSwapped != 1) return;
     // Byte 2 lies inside the pixel only from 3 bytes per pixel on.
-    if (pixels && bytesPerPixel >= 3) {
+    if (pixels && bytesPerPixel >= 3 && width > 0) {
         for (int y = 0; y < height; y++) {
             uint8_t* p = pixels + y * pitch;
             for (int x = 0; x < width; x++, p += bytesPerPixel) std::swap(p[0], p[2]);

@@ -72,7 +72,9 @@ public:
 
     uint8_t* Reserve(uint32_t bytes);
     bool Create(int width, int height, int bytesPerPixel);
-    void Expand24To32();
+    // 3 bytes per pixel to 4 (alpha 255, pitch width * 4); other depths stay. False, with a log
+    // line and the image unchanged, when a 3-byte image cannot be widened.
+    bool Expand24To32();
     void ClearTransparentColour();
     bool CopyFrom(const kcImage* source);
     bool Blit(int dstX, int dstY, const kcImage* source, int srcX, int srcY, int width, int height);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "image/kcImageWebP.h"
 
 static const char kBroken[] = "HG3 : データが壊れています";
+static const char kNoMemory[] = "HG3 : メモリが確保出来ませんでした";
 static const uint32_t kFirstFrame = 12;
 static const uint32_t kFrameHeaderBytes = 8;
 static const uint32_t kChunkHeaderBytes = 16;
@@ -161,10 +163,47 @@ struct Band {
     kcHg2Coding::Result result;
 };
 
+// Picture rows [start, end), top-down.
+struct RowSpan {
+    uint32_t start, end;
+};
+
 // Bands are independent (each starts afresh), so large pictures whose bands cover distinct
 // rows are decoded on a few threads, each with its own coding state.
 const uint64_t kParallelBytes = 1 << 20;
 const unsigned kMaxWorkers = 4;
+
+// A zero run of any length is one code, so a band of a few bytes can claim every row of the
+// frame and cost a full decode of them. Well-formed files tile the frame once; overlapping
+// bands are allowed, but all bands of a frame together claim at most four times its rows, plus
+// as many rows as hold 1 MiB (a zero-width row counts as one byte). Decoding so stays within
+// a few times the pixel bytes.
+const uint64_t kClaimFactor = 4;
+const uint64_t kClaimExtraBytes = 1 << 20;
+
+uint64_t ClaimLimit(uint32_t height, uint32_t rowBytes)
+{
+    return kClaimFactor * height + kClaimExtraBytes / (rowBytes ? rowBytes : 1);
+}
+
+// Sorts and merges the spans in place (empty ones dropped); returns how many remain and tells
+// whether any row lay in two spans.
+size_t MergeSpans(std::vector<RowSpan>& spans, bool* disjoint)
+{
+    std::sort(spans.begin(), spans.end(), [](const RowSpan& a, const RowSpan& b) { return a.start < b.start; });
+    size_t merged = 0;
+    *disjoint = true;
+    for (const RowSpan& span : spans) {
+        if (span.start == span.end) continue;
+        if (merged && span.start < spans[merged - 1].end) {
+            *disjoint = false;
+            spans[merged - 1].end = std::max(spans[merged - 1].end, span.end);
+        } else {
+            spans[merged++] = span;
+        }
+    }
+    return merged;
+}
 } // namespace
 
 bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int h, int bpp)
@@ -183,7 +222,10 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
         if (static_cast<size_t>(number) >= byNumber.size()) byNumber.resize(number + 1, Chunk{nullptr, nullptr, 0});
         if (!byNumber[number].data) byNumber[number] = c;
     }
+    const uint32_t height = static_cast<uint32_t>(h), rowBytes = static_cast<uint32_t>(w * bpp);
     std::vector<Band> bands;
+    std::vector<RowSpan> spans;
+    uint64_t claimed = 0;
     bool brokenHeader = false;
     for (size_t index = 0; index < byNumber.size() && byNumber[index].data; index++) {
         kcByteReader b(byNumber[index].data, byNumber[index].size);
@@ -197,18 +239,21 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
         band.stream1 = b.Take(band.packed1);
         band.stream2 = b.Take(band.packed2);
         band.result = kcHg2Coding::kBadData;
-        if (!b.Ok() || band.first >= static_cast<uint32_t>(h) || band.rows > static_cast<uint32_t>(h) - band.first) {
+        if (!b.Ok() || band.first >= height || band.rows > height - band.first) {
             brokenHeader = true;
             break;
         }
+        claimed += band.rows;
         bands.push_back(band);
+        spans.push_back({height - band.first - band.rows, height - band.first});
     }
-    std::vector<uint8_t> covered(static_cast<size_t>(h), 0);
+    if (claimed > ClaimLimit(height, rowBytes)) {
+        kcLog(kBroken);
+        return false;
+    }
     bool disjoint = true;
-    for (const Band& band : bands)
-        for (uint32_t row = band.first; row < band.first + band.rows; row++) disjoint &= covered[row]++ == 0;
+    size_t covered = MergeSpans(spans, &disjoint);
 
-    const int rowBytes = w * bpp;
     auto decode = [&](kcHg2Coding& coding, Band& band) {
         band.result = coding.Decode(band.stream1, band.packed1, band.raw1, band.stream2, band.packed2, band.raw2, pixels, pitch,
                                     h - 1 - static_cast<int>(band.first), static_cast<int>(band.rows), rowBytes, bpp);
@@ -243,9 +288,14 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
         kcLog(kBroken);
         return false;
     }
-    // Rows that no band covers are transparent black rather than stale heap contents.
-    for (int row = 0; row < h; row++)
-        if (!covered[h - 1 - row]) memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0, rowBytes);
+    // Rows that no band covers are transparent black rather than stale heap contents; rows lie
+    // back to back (pitch = row bytes), so each gap is one fill.
+    uint32_t row = 0;
+    for (size_t i = 0; i <= covered; i++) {
+        uint32_t end = i < covered ? spans[i].start : height;
+        if (end > row) memset(pixels + static_cast<size_t>(row) * rowBytes, 0, static_cast<size_t>(end - row) * rowBytes);
+        if (i < covered) row = spans[i].end;
+    }
     return true;
 }
 
@@ -280,7 +330,7 @@ bool kcImageHg3::ReadFrame(const kcByteReader& r, int frameId, uint32_t* chunksO
     if (!info) return false;
     kcByteReader s(info, infoSize);
     int32_t w = s.I32(), h = s.I32();
-    int bpp = s.I16() / 8;
+    int bits = s.I16(), bpp = bits / 8;
     s.Skip(2);
     int32_t ox = s.I32(), oy = s.I32(), cw = s.I32(), ch = s.I32();
     uint32_t transparent = s.U32();
@@ -292,8 +342,9 @@ bool kcImageHg3::ReadFrame(const kcByteReader& r, int frameId, uint32_t* chunksO
     uint32_t webpSize = 0, jpegSize = 0;
     const uint8_t* webp = FindChunk(r, chunks, "img_wbp", &webpSize);
     const uint8_t* jpeg = webp ? nullptr : FindChunk(r, chunks, "img_jpg", &jpegSize);
-    // JPEG and WebP deliver 3 or 4 bytes per pixel; other depths cannot hold them.
-    if ((webp || jpeg) && bpp != 3 && bpp != 4) {
+    // JPEG and WebP deliver 3 or 4 bytes per pixel; other depths cannot hold them. Bands are
+    // coded at 24 or 32 bits only, so that every loaded frame can be widened to 4 bytes.
+    if ((webp || jpeg) ? bpp != 3 && bpp != 4 : bits != 24 && bits != 32) {
         kcLog(kBroken);
         return false;
     }
@@ -308,7 +359,7 @@ bool kcImageHg3::ReadFrame(const kcByteReader& r, int frameId, uint32_t* chunksO
     headerValueA = valueA;
     headerValueB = valueB;
     alphaState = transparent ? 2 : 1;
-    if (bytesPerPixel == 3) Expand24To32();
+    if (bytesPerPixel == 3 && !Expand24To32()) return false;
     *chunksOut = chunks;
     return true;
 }
@@ -340,8 +391,15 @@ bool kcImageHg3::Load(const MemoryBlock* source, int frameId)
 {
     kcByteReader r(source ? source->data : nullptr, source ? source->size : 0);
     uint32_t chunks = 0;
-    if (!ReadFrame(r, frameId, &chunks)) return false;
-    ReadAttributes(r, chunks);
+    // The band index and the info map are standard containers: running out of memory for them
+    // is a failed load, never an exception out of the library.
+    try {
+        if (!ReadFrame(r, frameId, &chunks)) return false;
+        ReadAttributes(r, chunks);
+    } catch (const std::bad_alloc&) {
+        kcLog(kNoMemory);
+        return false;
+    }
     SwapRedBlue();
     return true;
 }

@@ -270,3 +270,88 @@ TEST(Hg3Test, JpegAndWebPFramesAndWhichPictureIsTaken)
     ASSERT_TRUE(Load(img, Hg3Builder().StdInfo(Info(w, h, 32)).Bands(Bytes(bgra), w * 4, w, h, 4, h).Chunk("img_jpa", "x").Build()));
     EXPECT_EQ(SwappedFirst(bgra), Px(img, 0, 0));
 }
+
+namespace {
+const char kBroken[] = "HG3 : データが壊れています";
+
+// A frame whose bands all carry one coded block, band i claiming rows[i] rows from the bottom.
+std::string Claims(const Hg3StdInfo& info, const Hg2Coded& coded, const std::vector<uint32_t>& rows)
+{
+    Hg3Builder b;
+    b.StdInfo(info);
+    for (size_t i = 0; i < rows.size(); i++) b.CodedBand(int(i), 0, rows[i], coded);
+    return b.Build();
+}
+} // namespace
+
+TEST(Hg3Test, OverlappingBandsInAnyNumberKeepTheirRows)
+{
+    const std::string px = Pattern(4, 3, 4, 21);
+    for (size_t count : {255, 256, 257, 512}) {
+        SCOPED_TRACE(count);
+        kcImageHg3 img;
+        ASSERT_TRUE(Load(img, Claims(Info(4, 3, 32), Hg2Encode(Bytes(px), 16, 4, 3, 4), std::vector<uint32_t>(count, 3))));
+        EXPECT_EQ(px, Rows(img));
+    }
+    // Out of order, overlapping, one band of no rows, gaps: later bands win, gaps are zero.
+    const std::string a = Pattern(4, 6, 4, 22), b = Pattern(4, 6, 4, 23), zero(16, '\0');
+    kcImageHg3 img;
+    ASSERT_TRUE(Load(img, Hg3Builder()
+                              .StdInfo(Info(4, 6, 32))
+                              .Band(0, Bytes(a), 16, 4, 6, 4, 4, 1)
+                              .Band(1, Bytes(a), 16, 4, 6, 4, 0, 2)
+                              .Band(2, Bytes(b), 16, 4, 6, 4, 1, 2)
+                              .CodedBand(3, 3, 0, Hg2Encode(nullptr, 0, 4, 0, 4))
+                              .Build()));
+    EXPECT_EQ(zero + a.substr(16, 16) + zero + b.substr(48, 32) + a.substr(80), Rows(img));
+}
+
+TEST(Hg3Test, RowsClaimedByAllBandsAreBounded)
+{
+    // Four times the rows, plus rows of 1 MiB together (a zero-width row counting one byte).
+    const uint32_t tall = 0x10000000;
+    Hg3StdInfo empty = Info(0, int(tall), 32), rgb = Info(0, int(tall), 24);
+    const Hg2Coded none = Hg2Encode(nullptr, 0, 0, 0, 4);
+    const int w = 65536, h = 4; // rows of 256 KiB: 16 + 4 rows
+    const std::string px = Pattern(w, h, 4, 24);
+    const Hg2Coded full = Hg2Encode(Bytes(px), w * 4, w, h, 4);
+    struct Case {
+        const char* what;
+        std::string file;
+        bool loads;
+    } cases[] = {
+        {"zero width, 20 bands of every row", Claims(empty, none, std::vector<uint32_t>(20, tall)), false},
+        {"zero width, 4 bands of every row", Claims(empty, none, std::vector<uint32_t>(4, tall)), true},
+        {"zero width at the bound", Claims(empty, none, {tall, tall, tall, tall, 1 << 20}), true},
+        {"zero width past the bound", Claims(empty, none, {tall, tall, tall, tall, (1 << 20) + 1}), false},
+        {"zero width, 24 bits, red first", Hg3Builder().StdInfo(rgb).CodedBand(0, 0, tall, none).U32Chunk("imgmode", 1).Build(), true},
+        {"wide rows at the bound", Claims(Info(w, h, 32), full, std::vector<uint32_t>(5, h)), true},
+        {"wide rows past the bound", Claims(Info(w, h, 32), full, {h, h, h, h, h, 1}), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogCapture log;
+        kcImageHg3 img;
+        EXPECT_EQ(c.loads, Load(img, c.file));
+        EXPECT_EQ(c.loads ? Ints({0}) : Ints({1}), Ints({log.Contains(kBroken)}));
+        if (!c.loads) continue;
+        EXPECT_EQ(4, img.bytesPerPixel);
+        if (img.width)
+            EXPECT_EQ(px, Rows(img));
+        else
+            EXPECT_EQ(Ints({int(tall), 0}), Ints({img.height, int(img.pixelBytes)}));
+    }
+}
+
+TEST(Hg3Test, BandFramesAreOf24Or32BitsOnly)
+{
+    for (int bits : {8, 16, 24, 25, 28, 31, 32, 33}) {
+        SCOPED_TRACE(bits);
+        const std::string px = Pattern(3, 2, bits / 8, 25);
+        LogCapture log;
+        kcImageHg3 img;
+        bool loads = bits == 24 || bits == 32;
+        EXPECT_EQ(loads, Load(img, Hg3Builder().StdInfo(Info(3, 2, bits)).Bands(Bytes(px), 3 * (bits / 8), 3, 2, bits / 8, 2).Build()));
+        EXPECT_EQ(loads ? Ints({4, 0}) : Ints({0, 1}), Ints({loads ? img.bytesPerPixel : 0, log.Contains(kBroken)}));
+    }
+}
