@@ -21,6 +21,26 @@ const wchar_t kTextNoLanguage[] = L"updateinfo.xml names no language.";
 const wchar_t kTextNoData[] = L"The update package has no \"data\" folder.";
 const wchar_t kTextPathTooLong[] = L"A path of the update is too long:\n%s";
 
+bool CanDrawBackground(const kcImage* image)
+{
+    if (!image || !image->GetPixels() || image->width <= 0 || image->height <= 0) return false;
+    const int bpp = image->GetBytesPerPixel();
+    if (bpp != 3 && bpp != 4) return false;
+    // StretchDIBits takes rows padded to 4 bytes, and reads a colour table below 24 bits.
+    const int64_t stride = (static_cast<int64_t>(image->width) * bpp + 3) / 4 * 4;
+    return image->GetPitch() == stride && image->pixelBytes >= static_cast<uint64_t>(stride) * image->height;
+}
+
+bool PrepareBackground(kcImage* image)
+{
+    // Zero sizes are refused before any row loop: a zero-width picture may have 2^28 rows.
+    if (!image || image->width <= 0 || image->height <= 0) return false;
+    // Three-byte rows of a decoder need not be DIB-aligned; flattening re-packs them.
+    if (image->GetBytesPerPixel() == 3 && !image->Expand24To32()) return false;
+    image->FlattenOnColour(0x00FFFFFF);
+    return CanDrawBackground(image) && image->FlipVertical();
+}
+
 bool LoadBackground(const wchar_t* path)
 {
     UpdaterState& state = Updater();
@@ -36,17 +56,11 @@ bool LoadBackground(const wchar_t* path)
         block.reserved = 1;
         block.external = 1;
         state.imageHolder = new kcImageHolder();
-        if (!state.imageHolder->LoadFromMemory(&block, false, 0)) {
+        // A picture the window cannot draw takes the road of one that cannot be decoded.
+        if (!state.imageHolder->LoadFromMemory(&block, false, 0) || !PrepareBackground(state.imageHolder->GetImage())) {
             state.imageHolder->Destroy();
             delete state.imageHolder;
             state.imageHolder = nullptr;
-        } else {
-            kcImage* image = state.imageHolder->GetImage();
-            // Three-byte rows of a decoder need not be DIB-aligned; flattening re-packs them.
-            if (image->GetBytesPerPixel() == 3)
-                image->Expand24To32();
-            image->FlattenOnColour(0x00FFFFFF);
-            image->FlipVertical();
         }
     }
     kcHeapRelease(data);
@@ -57,7 +71,7 @@ bool LoadBackground(const wchar_t* path)
 void DrawBackground(HDC dc)
 {
     kcImageHolder* holder = Updater().imageHolder;
-    if (!holder)
+    if (!holder || !CanDrawBackground(holder->GetImage()))
         return;
     int width = 0, height = 0;
     holder->GetSize(&width, &height);

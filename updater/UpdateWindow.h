@@ -15,6 +15,14 @@ extern const wchar_t kTextNoData[];
 extern const wchar_t kTextPathTooLong[];
 
 LRESULT CALLBACK UpdateWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Loads "updatebg.hg3" of the current folder into the program's image holder (null on failure).
+// Loads "updatebg.hg3" of the current folder into the program's image holder (null on failure,
+// also when the picture cannot be drawn).
 bool LoadBackground(const wchar_t* path);
+class kcImage;
+// True for what DrawBackground can hand StretchDIBits: pixels of 3 or 4 bytes, rows padded to
+// 4 bytes, neither size 0.
+bool CanDrawBackground(const kcImage* image);
+// Puts a held picture in drawing order: 3 bytes widened, flattened on white, rows bottom-up.
+// False when the result cannot be drawn.
+bool PrepareBackground(kcImage* image);
 void DrawBackground(HDC dc);
