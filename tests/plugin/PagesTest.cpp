@@ -270,6 +270,34 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4));
 }
 
+// A click on the limit box keeps what was chosen on the page (size, list entry, rate, cursor):
+// the refresh shows it with the new limit, and it is what leaving the page stores.
+TEST(Display1Page, LimitBoxKeepsTheChoicesMadeOnThePage)
+{
+    PageFixture f(true);
+    f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 1024}, {"WINDOW", "height", 768}, {"WINDOW", "fps", 30},
+                                  {"WINDOW", "cursor_mode", 0}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}, {"CURSOR", "change", 1}});
+    f.Open(kDisplay1);
+    ASSERT_TRUE(f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_30) && f.Checked(IDC_CURSOR_SYSTEM) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 3);
+    for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
+        f.Click(id);
+    f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1);
+    f.Click(IDC_SIZE_LIMIT);
+    const std::vector<Setting> chosen = {{"WINDOW", "width", 800}, {"WINDOW", "height", 600}, {"WINDOW", "fps", 60}, {"WINDOW", "cursor_mode", 1},
+                                         {"WINDOW", "full_width", 640}, {"WINDOW", "full_height", 480}, {"FULL_SCREEN", "no_full_res", 0}, {"WINDOW", "limit", 0}};
+    for (int pass = 0; pass < 2; ++pass) { // shown with the new limit, then stored on leaving
+        EXPECT_TRUE(f.Checked(IDC_SIZE_1) && !f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_60) && f.Checked(IDC_CURSOR_ORIGINAL)) << pass;
+        EXPECT_TRUE(!f.Checked(IDC_SIZE_LIMIT) && f.Enabled(IDC_SIZE_4) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 1) << pass;
+        for (const Setting& s : chosen)
+            EXPECT_EQ(s.value, f.Get(s.section, s.key)) << s.key << " " << pass;
+        f.Leave();
+    }
+    f.Click(IDC_SIZE_4); // back on: the chosen 1600 x 1200 is shown, and stored, as the largest that fits
+    f.Click(IDC_SIZE_LIMIT);
+    f.Leave();
+    EXPECT_TRUE(f.Checked(IDC_SIZE_3) && f.Get("WINDOW", "width") == 1280 && f.Get("WINDOW", "limit") == 1 && f.Get("WINDOW", "fps") == 60);
+}
+
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
 // first place. Only an exact size selects; entry 0 stores the desktop size and the flag.
 TEST(Display1Page, FullScreenListSelectionAndStore)
