@@ -17,6 +17,7 @@
 #include "plugin/SystemInfoPage.h"
 #include "plugin/gx7Conf.h"
 #include "plugin/gx7confResource.h"
+#include "plugin/host/GameFolder.h"
 #include "plugin/kcDXCaps.h"
 
 namespace {
@@ -102,8 +103,15 @@ public:
         page.pszTemplate = MAKEINTRESOURCEW(p.templateId);
         page.pfnDlgProc = p.procedure;
         page.lParam = reinterpret_cast<LPARAM>(&owner);
-        PROPSHEETHEADERW header = {sizeof(header), PSH_MODELESS | PSH_PROPSHEETPAGE, nullptr, page.hInstance};
-        header.nPages = 1, header.ppsp = &page;
+        return OpenSheet({page});
+    }
+    // A modeless sheet of these pages, the first one shown.
+    HWND OpenSheet(const std::vector<PROPSHEETPAGEW>& pages)
+    {
+        if (sheet)
+            DestroyWindow(sheet);
+        PROPSHEETHEADERW header = {sizeof(header), PSH_MODELESS | PSH_PROPSHEETPAGE, nullptr, GetModuleHandleW(nullptr)};
+        header.nPages = static_cast<UINT>(pages.size()), header.ppsp = pages.data();
         sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
         this->page = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) : nullptr;
         Pump();
@@ -199,6 +207,58 @@ TEST(Pages, EveryTableRowRefreshesStoresMarksAndResets)
             const kcSetting* setting = kcFindSetting(r.section, r.key);
             EXPECT_TRUE(setting && (setting->type == KCSET_I32 || setting->type == KCSET_U16)) << r.section << "/" << r.key;
         }
+    }
+}
+
+// Sees what OpenHelp hands to the shell while it lives.
+struct HelpSpy {
+    HelpSpy() : previous(SetHelpOpener(Open)) { opened.clear(); }
+    ~HelpSpy() { SetHelpOpener(previous); }
+    static HINSTANCE WINAPI Open(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show)
+    {
+        const bool plain = !window && !parameters && !folder && show == SW_SHOWNORMAL;
+        opened.push_back(std::wstring(plain ? L"" : L"(not plain) ") + verb + L" " + file);
+        return reinterpret_cast<HINSTANCE>(33);
+    }
+    kcHelpOpener previous;
+    static std::vector<std::wstring> opened;
+};
+std::vector<std::wstring> HelpSpy::opened;
+
+// The game definition's "MANUAL"/"path" read by the model: with an existing file every page
+// enables the sheet's Help button and Help opens the path; with a missing one no page does.
+TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
+{
+    for (bool exists : {true, false}) {
+        TempDir manualFolder;
+        GameDefinition definition;
+        definition.manual = manualFolder.File(L"マニュアル.html");
+        if (exists)
+            WriteBytes(definition.manual, "<html></html>");
+        GameFolder game(definition);
+        std::unique_ptr<ConfigBlock> read;
+        {
+            InFolder in(game.Path());
+            kcCreateConfig(L"config\\startup.xml", nullptr, 0);
+            ASSERT_NE(nullptr, kcConfigCurrentBlock);
+            read.reset(new ConfigBlock(*kcConfigCurrentBlock));
+            kcReleaseConfig();
+        }
+
+        PageFixture f(false);
+        std::memcpy(f.current.get(), read.get(), sizeof(ConfigBlock));
+        std::vector<PROPSHEETPAGEW> pages;
+        for (int index = 1; index < GX7_PAGE_COUNT; ++index)
+            pages.push_back(PageDescription(&f.owner, index));
+        HelpSpy spy;
+        ASSERT_NE(nullptr, f.OpenSheet(pages));
+        for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
+            SendMessageW(f.sheet, PSM_SETCURSEL, i, 0);
+            EXPECT_EQ(exists, IsWindowEnabled(GetDlgItem(f.sheet, IDHELP)) != FALSE) << i << " " << exists;
+            if (exists)
+                SendMessageW(f.sheet, PSM_PRESSBUTTON, PSBTN_HELP, 0);
+        }
+        EXPECT_EQ(std::vector<std::wstring>(exists ? pages.size() : 0, L"open " + definition.manual), HelpSpy::opened);
     }
 }
 
