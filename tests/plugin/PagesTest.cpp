@@ -452,27 +452,35 @@ TEST(Direct3DPages, UnsupportedFiltersFallBackToPoint)
     }
 }
 
+// A stored 16 or 32 is shown as the depth the modes at the full-screen size have, the other one
+// disabled when it is missing too; any other stored depth is left alone, buttons and setting.
 TEST(Direct3DPages, DepthButtonsFollowTheModesAtTheFullScreenSize)
 {
+    const std::vector<kcDisplayMode> only32 = {{1024, 768, 60, 22}, {1024, 768, 60, 21}, {800, 600, 60, 23}}; // 16-bit at another size only
+    const std::vector<kcDisplayMode> only16 = {{1024, 768, 60, 23}, {1024, 768, 75, 24}, {800, 600, 60, 22}};
+    const std::vector<kcDisplayMode> none = {{800, 600, 60, 22}};
     const struct {
-        std::vector<kcDisplayMode> modes;
-        bool enabled16, enabled32, checked32;
-        int stored; // from a stored 16
+        const Page* page;
+        int bpp;
+        const std::vector<kcDisplayMode>& modes;
+        bool enabled16, enabled32, checked16, checked32;
+        int stored;
     } rows[] = {
-        // At 1024 x 768 only 32-bit modes (16-bit at another size only): shown and stored as 32.
-        {{{1024, 768, 60, 22}, {1024, 768, 60, 21}, {800, 600, 60, 23}}, false, true, true, 32},
-        // No mode at the size: both disabled, the setting kept.
-        {{{800, 600, 60, 22}}, false, false, false, 16},
+        {&k3D1, 16, only32, false, true, false, true, 32}, {&k3D1, 16, none, false, false, false, false, 16},
+        {&k3D1, 32, only16, true, false, true, false, 16}, {&k3D, 32, only16, true, false, true, false, 16},
+        {&k3D1, 32, only32, false, true, false, true, 32}, {&k3D1, 24, only32, true, true, false, false, 24},
+        {&k3D1, 0, none, true, true, false, false, 0},
     };
     for (const auto& r : rows) {
         PageFixture f(true);
         f.SetModes({1024, 768, 60, 22}, r.modes);
-        f.Set(f.owner.workingRecord, {{"TEXTURE", "bpp", 16}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}});
-        f.Open(k3D1);
-        EXPECT_EQ((std::vector<bool>{r.enabled16, r.enabled32, r.checked32}),
-                  (std::vector<bool>{f.Enabled(IDC_TEX_16BIT), f.Enabled(IDC_TEX_32BIT), f.Checked(IDC_TEX_32BIT)}));
+        f.Set(f.owner.workingRecord, {{"TEXTURE", "bpp", r.bpp}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}});
+        f.Open(*r.page);
+        EXPECT_EQ((std::vector<bool>{r.enabled16, r.enabled32, r.checked16, r.checked32}),
+                  (std::vector<bool>{f.Enabled(IDC_TEX_16BIT), f.Enabled(IDC_TEX_32BIT), f.Checked(IDC_TEX_16BIT), f.Checked(IDC_TEX_32BIT)}))
+            << Name(*r.page) << " " << r.bpp;
         f.Leave();
-        EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored);
+        EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored) << Name(*r.page) << " " << r.bpp;
     }
 }
 
