@@ -1,7 +1,9 @@
 #include "foundation/kcTextLines.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcString.h"
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 kcTextLines::kcTextLines(int size) : dataSize(size) {}
 
@@ -10,28 +12,35 @@ kcTextLines::~kcTextLines()
     Clear();
 }
 
-// A fresh block is zeroed, so a line's data never shows stale heap bytes.
-void* kcTextLines::NewBlock() const
+kcTextLines::Line::~Line()
 {
-    if (dataSize <= 0) return nullptr;
-    void* p = kcHeapAlloc(0, dataSize);
-    if (p) memset(p, 0, (size_t)dataSize);
-    return p;
+    if (data) kcHeapRelease(data);
+}
+
+// A fresh block is zeroed, so a line's data never shows stale heap bytes.
+std::unique_ptr<kcTextLines::Line> kcTextLines::NewLine(const std::string& text) const
+{
+    std::unique_ptr<Line> line(new Line(text));
+    if (dataSize > 0) {
+        line->data = kcHeapAlloc(0, dataSize);
+        if (line->data) memset(line->data, 0, (size_t)dataSize);
+    }
+    return line;
 }
 
 std::string* kcTextLines::At(int index)
 {
-    return index >= 0 && index < (int)lines.size() ? &lines[(size_t)index].text : nullptr;
+    return index >= 0 && index < (int)lines.size() ? &lines[(size_t)index]->text : nullptr;
 }
 
 const char* kcTextLines::GetLine(int index) const
 {
-    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index].text.c_str() : nullptr;
+    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index]->text.c_str() : nullptr;
 }
 
 void* kcTextLines::GetLineData(int index) const
 {
-    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index].data : nullptr;
+    return index >= 0 && index < (int)lines.size() ? lines[(size_t)index]->data : nullptr;
 }
 
 int kcTextLines::SetLineData(int index, const void* source, int bytes)
@@ -45,33 +54,31 @@ int kcTextLines::SetLineData(int index, const void* source, int bytes)
 int kcTextLines::EraseLine(int index)
 {
     if (!At(index)) return 0;
-    if (lines[(size_t)index].data) kcHeapRelease(lines[(size_t)index].data);
     lines.erase(lines.begin() + index);
     return 1;
 }
 
 void kcTextLines::Clear()
 {
-    for (Line& l : lines)
-        if (l.data) kcHeapRelease(l.data);
     lines.clear();
 }
 
-static size_t InsertPoint(int index, size_t count)
+// Before the line at index; an index at or past the end appends.
+void kcTextLines::InsertAt(int index, std::vector<std::unique_ptr<Line>>& added)
 {
-    if (index < 0) return 0;
-    return (size_t)index < count ? (size_t)index : count;
+    size_t at = index < 0 ? 0 : (size_t)index < lines.size() ? (size_t)index : lines.size();
+    lines.insert(lines.begin() + (long)at, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
 }
 
 int kcTextLines::InsertText(const char* text, int index)
 {
     if (!text) return 0;
-    std::vector<Line> added;
+    std::vector<std::unique_ptr<Line>> added;
     const char* p = text;
     while (*p) {
         const char* end = p;
         while (*end && *end != '\r' && *end != '\n') ++end;
-        added.push_back(Line{std::string(p, end), NewBlock()});
+        added.push_back(NewLine(std::string(p, end)));
         if (end[0] == '\r' && end[1] == '\n')
             p = end + 2;
         else if (*end)
@@ -79,7 +86,7 @@ int kcTextLines::InsertText(const char* text, int index)
         else
             p = end;
     }
-    lines.insert(lines.begin() + (long)InsertPoint(index, lines.size()), added.begin(), added.end());
+    InsertAt(index, added);
     return 1;
 }
 
@@ -107,14 +114,13 @@ int kcTextLines::InsertLines(int index, const kcTextLines* other)
 {
     if (!other) return 0;
     // Copy first: other may be this list, which the insertion changes.
-    std::vector<Line> added;
+    std::vector<std::unique_ptr<Line>> added;
     int copyBytes = dataSize >= other->dataSize && other->dataSize > 0 ? other->dataSize : 0;
-    for (const Line& l : other->lines) {
-        Line n{l.text, NewBlock()};
-        if (n.data && l.data && copyBytes) memcpy(n.data, l.data, (size_t)copyBytes);
-        added.push_back(n);
+    for (const std::unique_ptr<Line>& l : other->lines) {
+        added.push_back(NewLine(l->text));
+        if (added.back()->data && l->data && copyBytes) memcpy(added.back()->data, l->data, (size_t)copyBytes);
     }
-    lines.insert(lines.begin() + (long)InsertPoint(index, lines.size()), added.begin(), added.end());
+    InsertAt(index, added);
     return 1;
 }
 
@@ -158,8 +164,8 @@ int kcTextLines::CollapseRuns(int index, int character)
 int kcTextLines::StripComments()
 {
     bool inside = false;
-    for (Line& line : lines) {
-        std::string& s = line.text;
+    for (std::unique_ptr<Line>& line : lines) {
+        std::string& s = line->text;
         size_t start = 0; // where the open comment began in this line
         size_t i = 0;
         for (;;) {
@@ -193,28 +199,20 @@ int kcTextLines::Normalize()
 {
     StripComments();
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string& s = lines[i].text;
+        std::string& s = lines[i]->text;
         for (char& c : s)
             if (c == '\t') c = ' ';
         CollapseRuns((int)i, ' ');
         if (!s.empty() && s[0] == ' ') s.erase(0, 1);
         if (!s.empty() && s.back() == ' ') s.pop_back();
     }
-    size_t out = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].text.empty()) {
-            if (lines[i].data) kcHeapRelease(lines[i].data);
-        } else {
-            if (out != i) lines[out] = std::move(lines[i]);
-            ++out;
-        }
-    }
-    lines.resize(out);
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::unique_ptr<Line>& l) { return l->text.empty(); }),
+                lines.end());
     return 1;
 }
 
 int kcTextLines::ConvertToUtf8()
 {
-    for (Line& l : lines) kcSjisToUtf8String(l.text);
+    for (std::unique_ptr<Line>& l : lines) kcSjisToUtf8String(l->text);
     return 1;
 }

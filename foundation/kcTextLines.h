@@ -2,6 +2,9 @@
 // A text as an ordered list of narrow (byte) lines, each with an optional data block of a
 // fixed size, with the editing steps of a line-oriented reader. Knows no encoding except in
 // ConvertToUtf8 (code page 932 to UTF-8).
+// A pointer from GetLine or GetLineData stays valid until that line is changed or erased:
+// each line lives in its own allocation, which other lines' inserts and erases never move.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,12 +37,18 @@ public:
     int ConvertToUtf8();
 
 private:
+    // Owns its text and its data block (released with the line).
     struct Line {
+        explicit Line(const std::string& t) : text(t), data(nullptr) {}
+        ~Line();
+        Line(const Line&) = delete;
+        Line& operator=(const Line&) = delete;
         std::string text;
         void* data;
     };
-    void* NewBlock() const;
+    std::unique_ptr<Line> NewLine(const std::string& text) const;
     std::string* At(int index);
-    std::vector<Line> lines;
+    void InsertAt(int index, std::vector<std::unique_ptr<Line>>& added);
+    std::vector<std::unique_ptr<Line>> lines;
     int dataSize;
 };

@@ -44,8 +44,10 @@ const std::vector<int>* kcXmlLevel::Lookup(const char* name)
 }
 
 // Calls visit(element) for each element of the name in table order until it returns non-null.
+// A null name matches nothing.
 template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, const char* name, F visit)
 {
+    if (!name) return nullptr;
     if (const std::vector<int>* at = level->Lookup(name)) {
         for (int i : *at)
             if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
@@ -223,8 +225,8 @@ int kcXml::Save(const wchar_t* path)
 {
     delete parser;
     parser = new kcXmlParser();
-    if (!elements) return 0;
-    if (!CopyElements(parser, nullptr, elements, 0) || parser->WriteFile(path) != KCXML_OK) {
+    // Without a table nothing is written: an existing file stays as it was.
+    if (!elements || !CopyElements(parser, nullptr, elements, 0) || parser->WriteFile(path) != KCXML_OK) {
         kcLogW(L"kcXml : File save error %s", path ? path : L"");
         return 0;
     }
@@ -370,6 +372,8 @@ int kcXml::FindChildren(kcXmlIterator* it, int count, ...)
     va_start(a, count);
     NameList names(count, a);
     va_end(a);
+    for (int i = 0; i < names.n; ++i)
+        if (!names.data[i]) return 0; // a null name finds nothing
     std::vector<std::string> parts(names.data, names.data + names.n);
     return FindChildrenAt(it, parts, names.n > 0);
 }

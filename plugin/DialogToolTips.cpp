@@ -2,10 +2,14 @@
 #include "foundation/kcFormat.h"
 #include "plugin/LanguageText.h"
 #include <commctrl.h>
+#include <cstddef>
 
 namespace {
 const int kTipUnits = 2048;
-const UINT kToolRecordSize = TTTOOLINFOW_V2_SIZE; // 48 bytes
+// The full tool record, and the one that common controls before version 6 take.
+const UINT kToolRecordSize = sizeof(TOOLINFOW);
+const UINT kOlderToolRecordSize = offsetof(TOOLINFOW, lpReserved); // TTTOOLINFOW_V2_SIZE
+static_assert(kToolRecordSize == 48 && kOlderToolRecordSize == 44, "tool record sizes on i686");
 }
 
 DialogToolTips::DialogToolTips(HWND window, unsigned toolFlags) : dialog(window), tooltip(nullptr), flags(toolFlags)
@@ -46,10 +50,10 @@ BOOL CALLBACK DialogToolTips::AddControl(HWND control, LPARAM param)
         kcFormatW(text, kTipUnits, L"%s", TranslateText(resource));
         tool.lpszText = text;
     }
-    // Common controls before version 6 refuse the longer record: add it with the older size.
+    // Common controls before version 6 refuse the 48-byte record: add it again with 44 bytes.
     tool.cbSize = kToolRecordSize;
     if (!SendMessageW(self->tooltip, TTM_ADDTOOLW, 0, (LPARAM)&tool)) {
-        tool.cbSize = TTTOOLINFOW_V1_SIZE;
+        tool.cbSize = kOlderToolRecordSize;
         SendMessageW(self->tooltip, TTM_ADDTOOLW, 0, (LPARAM)&tool);
     }
     return TRUE;

@@ -213,12 +213,15 @@ SettingsPageHooks MakeHooks()
 const SettingsPageHooks kHooks = MakeHooks();
 
 // The limit box does not toggle itself: a click flips the setting and the refresh shows it.
+// The refresh reads the whole page from the record, so the choices made on the page go there
+// first, as leaving the page stores them; the limit is then set anew.
 void FlipLimit(HWND page)
 {
     PageHelper* helper = PageHelper::Get(page);
     if (!helper || !helper->owner)
         return;
     bool shownChecked = IsDlgButtonChecked(page, IDC_SIZE_LIMIT) == BST_CHECKED;
+    Store(page, helper->owner);
     kcPageSet(helper->owner->workingRecord, "WINDOW", "limit", shownChecked ? 0 : 1);
     PostMessageW(page, WM_SETTINGS_REFRESH, 0, 0);
     MarkModified(helper->owner, page);

@@ -14,6 +14,7 @@
 
 namespace {
 HBRUSH g_noticeBrush = nullptr;   // one yellow brush for every restart notice
+kcHelpOpener g_helpOpener = ShellExecuteW;
 }
 
 PageHelper::PageHelper(HWND page, gx7Conf* owner_) : owner(owner_), tooltips(new DialogToolTips(page, 0)) {}
@@ -84,7 +85,14 @@ void ApplySettings(gx7Conf* owner)
 void OpenHelp()
 {
     if (const ConfigBlock* record = CurrentRecord())
-        ShellExecuteW(nullptr, L"open", record->manualPath, nullptr, nullptr, SW_SHOWNORMAL);
+        g_helpOpener(nullptr, L"open", record->manualPath, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+kcHelpOpener SetHelpOpener(kcHelpOpener opener)
+{
+    kcHelpOpener previous = g_helpOpener;
+    g_helpOpener = opener ? opener : ShellExecuteW;
+    return previous;
 }
 
 int FormatBitDepth(uint32_t format)

@@ -44,6 +44,10 @@ void MarkModified(gx7Conf* owner, HWND page);
 void ApplySettings(gx7Conf* owner);
 // On PSN_HELP: opens "MANUAL"/"path" with the shell.
 void OpenHelp();
+// What OpenHelp hands the manual to: ShellExecuteW, or another opener of its signature (so that
+// a test can see the call). Null puts ShellExecuteW back; returns the opener it replaced.
+typedef HINSTANCE(WINAPI* kcHelpOpener)(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show);
+kcHelpOpener SetHelpOpener(kcHelpOpener opener);
 
 // 1 when the adapter offers width x height at a format of this many bits (also when no
 // capability object exists), else 0.

@@ -174,6 +174,57 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
     DestroyWindow(dialog);
 }
 
+// Sees every TTM_ADDTOOLW that a tooltip window created while it lives receives, and can refuse
+// the records of one size as older common controls do.
+class AddToolSpy {
+public:
+    explicit AddToolSpy(UINT refused) : hook(SetWindowsHookExW(WH_CBT, Created, nullptr, GetCurrentThreadId())) { refusedSize = refused, sizes.clear(); }
+    ~AddToolSpy() { UnhookWindowsHookEx(hook); }
+    static std::vector<UINT> sizes;
+
+private:
+    static LRESULT CALLBACK Created(int code, WPARAM window, LPARAM lParam)
+    {
+        wchar_t name[64] = {};
+        if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(window), name, 64) && !lstrcmpiW(name, TOOLTIPS_CLASSW))
+            original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(reinterpret_cast<HWND>(window), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Tooltip)));
+        return CallNextHookEx(nullptr, code, window, lParam);
+    }
+    static LRESULT CALLBACK Tooltip(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == TTM_ADDTOOLW) {
+            sizes.push_back(reinterpret_cast<const TOOLINFOW*>(lParam)->cbSize);
+            if (sizes.back() == refusedSize)
+                return FALSE;
+        }
+        return CallWindowProcW(original, window, message, wParam, lParam);
+    }
+    HHOOK hook;
+    static UINT refusedSize;
+    static WNDPROC original;
+};
+std::vector<UINT> AddToolSpy::sizes;
+UINT AddToolSpy::refusedSize;
+WNDPROC AddToolSpy::original;
+
+// Each tool is added with the 48-byte record; where that is refused, once more with 44 bytes.
+TEST(DialogToolTips, ToolRecordOf48BytesThenOf44)
+{
+    HWND dialog = MakeWindow(L"tips", {{L"BUTTON", L"one", 1001, 0}, {L"BUTTON", L"two", 1002, 0}});
+    ASSERT_TRUE(dialog);
+    const struct {
+        UINT refused;
+        std::vector<UINT> sizes;
+    } rows[] = {{0, {48, 48}}, {48, {48, 44, 48, 44}}};
+    for (const auto& r : rows) {
+        AddToolSpy spy(r.refused);
+        DialogToolTips tips(dialog, 0);
+        EXPECT_EQ(r.sizes, AddToolSpy::sizes) << r.refused;
+        EXPECT_EQ(2, static_cast<int>(SendMessageW(tips.Window(), TTM_GETTOOLCOUNT, 0, 0))) << r.refused;
+    }
+    DestroyWindow(dialog);
+}
+
 TEST(SaveDialog, FilterStringBytes)
 {
     const struct {

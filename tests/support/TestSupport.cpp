@@ -82,6 +82,19 @@ void LogCapture::Clear()
     g_asserts.clear();
 }
 
+InFolder::InFolder(const std::wstring& folder)
+{
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    m_previous = previous;
+    SetCurrentDirectoryW(folder.c_str());
+}
+
+InFolder::~InFolder()
+{
+    SetCurrentDirectoryW(m_previous.c_str());
+}
+
 TempDir::TempDir()
 {
     wchar_t base[MAX_PATH];

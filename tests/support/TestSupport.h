@@ -28,6 +28,18 @@ private:
     std::wstring m_path;
 };
 
+// The process's current folder is the given one while this lives.
+class InFolder {
+public:
+    explicit InFolder(const std::wstring& folder);
+    ~InFolder();
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    std::wstring m_previous;
+};
+
 // Initial size of the private heap that every test process gets.
 const int kTestHeapBytes = 0x1000000;
 
