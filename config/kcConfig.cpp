@@ -6,6 +6,7 @@
 
 #include "config/kcConfigReader.h"
 #include "config/kcPathMacros.h"
+#include "foundation/kcDDE.h"
 #include "foundation/kcFile.h"
 #include "foundation/kcFileServer.h"
 #include "foundation/kcFolder.h"
@@ -135,6 +136,8 @@ kcConfig::kcConfig(const wchar_t* startupPath, const wchar_t* settingsName, int 
 
 kcConfig::~kcConfig()
 {
+    // A peer's later request must not reach a freed record.
+    if (kcDDE* dde = kcDDE::Instance()) dde->WithdrawItems(this);
     if (kcFileServer::GetResolver() == this) kcFileServer::SetResolver(nullptr);
     ReleaseOwnedPointers();
     if (g_config == this) g_config = nullptr;

@@ -5,6 +5,7 @@
 
 #include "foundation/kcFileServer.h"
 #include "foundation/kcFolder.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include "foundation/kcXml.h"
 
@@ -81,7 +82,27 @@ void Inherit(SoundGroupNode& c, const SoundGroupNode& p)
         if (*mine[i] == -1) *mine[i] = *theirs[i];
 }
 
-void ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n)
+// Elements of a level and everything below it.
+size_t CountElements(const kcXmlLevel* level)
+{
+    size_t n = 0;
+    if (level)
+        for (const kcXmlElement& e : level->items) n += 1 + CountElements(e.children);
+    return n;
+}
+
+// Same-named siblings each read the one element that their path reaches, whole subtree and all,
+// so repeated names multiply a tree level by level. A file without them gives every node an
+// element of its own, so a tree may take as many nodes as the file has elements: left counts
+// what remains, and false means the tree would pass it.
+bool TakeNode(size_t* left)
+{
+    if (*left == 0) return false;
+    --*left;
+    return true;
+}
+
+bool ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n, size_t* left)
 {
     n.name = ReadText(xml, path, "name");
     n.id = xml.GetIntVec(-1, Extend(path, "id"));
@@ -102,11 +123,12 @@ void ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n)
     for (const std::string& name : Children(xml, part)) {
         SoundGroupNode child;
         child.element = Lower(name.c_str());
-        ReadNode(xml, Extend(part, name), child);
+        if (!TakeNode(left) || !ReadNode(xml, Extend(part, name), child, left)) return false;
         Inherit(child, n);
         TakeDefaults(child);
-        n.children.push_back(child);
+        n.children.push_back(std::move(child));
     }
+    return true;
 }
 
 const char* const kUserKeys[7] = {"volume", "play", "sysplay", "voicevol", "skipvol", "mute", "voicemute"};
@@ -269,10 +291,7 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
     } else if (!xml.Open(path)) {
         return;
     }
-    m_definitions.clear(); // a second reading starts afresh
-    m_parts.clear();
-    m_flat.clear();
-    m_definitionCursor = m_definitions.end();
+    ClearSoundGroups(); // a second reading starts afresh
     for (const std::string& name : Children(xml, Path{"SOUNDGROUP"})) {
         Path p{"SOUNDGROUP", name};
         SoundGroupDefinition d;
@@ -284,16 +303,24 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
         d.max = xml.GetIntVec(-1, Extend(p, "max"));
         m_definitions.emplace(d.id, d); // the first of an id stays
     }
-    m_master = SoundGroupNode();
-    m_master.element = "MASTER";
-    ReadNode(xml, Path{"MASTER"}, m_master);
+    kcXmlIterator document;
+    size_t left = xml.FindChildrenVec(&document, Path{}) ? CountElements(document.children) : 0;
+    const size_t elements = left;
+    bool whole = ReadNode(xml, Path{"MASTER"}, m_master, &left);
     TakeDefaults(m_master);
     for (const std::string& name : Children(xml, Path{"PART"})) {
         SoundGroupNode n;
         n.element = Lower(name.c_str());
-        ReadNode(xml, Path{"PART", name}, n);
+        whole = whole && TakeNode(&left) && ReadNode(xml, Path{"PART", name}, n, &left);
+        if (!whole) break;
         TakeDefaults(n);
-        m_parts.push_back(n);
+        m_parts.push_back(std::move(n));
+    }
+    if (!whole) {
+        kcLogW(L"kcConfig : サウンドグループ定義 %s はノード数が要素数 (%u) を超えるため読み込みません", path, (unsigned)elements);
+        ClearSoundGroups();
+        m_soundLoaded = 0;
+        return;
     }
     wchar_t userPath[260];
     kcXml user;
@@ -301,6 +328,17 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
         ReadUserValues(user, Path{"MASTER"}, m_master);
         for (SoundGroupNode& n : m_parts) ReadUserValues(user, Path{"PART", n.element}, n);
     }
+}
+
+void kcSoundGroupTree::ClearSoundGroups()
+{
+    m_definitions.clear();
+    m_parts.clear();
+    m_flat.clear();
+    m_flatCursor = 0;
+    m_definitionCursor = m_definitions.end();
+    m_master = SoundGroupNode();
+    m_master.element = "MASTER";
 }
 
 int kcSoundGroupTree::WriteSoundGroups()

@@ -41,6 +41,8 @@ public:
     // The definition named by SOUNDCONFIG, resolved in the file server's "config" group.
     bool OpenSoundGroups();
     int IsSoundGroupLoaded() const { return m_soundLoaded; }
+    // A definition whose tree would have more nodes than the file has elements (same-named
+    // siblings repeat a subtree) is refused: the tree is left empty and the loaded flag 0.
     void ReadSoundGroups(const wchar_t* path);
     int WriteSoundGroups();
     const std::wstring& GetSoundGroupName() const { return m_soundName; }
@@ -123,6 +125,7 @@ protected:
     std::wstring m_soundName;
 
 private:
+    void ClearSoundGroups();
     std::map<int, SoundGroupDefinition> m_definitions;
     std::vector<SoundGroupNode> m_parts;
     SoundGroupNode m_master;

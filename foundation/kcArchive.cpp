@@ -45,12 +45,13 @@ int kcArchive::Attach(const wchar_t* path, unsigned maxOpen)
 
 int kcArchive::Attach(void* file, const wchar_t* name, unsigned maxOpen)
 {
+    // A refusal changes nothing: a loaded archive keeps its name, by which the file server finds it.
     LARGE_INTEGER size;
+    wchar_t copy[kNameUnits];
     if (m_index || file == INVALID_HANDLE_VALUE || !file || !name || maxOpen == 0 || !GetFileSizeEx(file, &size) ||
-        !kcCopyStringWN(m_name, kNameUnits, name)) {
-        m_name[0] = 0;
+        !kcCopyStringWN(copy, kNameUnits, name))
         return 0;
-    }
+    kcCopyStringWN(m_name, kNameUnits, copy);
     m_file = file;
     m_fileSize = (uint64_t)size.QuadPart;
     m_maxOpen = maxOpen;

@@ -53,7 +53,13 @@ const wchar_t* kcBigFile::GetName(wchar_t* out) { return m_archive && m_entry ? 
 
 int kcBigFile::GetSizeOf(const wchar_t*) { return -1; }
 
-int kcBigFile::GetSize() { return m_archive && m_entry ? (int)m_archive->GetEntrySize(m_entry) : -1; }
+int kcBigFile::GetSize()
+{
+    if (!m_archive || !m_entry) return -1;
+    // A size that does not fit the result is an error, as for a plain file.
+    const uint32_t size = m_archive->GetEntrySize(m_entry);
+    return size > 0x7fffffffu ? -1 : (int)size;
+}
 
 void* kcBigFile::GetHandle() { return (void*)-1; }
 

@@ -165,6 +165,21 @@ int kcDDE::RegisterItem(const char* item, kcDdeItemCallback callback, void* user
     return 1;
 }
 
+int kcDDE::WithdrawItems(const void* userData)
+{
+    int withdrawn = 0;
+    for (size_t i = 0; i < m_items.size();) {
+        if (m_items[i].userData != userData) {
+            ++i;
+            continue;
+        }
+        DdeFreeStringHandle(m_instance, m_items[i].name);
+        m_items.erase(m_items.begin() + i);
+        ++withdrawn;
+    }
+    return withdrawn;
+}
+
 int kcDDE::GetServerData(const char* item, void* buffer, unsigned maxBytes, const char* service,
                          unsigned minBytes)
 {

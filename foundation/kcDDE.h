@@ -17,6 +17,8 @@ public:
     int CreateServer(const char* service);
     int Connect(const char* service);
     int RegisterItem(const char* item, kcDdeItemCallback callback, void* userData);
+    // Withdraws every item registered with this user data (an owner being destroyed); how many.
+    int WithdrawItems(const void* userData);
     // Copies the item into buffer only when its size lies within minBytes..maxBytes.
     int GetServerData(const char* item, void* buffer, unsigned maxBytes, const char* service,
                       unsigned minBytes = 0);

@@ -55,6 +55,7 @@ kcDXCaps::~kcDXCaps()
 {
     ReleaseModes();
     audioDevices.clear();
+    if (kcDDE* dde = kcDDE::Instance()) dde->WithdrawItems(this);
     // Never leave the process pointing at a deleted object.
     if (kcDisplayModeList::Instance == this) kcDisplayModeList::Instance = nullptr;
 }
@@ -181,7 +182,7 @@ BOOL CALLBACK kcDXCaps::AudioEnumCallback(GUID*, const wchar_t* description, con
 int __stdcall kcDXCaps::DdeCallback(void* userData, const wchar_t* itemName, void** data, unsigned* bytes)
 {
     kcDXCaps* self = (kcDXCaps*)userData;
-    // Items stay registered after the object is gone: only the living instance answers.
+    // Only the living instance answers.
     if (!self || self != Instance() || !itemName || !data || !bytes) return 0;
     int which = -1;
     for (int i = 0; i < 7; ++i) {

@@ -47,11 +47,14 @@ void kcFileCopier::SystemText(unsigned long code, unsigned language, wchar_t* ou
     if (!n) kcFormatW(out, cap, L"Error %u", (unsigned)code);
 }
 
-
-// The path of the temporary file written beside an installed destination.
-static void TempPathOf(const wchar_t* destination, wchar_t* out)
+bool kcFileCopier::TempPath(const wchar_t* destination, int attempt, wchar_t* out)
 {
-    kcFormatW(out, 260, L"%s%s", destination, kcFileCopier::TempSuffix());
+    out[0] = 0;
+    if (!destination || wcslen(destination) > kMaxDestinationChars || attempt < 0 || attempt >= kTempNames)
+        return false;
+    if (attempt == 0) kcFormatW(out, 260, L"%s%s", destination, kTempSuffix);
+    else kcFormatW(out, 260, L"%s.kct%02d", destination, attempt - 1);
+    return true;
 }
 
 kcFileCopier::kcFileCopier(int slotCount, int noSectorIo)
@@ -62,6 +65,7 @@ kcFileCopier::kcFileCopier(int slotCount, int noSectorIo)
 {
     memset(&m_status, 0, sizeof(m_status));
     m_waiting[0] = m_waiting[1] = m_waiting[2] = 0;
+    m_tempPath[0] = 0;
     m_lastFolder[0] = 0;
     m_lastRoot[0] = 0;
     m_sectorIoAllowed = !noSectorIo && kcCopierOsCode() >= 64;
@@ -179,20 +183,31 @@ bool kcFileCopier::OpenFiles(const wchar_t* source, const wchar_t* destination, 
         h = CreateFileW(destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         m_destination = h;
-        wchar_t temp[260];
-        TempPathOf(destination, temp);
-        // Created with exactly the attributes that a copied file ends with.
-        h = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            m_temp = h;
-            return true;
-        }
+        if ((m_temp = CreateTemp(destination))) return true;
     }
     *which = 1;
     SystemText(GetLastError(), 0x400, errorText, 514);
     CloseFiles();
     return false;
+}
+
+void* kcFileCopier::CreateTemp(const wchar_t* destination)
+{
+    // Never an existing file: one of that name belongs to someone else and is left alone.
+    for (int attempt = 0; TempPath(destination, attempt, m_tempPath); ++attempt) {
+        // Created with exactly the attributes that a copied file ends with.
+        HANDLE h = CreateFileW(m_tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return h;
+        const DWORD code = GetLastError();
+        // A folder of that name may answer with a refusal rather than "exists".
+        const bool taken = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ||
+                           GetFileAttributesW(m_tempPath) != INVALID_FILE_ATTRIBUTES;
+        SetLastError(code);
+        if (!taken) break;
+    }
+    m_tempPath[0] = 0;
+    return nullptr;
 }
 
 void kcFileCopier::CloseFiles()
@@ -401,17 +416,23 @@ bool kcFileCopier::CopyFileJob(const CopyJob& job)
     if (!FileComplete()) {
         // Failed or stopped part-way: the installed file stays, the partial copy counts for nothing.
         DiscardFile();
-        m_control->Lock(0);
-        m_status.totalDone -= m_status.currentDone;
-        m_control->Unlock(0);
+        UncountFile();
         SetAbort();
         return false;
     }
     if (!FinishFile(system)) {
+        UncountFile();
         ReportOpenFailure(1, job.destination, system);
         return false;
     }
     return true;
+}
+
+void kcFileCopier::UncountFile()
+{
+    m_control->Lock(0);
+    m_status.totalDone -= m_status.currentDone;
+    m_control->Unlock(0);
 }
 
 bool kcFileCopier::MakeParentFolders(const wchar_t* destination)
@@ -448,12 +469,13 @@ bool kcFileCopier::FinishFile(wchar_t* errorText)
     const bool replacing = m_temp != nullptr;
     CloseFiles();
     if (!replacing) return true;
-    wchar_t temp[260];
-    TempPathOf(m_status.destination, temp);
-    if (MoveFileExW(temp, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    SystemText(GetLastError(), 0x400, errorText, 514);
-    DeleteFileW(temp);
-    return false;
+    const bool moved = MoveFileExW(m_tempPath, m_status.destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!moved) {
+        SystemText(GetLastError(), 0x400, errorText, 514);
+        DeleteFileW(m_tempPath);
+    }
+    m_tempPath[0] = 0;
+    return moved;
 }
 
 void kcFileCopier::DiscardFile()
@@ -462,10 +484,7 @@ void kcFileCopier::DiscardFile()
     // of the copy, and nothing was installed there before.
     const bool replacing = m_temp != nullptr, created = !replacing && m_destination;
     CloseFiles();
-    wchar_t temp[260];
-    if (replacing) {
-        TempPathOf(m_status.destination, temp);
-        DeleteFileW(temp);
-    }
+    if (replacing) DeleteFileW(m_tempPath);
+    m_tempPath[0] = 0;
     if (created) DeleteFileW(m_status.destination);
 }

@@ -80,12 +80,19 @@ public:
     unsigned GetSlotCapacity() const { return m_slotCount > 0 ? m_slots[0].capacity : 0; }
     int IsSectorIoAllowed() const { return m_sectorIoAllowed; }
 
-    // Suffix of the temporary file written beside an installed destination.
+    // Suffix of the temporary file written beside an installed destination. The file is always
+    // created new: when the name is taken (a file of the user's), the next of kTempNames - 1
+    // others of the same length, ".kct00" to ".kct98", is tried.
     static constexpr wchar_t kTempSuffix[] = L".kctmp";
+    static constexpr int kTempNames = 100;
     static const wchar_t* TempSuffix() { return kTempSuffix; }
     // Longest paths a job takes; a destination leaves room for the temporary file's suffix.
     static constexpr unsigned kMaxPathChars = 259;
     static constexpr unsigned kMaxDestinationChars = kMaxPathChars - (sizeof(kTempSuffix) / sizeof(wchar_t) - 1);
+    // The temporary's name of that attempt (0 .. kTempNames - 1) into out (260 characters); false
+    // when the destination leaves no room for the suffix or the attempt is out of range.
+    static bool TempPath(const wchar_t* destination, int attempt, wchar_t* out);
+    static_assert(kTempNames <= 101, "the other names have two digits, so that each is as long as the suffix");
 
     // The system's text for a failure code, "Error <code>" when it has none.
     static void SystemText(unsigned long code, unsigned language, wchar_t* out, int cap);
@@ -113,6 +120,10 @@ private:
     bool FileComplete() const;
     bool FinishFile(wchar_t* errorText);
     void DiscardFile();
+    // A failed file's bytes leave the total done.
+    void UncountFile();
+    // Creates the temporary beside an installed destination under the first free name.
+    void* CreateTemp(const wchar_t* destination);
 
     // The blocks of the current file.
     bool RingReady() const;
@@ -143,6 +154,7 @@ private:
     void* m_source;
     void* m_destination;
     void* m_temp; // the temporary file that replaces an installed destination, or null
+    wchar_t m_tempPath[260]; // its name, chosen when it was created: the move and the delete take only it
     kcFileCopyCallback m_callback; // cleared by the destructor: a stopped run reports nothing more
     kcFileCopyBlockHook m_blockHook;
     void* m_user;

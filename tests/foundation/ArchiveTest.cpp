@@ -127,7 +127,12 @@ TEST(Archive, IndexEntriesOutsideTheFileAreRefused)
     kcArchiveIndexEntry inside = {60, 4, 0};
     EXPECT_EQ(0, archive.AddMember(L"early", inside)); // not attached yet
     ASSERT_EQ(1, archive.Attach(path.c_str(), 1));
+    // A second attach of either form is refused and changes nothing.
     EXPECT_EQ(0, archive.Attach(path.c_str(), 1));
+    HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(0, archive.Attach(other, L"other.arc", 1));
+    EXPECT_TRUE(CloseHandle(other)); // left to the caller
+    EXPECT_STREQ(L"a.arc", archive.GetName(nullptr));
     EXPECT_EQ(1, archive.AddMember(L"inside", inside));
     EXPECT_EQ(0, archive.AddMember(L"pastEnd", {60, 5, 0}));
     EXPECT_EQ(0, archive.AddMember(L"wraps", {0xFFFFFFF0u, 0x20, 0}));
@@ -195,6 +200,18 @@ TEST(Archive, MembersBeyondTwoGigabytesAreRead)
     ASSERT_EQ(1, archive.Attach(path.c_str(), 1));
     ASSERT_EQ(1, archive.AddMember(L"far", {offset, 21, 0}));
     ASSERT_EQ(1, archive.SetKey(kKey.data(), (int)kKey.size()));
+    // A member of 2 GiB or more has no size an int can give.
+    const struct {
+        const wchar_t* name;
+        uint32_t size;
+        int reported;
+    } sizes[] = {{L"max", 0x7fffffffu, 0x7fffffff}, {L"two", 0x80000000u, -1}, {L"three", 0xC0000000u, -1}};
+    for (auto& s : sizes) {
+        ASSERT_EQ(1, archive.AddMember(s.name, {0, s.size, 0}));
+        kcBigFile member(&archive);
+        ASSERT_TRUE(member.Open(s.name, KCFILE_READ));
+        EXPECT_EQ(s.reported, member.GetSize()) << s.size;
+    }
     kcBigFile file(&archive);
     ASSERT_TRUE(file.Open(L"far", KCFILE_READ | KCFILE_OPEN_EXISTING));
     char buf[32];

@@ -84,6 +84,12 @@ TEST(Dde, ServesAnotherThreadReleasesEveryBlockAndShutsDown)
         EXPECT_EQ(L"名前", g_lastItem);
         EXPECT_EQ(live, kcHeapLiveBlocks());
 
+        // An owner's items go together, another's stay.
+        ASSERT_TRUE(Register(dde, {{"TWIN", 300}}));
+        EXPECT_EQ(2, dde.WithdrawItems((void*)300));
+        EXPECT_FALSE(RawRequest(service, L"BLOCK").answered);
+        EXPECT_TRUE(RawRequest(service, L"名前").answered);
+
         dde.Shutdown(); // the service is withdrawn
         EXPECT_EQ(0, dde.IsActive());
         EXPECT_FALSE(RawRequest(service, L"BLOCK").connected);

@@ -188,6 +188,24 @@ TEST(DXCaps, SharedOverDdeBetweenProcesses)
     EXPECT_EQ(0u, peer.Finish());
 }
 
+// Destroyed, a serving object withdraws its items: a request reaches nothing, the next one serves.
+TEST(DXCaps, ReleasedObjectWithdrawsItsItems)
+{
+    FixedServiceLock lock;
+    kcDDE dde;
+    for (uint32_t marker : {111u, 222u}) {
+        LogCapture log;
+        std::unique_ptr<kcDXCaps> caps(new kcDXCaps(1));
+        ASSERT_EQ(caps.get(), kcDXCaps::Instance());
+        EXPECT_FALSE(log.Contains(Sjis(u8"は既に登録されています"))); // the names are free again
+        caps->currentMode.Width = marker;
+        EXPECT_EQ(Bytes(&caps->currentMode, 16), RawRequest(L"KCDDE_SERVER", L"kcDXCaps_DispNow").bytes);
+        caps.reset();
+        for (const wchar_t* item : {L"kcDXCaps_D3DCAPS", L"kcDXCaps_DispNow", L"kcDXCaps_Audio"})
+            EXPECT_FALSE(RawRequest(L"KCDDE_SERVER", item).answered) << item;
+    }
+}
+
 // A peer whose counts lie is refused: the client probes Direct3D itself.
 TEST(DXCaps, PeerWithLyingCountIsRefused)
 {

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <winioctl.h>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -23,6 +24,10 @@ struct Recorder {
     std::vector<CopyStatus> reports;
     std::vector<std::pair<unsigned long long, unsigned>> blocks; // offset, bytes
     int refuseAt = -1, progress = 0, signalAt = -1;
+    // A destination whose replacement is refused once its last block is written: read-only (as
+    // Windows refuses it) and held without delete sharing (as Wine does).
+    std::wstring refuseReplace;
+    HANDLE refusing = nullptr;
     HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ~Recorder() { CloseHandle(signal); }
 
@@ -31,6 +36,10 @@ struct Recorder {
         Recorder* r = (Recorder*)user;
         std::lock_guard<std::mutex> lock(r->mutex);
         r->reports.push_back(*s);
+        if (!s->done && s->currentSize && s->currentDone == s->currentSize && r->refuseReplace == s->destination) {
+            SetFileAttributesW(s->destination, FILE_ATTRIBUTE_READONLY);
+            r->refusing = CreateFileW(s->destination, FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        }
         if (s->done || (int)r->reports.size() == r->signalAt) SetEvent(r->signal);
         return s->done || s->error || r->progress++ != r->refuseAt;
     }
@@ -75,6 +84,31 @@ std::string Bytes(const std::wstring& path)
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Files beside path named as the copier's temporaries are.
+int Temporaries(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path + L".kct*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do ++n;
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return n;
+}
+
+// Writes (or checks, alone beside the destination) files of the user's under the first names of
+// the copier's temporaries.
+bool Planted(const std::wstring& destination, int names, bool write = false)
+{
+    wchar_t temp[260];
+    for (int i = 0; i < names; ++i) {
+        const std::string bytes = "planted " + std::to_string(i);
+        if (!kcFileCopier::TempPath(destination.c_str(), i, temp) || !(write ? WriteBytes(temp, bytes) : Bytes(temp) == bytes)) return false;
+    }
+    return write || Temporaries(destination) == names;
+}
 
 std::wstring SystemText(DWORD code)
 {
@@ -166,6 +200,7 @@ TEST(FileCopier, BlockPlansAndByteExactCopies)
             ASSERT_TRUE(run == 2 || WriteBytes(jobs.back().first, Pattern((size_t)sizes[i], (unsigned)i)));
             ASSERT_TRUE((i != 0 && i != 3) || (CreateDirectoryW(out.c_str(), nullptr) && CreateDirectoryW((out + L"\\sub").c_str(), nullptr) &&
                                                WriteBytes(jobs.back().second, "old contents that are longer than nothing")));
+            ASSERT_TRUE(i != 3 || Planted(jobs.back().second, 2, true)); // the copy takes the third name
         }
         SeamScope scope({}, {}, run == 2);
         Recorder rec;
@@ -182,7 +217,7 @@ TEST(FileCopier, BlockPlansAndByteExactCopies)
             }
             if (run == 2) continue;
             EXPECT_TRUE(Bytes(jobs[i].first) == Bytes(jobs[i].second)) << sizes[i];
-            EXPECT_FALSE(Exists(jobs[i].second + kcFileCopier::TempSuffix()));
+            EXPECT_TRUE(Planted(jobs[i].second, i == 3 ? 2 : 0));
             EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesW(jobs[i].second.c_str()));
         }
         EXPECT_EQ(block, rec.blocks.size());
@@ -191,6 +226,23 @@ TEST(FileCopier, BlockPlansAndByteExactCopies)
         EXPECT_EQ(total, rec.reports.back().totalDone);
     }
     DeleteFileW(dir.File(L"sparse").c_str());
+}
+
+TEST(FileCopier, TemporaryNamesFitBesideTheLongestDestination)
+{
+    // Every name is the destination and six characters, so a destination that the collection lets
+    // through has a temporary within the path limit; each is another file of the same folder.
+    const std::wstring longest(kcFileCopier::kMaxDestinationChars, L'd');
+    std::set<std::wstring> names;
+    wchar_t temp[260];
+    for (int i = 0; i < kcFileCopier::kTempNames; ++i) {
+        ASSERT_TRUE(kcFileCopier::TempPath(longest.c_str(), i, temp)) << i;
+        EXPECT_TRUE(wcslen(temp) == kcFileCopier::kMaxPathChars && names.insert(temp).second) << i;
+    }
+    EXPECT_EQ(0u, names.begin()->find(longest + L".kct"));
+    EXPECT_EQ(longest + kcFileCopier::TempSuffix(), *names.rbegin()); // the first name tried
+    EXPECT_FALSE(kcFileCopier::TempPath(longest.c_str(), kcFileCopier::kTempNames, temp));
+    EXPECT_FALSE(kcFileCopier::TempPath((longest + L"d").c_str(), 0, temp));
 }
 
 TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
@@ -204,13 +256,16 @@ TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
     };
     const std::wstring to = L"出力ファイル", from = L"ソースファイル", over = dir.File(std::wstring(300, L'n'));
     const std::wstring noRoom = dir.File(std::wstring(kcFileCopier::kMaxPathChars - 3 - dir.Path().size(), L't'));
-    enum { kNew, kInstalled, kReadOnly, kHeld };
+    // kReplaceRefused: read-only by the time its copy would replace it.
+    enum { kNew, kInstalled, kReadOnly, kHeld, kReplaceRefused };
+    const int kAll = kcFileCopier::kTempNames;
     struct {
         int installed;
         std::wstring source, destination;
         Fault read, write;    // src.bin has three cached blocks
         std::wstring text, other; // the one failure text (or the other one, when both threads fail)
         bool upFront;         // refused before anything is copied
+        int planted = 1;      // files of the user's named as temporaries beside an installed destination
     } cases[] = {
         {kReadOnly, src, dir.File(L"ro"), {}, {}, open(to, dir.File(L"ro"), ERROR_ACCESS_DENIED)},
         {kHeld, src, dir.File(L"held"), {}, {}, open(to, dir.File(L"held"), ERROR_SHARING_VIOLATION)},
@@ -227,20 +282,24 @@ TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
         {kInstalled, src, dir.File(L"w3"), {}, {3, 0, true}, SystemText(ERROR_DISK_FULL)}, // at the last block
         {kNew, src, dir.File(L"w4"), {}, {1, 0, true}, SystemText(ERROR_DISK_FULL)},
         {kInstalled, src, dir.File(L"b"), {1, ERROR_CRC}, {1, ERROR_DISK_FULL}, SystemText(ERROR_CRC), SystemText(ERROR_DISK_FULL)},
+        {kReplaceRefused, src, dir.File(L"rr"), {}, {}, open(to, dir.File(L"rr"), ERROR_ACCESS_DENIED), L"", false, 2},
+        {kInstalled, src, dir.File(L"taken"), {}, {}, open(to, dir.File(L"taken"), ERROR_FILE_EXISTS), L"", false, kAll},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.destination);
-        ASSERT_TRUE(c.installed == kNew || WriteBytes(c.destination, "installed"));
+        ASSERT_TRUE(c.installed == kNew || (WriteBytes(c.destination, "installed") && Planted(c.destination, c.planted, true)));
         SetFileAttributesW(c.destination.c_str(), c.installed == kReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
         HANDLE held = c.installed == kHeld ? CreateFileW(c.destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
         DeleteFileW(first.c_str());
         Recorder rec;
+        if (c.installed == kReplaceRefused) rec.refuseReplace = c.destination;
         {
             SeamScope scope(c.read, c.write);
             // The first job moves no bytes, so the faults count from the failing job's calls.
             RunCopier(rec, {{dir.File(L"empty"), first}, {c.source, c.destination}, {src, next}});
         }
         if (held) CloseHandle(held);
+        if (rec.refusing) CloseHandle(rec.refusing);
         SetFileAttributesW(c.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
         const std::vector<std::wstring> failures = rec.Failures();
         ASSERT_EQ(1u, failures.size());
@@ -248,7 +307,7 @@ TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
         // A failed file counts for nothing, the installed one stays, and nothing after it is copied.
         EXPECT_TRUE(rec.reports.back().error && rec.reports.back().totalDone == 0);
         EXPECT_EQ(c.installed != kNew ? "installed" : "<missing>", Bytes(c.destination));
-        EXPECT_FALSE(Exists(c.destination + kcFileCopier::TempSuffix()));
+        EXPECT_TRUE(Planted(c.destination, c.installed != kNew ? c.planted : 0));
         EXPECT_NE(c.upFront, Exists(first));
         EXPECT_FALSE(Exists(next));
     }
@@ -323,7 +382,7 @@ TEST(FileCopier, StopAndTeardownInALoop)
         for (auto& j : jobs) {
             const std::string bytes = Bytes(j.second);
             EXPECT_TRUE(bytes == Bytes(j.first) || bytes == (&j == &jobs[0] ? "installed" : "<missing>")) << j.second;
-            EXPECT_FALSE(Exists(j.second + kcFileCopier::TempSuffix()));
+            EXPECT_EQ(0, Temporaries(j.second));
         }
     }
     EXPECT_EQ(live, kcHeapLiveBlocks());
@@ -385,7 +444,7 @@ void ExpectWholeOrUntouched(const MixedRun& run, size_t i, bool whole)
 {
     const std::wstring &src = run.jobs[i].first, &dst = run.jobs[i].second;
     SCOPED_TRACE(testing::Message() << dst);
-    EXPECT_FALSE(Exists(dst + kcFileCopier::TempSuffix()));
+    EXPECT_EQ(0, Temporaries(dst));
     if (!whole) {
         EXPECT_EQ(run.installed[i] ? "installed" : "<missing>", Bytes(dst));
         return;

@@ -46,11 +46,13 @@ public:
     }
 
     // The package (sources with distinct times, one read-only, hidden and system) and an
-    // installation of 1.2 with an old readme and log, found through its path file.
+    // installation of 1.2 with an old readme and log, found through its path file. Beside the
+    // readme lies a file of the user's under the name of the copier's temporary.
     void Prepare()
     {
         ASSERT_TRUE(WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
                     WriteFileBytes(install + L"\\readme.txt", "old readme") &&
+                    WriteFileBytes(install + L"\\readme.txt.kctmp", kPlanted) &&
                     WriteFileBytes(install + L"\\install.log", "\"old.txt\"\r\n\"README.TXT\"\r\n") &&
                     WriteInstallPathFile(package.brand, package.app, Utf8(install)));
         FILETIME when = {0x12345600, 0x01D00000};
@@ -74,6 +76,8 @@ public:
 
     void ExpectInstalled()
     {
+        EXPECT_EQ(kPlanted, ReadAll(install + L"\\readme.txt.kctmp"));
+        EXPECT_EQ("<missing>", ReadAll(install + L"\\readme.txt.kct00")); // the temporary that was used
         for (const SampleFile& f : package.files) {
             SCOPED_TRACE(Utf8(f.path));
             EXPECT_TRUE(ReadAll(Installed(f)) == f.bytes);
@@ -101,6 +105,7 @@ public:
     // Nothing of the package reached the installation, nor became one in the package folder.
     void ExpectUntouched()
     {
+        EXPECT_EQ(kPlanted, ReadAll(install + L"\\readme.txt.kctmp"));
         EXPECT_EQ("old readme", ReadAll(install + L"\\readme.txt"));
         EXPECT_EQ("\"old.txt\"\r\n\"README.TXT\"\r\n", ReadAll(install + L"\\install.log"));
         for (const std::wstring& path : {install + L"\\zero.dat", install + L"\\data", install + L"\\updateinfo.xml",
@@ -111,6 +116,7 @@ public:
         EXPECT_FALSE(QueryUninstallValue(L"DisplayName", &value, &type, &size));
     }
 
+    static constexpr const char* kPlanted = "the user's own notes";
     TempDir root;
     SamplePackage package;
     std::wstring packageFolder = root.File(L"package"), install = root.File(L"インストール先");
