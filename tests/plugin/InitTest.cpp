@@ -3,6 +3,7 @@
 // what the object's memory held before.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -18,19 +19,6 @@ namespace {
 gx7InitStep g_failing;
 bool FailOne(gx7InitStep step) { return step != g_failing; }
 
-struct InFolder {
-    explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
-    ~InFolder() { SetCurrentDirectoryW(previous); }
-    wchar_t previous[MAX_PATH];
-};
-
-bool AllZero(const ConfigBlock& record)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(&record);
-    for (size_t i = 0; i < sizeof(record); ++i)
-        if (p[i]) return false;
-    return true;
-}
 } // namespace
 
 TEST(PluginInit, EachFailedStepKeepsItsDefaultsAndTheRestRuns)
@@ -64,7 +52,8 @@ TEST(PluginInit, EachFailedStepKeepsItsDefaultsAndTheRestRuns)
         EXPECT_EQ(step != GX7_INIT_CONFIG, kcConfig::Instance() != nullptr);
         const ConfigBlock& record = conf->workingRecord;
         if (step == GX7_INIT_CONFIG || step == GX7_INIT_RECORD) {
-            EXPECT_TRUE(AllZero(record));
+            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+            EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(record), [](unsigned char b) { return b == 0; }));
         } else {
             ASSERT_TRUE(kcConfigCurrentBlock);
             EXPECT_EQ(0, std::memcmp(&record, kcConfigCurrentBlock, sizeof(ConfigBlock)));

@@ -41,12 +41,6 @@ std::string ReadFile(const std::wstring& path)
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsNotice(HWND window, void*) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-struct InFolder {
-    explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
-    ~InFolder() { SetCurrentDirectoryW(previous); }
-    wchar_t previous[MAX_PATH];
-};
-
 // What the model writes for "setup.xml" (start; empty: the defaults) with the changes; it gets
 // the adapter data the plug-in has, as it matches the full-screen size against the modes.
 std::string ModelWrites(const GameFolder& game, const std::vector<Change>& changes, const std::string& start = "")
