@@ -159,7 +159,16 @@ void kcCreateConfig(const wchar_t* startupPath, const wchar_t* settingsName, int
         kcLog("kcCreateConfig : the configuration object exists already");
         return;
     }
-    kcConfig* c = new kcConfig(startupPath, settingsName, ddeMode);
+    // A constructor that fails (only the standard library's allocation errors can arise) has
+    // freed the object after registering it: no object is left, and no pointer to it.
+    kcConfig* c = nullptr;
+    try {
+        c = new kcConfig(startupPath, settingsName, ddeMode);
+    } catch (...) {
+        g_config = nullptr;
+        kcLog("kcCreateConfig : the configuration object could not be made");
+        return;
+    }
     kcConfigCurrentBlock = c->GetBlock();
     kcConfigBackupBlock = c->GetBackupBlock();
 }

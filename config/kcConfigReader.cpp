@@ -14,6 +14,7 @@
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include "foundation/kcXml.h"
+#include "foundation/kcXmlParser.h"
 
 namespace {
 
@@ -54,7 +55,17 @@ bool ReadThroughServer(const wchar_t* name, std::vector<char>* buffer)
     if (!server) return false;
     int size = server->ReadWhole(name, nullptr, 0, kReadFlags);
     if (size <= 0) return false;
-    buffer->assign((size_t)size + 8, 0);
+    // The XML files read this way are bound as the XML reader bounds a plain file.
+    if (size > kcXmlMaxFileBytes) {
+        kcLogW(L"%s is larger than %d bytes, not read", name, kcXmlMaxFileBytes);
+        return false;
+    }
+    try {
+        buffer->assign((size_t)size + 8, 0);
+    } catch (...) {
+        kcLogW(L"no memory to read %s (%d bytes)", name, size);
+        return false;
+    }
     int got = server->ReadWhole(name, buffer->data(), size, kReadFlags);
     if (got <= 0) return false;
     buffer->resize((size_t)got + 8);

@@ -2,6 +2,8 @@
 #include "foundation/kcFile.h"
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcWholeFile.h"
 #include "foundation/kcString.h"
 #include <windows.h>
 #include <climits>
@@ -235,41 +237,60 @@ void kcXmlParser::RemoveComments()
 
 kcXmlStatus kcXmlParser::ParseMemory(const char* bytes, int size)
 {
-    delete[] scratch;
-    scratch = nullptr;
-    scratchSize = 0;
     tokens->clear();
     if (!bytes || size < 0) {
         SetError("読み込みバッファが無効です。");
         return Finish(KCXML_ERR_BUFFER);
     }
-    // The reader's own zero-padded copy; CR LF pairs become LF and the text ends at its first NUL.
+    // The reader's own zero-padded copy.
     char* data = size <= INT_MAX - 8 ? (char*)kcHeapAlloc(0, size + 8) : nullptr;
     if (!data) {
         SetError("読み込みバッファが無効です。");
         return Finish(KCXML_ERR_BUFFER);
     }
+    memcpy(data, bytes, (size_t)size);
+    return ParseOwned(data, size);
+}
+
+// data: size bytes and 8 more from the private heap, released here. CR LF pairs become LF in
+// place and the text ends at its first NUL.
+kcXmlStatus kcXmlParser::ParseOwned(char* data, int size)
+{
+    delete[] scratch;
+    scratch = nullptr;
+    scratchSize = 0;
+    tokens->clear();
     int length = 0;
-    for (int i = 0; i < size && bytes[i]; ++i) {
-        if (bytes[i] == '\r' && i + 1 < size && bytes[i + 1] == '\n') continue;
-        data[length++] = bytes[i];
+    for (int i = 0; i < size && data[i]; ++i) {
+        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') continue;
+        data[length++] = data[i];
     }
     memset(data + length, 0, (size_t)(size + 8 - length));
 
-    Tokenize(data, length);
-    kcHeapRelease(data);
-
     kcXmlStatus result = KCXML_OK;
-    if (!CheckDeclaration()) {
-        SetError("読み込みできない形式のファイルです。");
-        result = KCXML_ERR_FORMAT;
-    } else {
-        RemoveComments();
-        size_t pos = 1;
-        while (pos < tokens->size() && ((*tokens)[pos].empty() || (*tokens)[pos][0] != '<')) ++pos;
-        // Only the first top-level element is read; whatever follows its end tag is ignored.
-        if (pos < tokens->size()) result = BuildTree(tree->root, &pos, 1);
+    try {
+        Tokenize(data, length);
+        kcHeapRelease(data);
+        data = nullptr;
+        if (!CheckDeclaration()) {
+            SetError("読み込みできない形式のファイルです。");
+            result = KCXML_ERR_FORMAT;
+        } else {
+            RemoveComments();
+            size_t pos = 1;
+            while (pos < tokens->size() && ((*tokens)[pos].empty() || (*tokens)[pos][0] != '<')) ++pos;
+            // Only the first top-level element is read; whatever follows its end tag is ignored.
+            if (pos < tokens->size()) result = BuildTree(tree->root, &pos, 1);
+        }
+    } catch (...) {
+        // Only the standard library's allocation and length errors arise: a text too large to
+        // hold fails like a missing buffer, and gives back what it took.
+        std::vector<std::string>().swap(*tokens);
+        kcLog("kcXmlParser : no memory to parse %d bytes", size);
+        SetError("読み込みバッファが無効です。");
+        result = KCXML_ERR_BUFFER;
     }
+    kcHeapRelease(data);
     delete[] scratch;
     scratch = nullptr;
     scratchSize = 0;
@@ -420,15 +441,15 @@ kcXmlStatus kcXmlParser::ParseFile(const wchar_t* path)
         SetError("ファイル %s のオープンに失敗しました。", name);
         return Finish(KCXML_ERR_OPEN);
     }
-    int size = file.GetSize();
-    std::vector<char> buffer(size > 0 ? (size_t)size : 1);
-    int got = size > 0 ? file.Read(buffer.data(), size) : 0;
+    // Read straight into the reader's own buffer: the file's bytes are held once.
+    int size = 0;
+    char* data = kcReadWholeFile(&file, kcXmlMaxFileBytes, &size);
     file.Close();
-    if (size < 0 || got != size) {
+    if (!data) {
         SetError("ファイル %s の読み込みに失敗しました。", name);
         return Finish(KCXML_ERR_READ);
     }
-    return ParseMemory(buffer.data(), size);
+    return ParseOwned(data, size);
 }
 
 // Output that copies only as far as the room allows but counts every byte.
@@ -504,33 +525,22 @@ kcXmlStatus kcXmlParser::WriteFile(const wchar_t* path)
     int size = 0;
     kcXmlStatus s = WriteToBuffer(nullptr, &size);
     if (s != KCXML_OK) return s;
-    std::vector<char> buffer((size_t)size);
-    WriteToBuffer(buffer.data(), &size);
     char name[1024];
     NarrowPath(path, name, sizeof name);
-    // Written beside the destination and moved over it only once every byte is on disk, so a
-    // failed write leaves the old file whole and no temporary behind.
-    wchar_t folder[MAX_PATH], temp[MAX_PATH];
-    if (path && !kcGetParentPathWN(path, folder, MAX_PATH)) kcCopyStringWN(folder, MAX_PATH, L".");
-    if (!path || !GetTempFileNameW(folder, L"kcx", 0, temp)) {
-        SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
-        return Finish(KCXML_ERR_CREATE);
-    }
-    kcFile file;
-    if (!file.Open(temp, KCFILE_WRITE | KCFILE_REPLACE)) {
-        DeleteFileW(temp);
-        SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
-        return Finish(KCXML_ERR_CREATE);
-    }
-    int written = file.Write(buffer.data(), size);
-    file.Close();
-    if (written != size) {
-        DeleteFileW(temp);
+    char* buffer = (char*)kcHeapAlloc(0, size); // logs when it cannot be had
+    if (!buffer) {
         SetError("ファイル書き込み[%s]に失敗しました。", name);
         return Finish(KCXML_ERR_WRITE);
     }
-    if (!MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temp);
+    WriteToBuffer(buffer, &size);
+    // Through a temporary beside the destination: a failed write leaves the old file whole.
+    kcSaveResult saved = path ? kcSaveWholeFile(path, buffer, size) : KCSAVE_CREATE_FAILED;
+    kcHeapRelease(buffer);
+    if (saved == KCSAVE_WRITE_FAILED) {
+        SetError("ファイル書き込み[%s]に失敗しました。", name);
+        return Finish(KCXML_ERR_WRITE);
+    }
+    if (saved != KCSAVE_OK) {
         SetError("書き込み先ファイル[%s]のオープンに失敗しました。", name);
         return Finish(KCXML_ERR_CREATE);
     }

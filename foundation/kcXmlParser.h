@@ -23,6 +23,12 @@ enum kcXmlStatus {
 // recursive walk over a tree can exhaust the stack.
 const int kcXmlMaxDepth = 256;
 
+// Largest file that ParseFile reads (8 MiB): a hundred times any of the system's XML files, and
+// small enough that the worst text of that size (empty elements only) is parsed and tabled in
+// about 400 MB, within a 32-bit process. A larger file is refused with a log line, as a file
+// that cannot be read.
+const int kcXmlMaxFileBytes = 8 << 20;
+
 struct kcXmlAttrNode {
     kcXmlAttrNode* parent; // the holder
     kcXmlAttrNode* firstChild; // the holder's list head; null in an attribute
@@ -58,11 +64,15 @@ public:
     kcXmlParser& operator=(const kcXmlParser&) = delete;
 
     kcXmlStatus ParseMemory(const char* bytes, int size);
+    // Refuses (status 2) a file larger than kcXmlMaxFileBytes; a text too large for the memory
+    // left gives status 3.
     kcXmlStatus ParseFile(const wchar_t* path);
     // Null buffer: measures only. On success *size becomes the length of the whole text.
     kcXmlStatus WriteToBuffer(char* buffer, int* size);
-    // Through a temporary file beside path that replaces it only when written whole: on any
-    // failure the old file stays as it was and no temporary is left.
+    // Through a temporary file beside path that replaces it only once written, flushed and
+    // closed (kcSaveWholeFile): on any failure the old file stays whole and no temporary is left.
+    // Status 9 when no temporary can be made or it cannot replace path, 10 when it was not
+    // written whole.
     kcXmlStatus WriteFile(const wchar_t* path);
 
     kcXmlNode* GetRoot() const;
@@ -75,6 +85,7 @@ public:
     const char* GetMessage() const { return message; }
 
 private:
+    kcXmlStatus ParseOwned(char* data, int size);
     void Tokenize(const char* text, int length);
     bool CheckDeclaration();
     void RemoveComments();

@@ -2,7 +2,10 @@
 #include "foundation/kcFile.h"
 #include "foundation/kcFileServer.h"
 #include "foundation/kcFormat.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcTextLines.h"
+#include "foundation/kcWholeFile.h"
 #include <commctrl.h>
 #include <cstring>
 #include <map>
@@ -23,20 +26,6 @@ std::wstring FromUtf8(const char* text)
     MultiByteToWideChar(CP_UTF8, 0, text, -1, &w[0], n);
     w.resize((size_t)n - 1);
     return w;
-}
-
-bool ReadWholeFile(kcFileBase* file, std::vector<char>* bytes)
-{
-    int size = file->GetSize();
-    if (size < 0 || size > 0x7fffffff - 8) return false;
-    bytes->assign((size_t)size + 8, 0);
-    int done = 0;
-    while (done < size) {
-        int n = file->Read(bytes->data() + done, size - done);
-        if (n <= 0) break;
-        done += n;
-    }
-    return true;
 }
 
 LRESULT CALLBACK ForgetOnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -88,22 +77,33 @@ int LoadLanguageText(const wchar_t* fileName)
 {
     kcTextTable.erase(kLanguageGroup);
     if (!fileName) return 0;
-    std::vector<char> bytes;
+    int size = 0;
+    char* bytes = nullptr;
     kcFile plain;
     if (plain.Open(fileName, KCFILE_READ | KCFILE_OPEN_EXISTING)) {
-        if (!ReadWholeFile(&plain, &bytes)) return 0;
+        bytes = kcReadWholeFile(&plain, kLanguageFileMaxBytes, &size);
     } else {
         kcFileServer* server = kcFileServer::Instance();
         kcFileBase* file = server ? server->Open(fileName, KCFS_FOLDERS_FIRST) : nullptr;
         if (!file) return 0;
-        bool read = ReadWholeFile(file, &bytes);
+        bytes = kcReadWholeFile(file, kLanguageFileMaxBytes, &size);
         server->Close(file);
-        if (!read) return 0;
     }
-    kcTextGroup group;
-    ParseLanguageText(bytes.data(), &group);
-    kcTextTable[kLanguageGroup] = std::move(group);
-    return 1;
+    if (!bytes) return 0;
+    // Whatever the file holds, a failure leaves the built-in texts: nothing it asks for may
+    // throw out of here.
+    int loaded = 1;
+    try {
+        kcTextGroup group;
+        ParseLanguageText(bytes, &group);
+        kcTextTable[kLanguageGroup] = std::move(group);
+    } catch (...) {
+        kcTextTable.erase(kLanguageGroup);
+        kcLogW(L"no memory to parse the language file %s", fileName);
+        loaded = 0;
+    }
+    kcHeapRelease(bytes);
+    return loaded;
 }
 
 const wchar_t* TranslateText(const wchar_t* text) { return kcTranslateText(text); }

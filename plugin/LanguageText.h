@@ -4,7 +4,13 @@
 #include "foundation/kcTextKey.h"
 #include <windows.h>
 
-// Replaces group 0 of the text table with the file's pairs: 1 when read, 0 when not found.
+// Largest language file read (4 MiB): some twenty times any real table of the plug-in's texts,
+// and small enough that the worst text of that size is parsed within a 32-bit process.
+const int kLanguageFileMaxBytes = 4 << 20;
+
+// Replaces group 0 of the text table with the file's pairs: 1 when read; 0, leaving the
+// built-in texts, when not found, larger than kLanguageFileMaxBytes (logged) or too large for
+// the memory left (logged).
 int LoadLanguageText(const wchar_t* fileName);
 // The language file's rules over NUL-terminated UTF-8 bytes, into target (first pair wins).
 void ParseLanguageText(const char* utf8, kcTextGroup* target);

@@ -1,11 +1,14 @@
 #include "plugin/gx7Conf.h"
 #include <commctrl.h>
 #include <cstring>
+#include <memory>
 #include "config/kcConfig.h"
 #include "config/kcSettings.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcFormat.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcSystem.h"
+#include "foundation/kcTextKey.h"
 #include "foundation/kcThread.h"
 #include "plugin/LanguageText.h"
 #include "plugin/PageCommon.h"
@@ -17,6 +20,23 @@
 
 namespace {
 gx7Conf* g_active = nullptr;   // the object that started the library
+gx7InitStepFn g_stepHook = nullptr;
+
+// One step of Init on its own: whatever it throws (only the standard library's allocation and
+// length errors can arise) ends that step alone, logged; the caller then keeps its defaults.
+template <class F>
+bool InitStep(gx7InitStep step, F&& work)
+{
+    const bool done = kcNoThrow(false, [&] {
+        if (g_stepHook && !g_stepHook(step))
+            return false;
+        work();
+        return true;
+    });
+    if (!done)
+        kcNoThrowVoid([step] { kcLog("gx7Conf::Init : step %d failed, its defaults stay", static_cast<int>(step)); });
+    return done;
+}
 
 INT_PTR CALLBACK SplashDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 {
@@ -36,13 +56,19 @@ gx7Conf* gx7ActiveObject()
     return g_active;
 }
 
+void gx7SetInitStepHook(gx7InitStepFn fn)
+{
+    g_stepHook = fn;
+}
+
 gx7Conf::gx7Conf()
     : sheetWindow(nullptr), pageHandles(), modified(0), pageProcedures(), pageTemplates(), hostWindow(nullptr),
       applyCallback(nullptr), callbackContext(nullptr), splashWindow(nullptr), gameRunning(0),
       m_initialised(false), m_running(false)
 {
-    // The record stays unset until Init, apart from the window sizes of the game definition.
-    std::memset(workingRecord.windowSizes, 0, sizeof(workingRecord.windowSizes));
+    // The whole record starts zeroed, not only the window sizes: whatever Init cannot fill must
+    // never reach the pages, or "setup.xml" on an apply, as leftover heap bytes.
+    std::memset(&workingRecord, 0, sizeof(workingRecord));
     const gx7PageEntry* pages = gx7PageTable();
     for (int i = 0; i < GX7_PAGE_COUNT; ++i) {
         pageProcedures[i] = pages[i].procedure;
@@ -54,33 +80,53 @@ gx7Conf::gx7Conf()
 
 void gx7Conf::Init(HWND host)
 {
-    kcNoThrowVoid([&] {
-        // A second Init, or a second object while one holds the library, starts nothing.
-        if (m_initialised || g_active)
-            return;
-        hostWindow = host;
-        kcSystemInit(0x7f, 0);
-        g_active = this;
-        m_initialised = true;
+    // A second Init, or a second object while one holds the library, starts nothing.
+    if (m_initialised || g_active)
+        return;
+    hostWindow = host;
+    InitStep(GX7_INIT_LIBRARY, [] { kcSystemInit(0x7f, 0); });
+    g_active = this;
+    m_initialised = true;
 
-        new kcDXCaps(2);   // publishes itself as kcDXCaps::Instance; probes without a DDE peer
-        kcCreateConfig(L"config\\startup.xml", nullptr, 0);
-        kcConfig* config = kcConfig::Instance();
-        if (config)
+    // A constructor that fails has freed its object: it must not stay published.
+    kcDisplayModeList* published = kcDisplayModeList::Instance;
+    if (!InitStep(GX7_INIT_CAPS, [] { new kcDXCaps(2); }))   // publishes itself; probes without a DDE peer
+        kcDisplayModeList::Instance = published;
+    InitStep(GX7_INIT_CONFIG, [] { kcCreateConfig(L"config\\startup.xml", nullptr, 0); });
+    kcConfig* config = kcConfig::Instance();
+
+    // A failed read of "setup.xml" leaves the record as the game definition made it.
+    std::unique_ptr<ConfigBlock> before;
+    if (config && !InitStep(GX7_INIT_SETTINGS, [&] {
+            before.reset(new ConfigBlock(*kcConfigCurrentBlock));
             config->LoadUserSettings(0);
+        }) && before)
+        std::memcpy(kcConfigCurrentBlock, before.get(), sizeof(ConfigBlock));
+    before.reset();
 
-        wchar_t code[64] = {}, mainCode[64] = {}, subCode[64] = {};
-        if (config)
-            config->GetLanguageCodes(code, mainCode, subCode, 64);
-        wchar_t languageFile[MAX_PATH];
-        kcFormatW(languageFile, MAX_PATH, L"language_%s.txt", code);
-        LoadLanguageText(languageFile);
+    if (!InitStep(GX7_INIT_LANGUAGE, [&] {
+            wchar_t code[64] = {}, mainCode[64] = {}, subCode[64] = {};
+            if (config)
+                config->GetLanguageCodes(code, mainCode, subCode, 64);
+            wchar_t languageFile[MAX_PATH];
+            kcFormatW(languageFile, MAX_PATH, L"language_%s.txt", code);
+            LoadLanguageText(languageFile);
+        }))
+        kcTextTable.erase(0);   // the built-in texts
 
+    InitStep(GX7_INIT_SPLASH, [&] {
         splashWindow = CreateDialogParamW(kcPluginModule(), MAKEINTRESOURCEW(IDD_SPLASH), GetDesktopWindow(),
                                           SplashDialogProc, reinterpret_cast<LPARAM>(this));
+    });
+    // Without a configuration object the record keeps its zeroed defaults.
+    InitStep(GX7_INIT_RECORD, [&] {
         if (kcConfigCurrentBlock)
             std::memcpy(&workingRecord, kcConfigCurrentBlock, sizeof(ConfigBlock));
+    });
 
+    // Not knowing counts as running, as a mutex that cannot be created does.
+    gameRunning = 1;
+    InitStep(GX7_INIT_MUTEX, [&] {
         // The record's narrow texts are the XML text's UTF-8; the model converts them.
         wchar_t mutexName[4096] = {};
         kcConfigGetText(&workingRecord, "APP", "mutex", mutexName, 4096);

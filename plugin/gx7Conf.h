@@ -44,3 +44,14 @@ private:
 
 // The object that owns the library start-up, or null: one object at a time.
 gx7Conf* gx7ActiveObject();
+
+// The steps of gx7Conf::Init, in their order. Each runs on its own: one that fails leaves its
+// defaults (no capability or configuration object, the game definition's record, the built-in
+// texts, no notice, the zeroed record, the game counted as running) and the later steps run.
+enum gx7InitStep {
+    GX7_INIT_LIBRARY, GX7_INIT_CAPS, GX7_INIT_CONFIG, GX7_INIT_SETTINGS, GX7_INIT_LANGUAGE,
+    GX7_INIT_SPLASH, GX7_INIT_RECORD, GX7_INIT_MUTEX, GX7_INIT_STEPS
+};
+// Test seam: asked before each step; false fails the step as if it had thrown.
+typedef bool (*gx7InitStepFn)(gx7InitStep step);
+void gx7SetInitStepHook(gx7InitStepFn fn);

@@ -47,7 +47,7 @@ bool ReadInstallPathFile(const wchar_t* file, wchar_t* path)
 {
     std::vector<char> bytes;
     wchar_t text[kPathChars];
-    if (!ReadWholeFile(file, bytes) || !ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text))
+    if (!ReadWholeFile(file, bytes, kInstallPathFileMaxBytes) || !ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text))
         return false;
     // An empty path, a relative one (it would follow the current folder into the package) or one
     // that names no folder would install into the wrong place. (A folder search would also refuse

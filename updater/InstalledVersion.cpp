@@ -34,7 +34,7 @@ uint32_t ParseInstalledVersion(const char* bytes)
 uint32_t ReadInstalledVersionFrom(const wchar_t* installPath)
 {
     std::vector<char> bytes;
-    if (!ReadWholeFile(JoinPath({installPath, L"config", L"startup.xml"}).c_str(), bytes))
+    if (!ReadWholeFile(JoinPath({installPath, L"config", L"startup.xml"}).c_str(), bytes, kGameDefinitionMaxBytes))
         return 0;
     return ParseInstalledVersion(bytes.data());
 }

@@ -3,21 +3,29 @@
 #include <cstring>
 
 #include "foundation/kcFile.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include "foundation/kcWholeFile.h"
 #include "foundation/kcString.h"
 
-bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes)
+bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes, int maxBytes)
 {
     kcFile file;
     if (!file.Open(path, KCFILE_READ | KCFILE_OPEN_EXISTING))
         return false;
-    const int size = file.GetSize();
-    bool ok = size >= 0;
-    if (ok) {
-        bytes.assign(static_cast<size_t>(size) + kFilePadding, 0);
-        ok = size == 0 || file.Read(bytes.data(), size) == size;
+    int size = 0;
+    char* data = kcReadWholeFile(&file, maxBytes, &size);
+    if (!data)
+        return false;
+    bool held = true;
+    try {
+        bytes.assign(data, data + size + kFilePadding);
+    } catch (...) {
+        kcLogW(L"no memory to hold %s (%d bytes)", path, size);
+        held = false;
     }
-    file.Close();
-    return ok;
+    kcHeapRelease(data);
+    return held;
 }
 
 std::wstring JoinPath(std::initializer_list<std::wstring> pieces)

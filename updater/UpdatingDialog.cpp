@@ -7,6 +7,7 @@
 #include "updater/kcFileCopier.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcFormat.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcStringList.h"
 
 const wchar_t kUninstallProduct[] = L"rvl_morrowEX1";
@@ -15,11 +16,17 @@ const wchar_t kUninstallDisplayName[] = L"蒼嵐花譜 \uFF5E北辺の白狼編\
 bool WriteInstallLog(const wchar_t* logPath, const std::vector<std::wstring>& files)
 {
     kcStringList log;
-    log.Load(logPath); // a missing log starts empty
+    // A missing log starts empty; one that is there but cannot be read (too large, say) is left
+    // as it is: written over, its earlier entries, which the uninstaller needs, would be lost.
+    if (!log.Load(logPath) && GetFileAttributesW(logPath) != INVALID_FILE_ATTRIBUTES) {
+        kcLogW(L"install.log cannot be read and is left as it is : %s", logPath);
+        return false;
+    }
     for (const std::wstring& file : files) {
         wchar_t entry[kPathChars];
         kcFormatW(entry, kPathChars, L"\"%s\"", file.c_str());
-        log.Add(entry);
+        if (!log.Add(entry))
+            return false; // the old log whole rather than a new one without this file
     }
     log.SortUnique();
     return log.Save(logPath);

@@ -86,6 +86,22 @@ TEST(LanguageText, FileRules)
         EXPECT_STREQ(t.second, TranslateText(t.first)) << t.first;
 }
 
+// A language file up to its bound is read; one byte more leaves the built-in texts, logged.
+TEST(LanguageText, FileAboveItsBoundRefused)
+{
+    Unload unload;
+    TempDir dir;
+    const std::wstring file = dir.File(L"language_en.txt");
+    LogCapture capture;
+    ASSERT_TRUE(WriteSparseFile(file, kLanguageFileMaxBytes, "$0500-0001$\nSettings\n"));
+    EXPECT_EQ(1, LoadLanguageText(file.c_str()));
+    EXPECT_EQ((Pairs{{L"$0500-0001$", L"Settings"}}), Group0());
+    ASSERT_TRUE(WriteSparseFile(file, kLanguageFileMaxBytes + 1, "$0500-0001$\nSettings\n"));
+    EXPECT_EQ(0, LoadLanguageText(file.c_str()));
+    EXPECT_EQ(0u, kcTextTable.count(0));
+    EXPECT_TRUE(capture.Contains("is larger than"));
+}
+
 // A translated format is used only when it reads the same arguments as the built-in one.
 TEST(LanguageText, TranslatedFormatNeedsSameConversions)
 {

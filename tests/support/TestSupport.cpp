@@ -4,6 +4,7 @@
 #include "foundation/kcLog.h"
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -132,6 +133,33 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
     BOOL ok = size.QuadPart == 0 || ReadFile(h, &(*bytes)[0], (DWORD)size.QuadPart, &done, nullptr);
     CloseHandle(h);
     return ok && done == (DWORD)size.QuadPart;
+}
+
+bool WriteSparseFile(const std::wstring& path, long long size, const std::string& head)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD done = 0;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    BOOL ok = (head.empty() || (WriteFile(h, head.data(), (DWORD)head.size(), &done, nullptr) && done == head.size())) &&
+              SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadRest(kcFileBase& file)

@@ -6,6 +6,9 @@
 #include "updater/UpdateWindow.h"
 #include "updater/UpdatingDialog.h"
 #include "updater/kcFileCopier.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcString.h"
+#include "foundation/kcStringList.h"
 #include "image/kcImage.h"
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -236,6 +239,30 @@ TEST(InstallLog, MergedSortedAndUniqueByteForByte)
         EXPECT_EQ(c.after, bytes);
     }
     EXPECT_FALSE(WriteInstallLog(dir.File(L"missing\\install.log").c_str(), {L"x"}));
+}
+
+// The installation-folder file and the game definition are read up to their bound, a byte more
+// is refused with a log line; an install log that cannot be read is left as it is.
+TEST(UpdaterFiles, AboveTheirBoundRefused)
+{
+    TempDir dir;
+    char folder[kPathChars * 3];
+    kcWideToUtf8N(dir.Path().c_str(), folder, sizeof folder);
+    ASSERT_TRUE(CreateDirectoryW(dir.File(L"config").c_str(), nullptr));
+    LogCapture capture;
+    for (int extra : {0, 1}) {
+        wchar_t path[kPathChars] = L"";
+        ASSERT_TRUE(WriteSparseFile(dir.File(L"app.xml"), kInstallPathFileMaxBytes + extra, std::string("<path>") + folder + "</path>") &&
+                    WriteSparseFile(dir.File(L"config\\startup.xml"), kGameDefinitionMaxBytes + extra, "<major>1</major><minor>2</minor>"));
+        EXPECT_EQ(extra == 0, ReadInstallPathFile(dir.File(L"app.xml").c_str(), path)) << extra;
+        EXPECT_EQ(extra == 0 ? 0x10002u : 0u, ReadInstalledVersionFrom(dir.Path().c_str())) << extra;
+        EXPECT_EQ(extra == 1, capture.Contains("is larger than")) << extra;
+    }
+    const std::wstring log = dir.File(L"install.log");
+    ASSERT_TRUE(WriteSparseFile(log, kcStringListMaxFileBytes + 1LL, "\"old.txt\"\r\n"));
+    EXPECT_FALSE(WriteInstallLog(log.c_str(), {L"x"}));
+    EXPECT_EQ(kcStringListMaxFileBytes + 1ULL, kcFile().GetSizeOf64(log.c_str()));
+    EXPECT_EQ((std::vector<std::wstring>{L"app.xml", L"install.log"}), FilesIn(dir.Path()));
 }
 
 TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)

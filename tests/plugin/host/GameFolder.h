@@ -1,6 +1,7 @@
 #pragma once
 // A game installation for the plug-in: a temporary folder with "config\startup.xml" (written
 // from the given settings), a save folder inside it, and optionally a language file.
+#include <windows.h>
 #include <string>
 #include "support/TestSupport.h"
 
@@ -28,3 +29,10 @@ private:
 };
 
 std::string Utf8(const std::wstring& text);
+
+// The current folder is the given one while this lives, as the game sets it for the plug-in.
+struct InFolder {
+    explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
+    ~InFolder() { SetCurrentDirectoryW(previous); }
+    wchar_t previous[MAX_PATH];
+};

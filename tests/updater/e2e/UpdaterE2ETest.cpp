@@ -184,6 +184,11 @@ const Road kRoads[] = {
     {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, kBackground},
     {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, kBackground},
     {"OlderInstallation", [](UpdaterE2E& f) { f.Prepare(); WriteInstallation(f.install, 1, 1); return Asked(t.title, t.error_version); }, kBackground},
+    {"HugeGameDefinition", [](UpdaterE2E& f) { // refused by its size: version 0
+         f.Prepare();
+         EXPECT_TRUE(WriteSparseFile(f.install + L"\\config\\startup.xml", 1900000000LL, "<major>9</major><minor>9</minor>"));
+         return Asked(t.title, t.error_version);
+     }, kBackground},
     {"NoDataFolder", [](UpdaterE2E& f) {
          f.Prepare();
          MoveFileW((f.packageFolder + L"\\data").c_str(), (f.packageFolder + L"\\other").c_str());

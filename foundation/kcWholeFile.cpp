@@ -1,0 +1,124 @@
+#include "foundation/kcWholeFile.h"
+#include "foundation/kcFile.h"
+#include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
+#include <windows.h>
+#include <cstring>
+
+namespace {
+kcSaveStepFn g_stepHook = nullptr;
+
+// Attempts at a free name before giving up; the name space of a short file name is smaller.
+const int kMaxAttempts = 1000;
+
+bool StepAllowed(kcSaveStep step) { return !g_stepHook || g_stepHook(step); }
+
+void LogFailure(const wchar_t* what, const wchar_t* path, DWORD error)
+{
+    kcLogW(L"kcSaveWholeFile : %s failed (%d) : %s", what, (int)error, path);
+}
+} // namespace
+
+void kcSaveSetStepHook(kcSaveStepFn fn) { g_stepHook = fn; }
+
+char* kcReadWholeFile(kcFileBase* file, int maxBytes, int* size)
+{
+    *size = 0;
+    if (!file) return nullptr;
+    const wchar_t* name = file->GetName(nullptr);
+    const int bytes = file->GetSize();
+    if (bytes < 0 || bytes > maxBytes || bytes > 0x7fffffff - 8) {
+        kcLogW(L"kcReadWholeFile : %s is larger than %d bytes, not read", name ? name : L"", maxBytes);
+        return nullptr;
+    }
+    char* data = (char*)kcHeapAlloc(0, bytes + 8); // logs when it cannot be had
+    if (!data) return nullptr;
+    memset(data, 0, (size_t)bytes + 8);
+    int done = 0;
+    while (done < bytes) {
+        const int n = file->Read(data + done, bytes - done);
+        if (n <= 0) break;
+        done += n;
+    }
+    if (done != bytes) {
+        kcLogW(L"kcReadWholeFile : %s was not read whole", name ? name : L"");
+        kcHeapRelease(data);
+        return nullptr;
+    }
+    *size = bytes;
+    return data;
+}
+
+bool kcSaveTempName(const wchar_t* path, int attempt, wchar_t* out, int units)
+{
+    if (!path || !out || units <= 0 || attempt < 0) return false;
+    out[0] = 0;
+    int length = lstrlenW(path), start = length;
+    while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/' && path[start - 1] != L':') --start;
+    const int nameLength = length - start;
+    if (nameLength == 0 || length >= units) return false;
+    // A "~" and a fixed number of base-36 digits (a bare digit for a one-character name), then
+    // as much of the destination's own name as keeps the length.
+    const int digits = nameLength == 1 ? 1 : (nameLength - 1 < 3 ? nameLength - 1 : 3);
+    int limit = 1;
+    for (int i = 0; i < digits; ++i) limit *= 36;
+    if (attempt >= limit) return false;
+    wchar_t* name = out + start;
+    lstrcpynW(out, path, start + 1);
+    int at = 0;
+    if (nameLength > 1) name[at++] = L'~';
+    for (int i = digits - 1, n = attempt; i >= 0; --i, n /= 36) name[at + i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[n % 36];
+    at += digits;
+    for (int i = 0; at < nameLength; ++i) name[at++] = path[start + i];
+    name[at] = 0;
+    return lstrcmpiW(name, path + start) != 0;
+}
+
+kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size)
+{
+    if (!path || size < 0 || (size > 0 && !bytes)) return KCSAVE_CREATE_FAILED;
+    // A new file under a name of our own: never an existing file of the user's.
+    wchar_t temp[KCFILE_NAME_UNITS];
+    kcFile file;
+    DWORD error = ERROR_FILENAME_EXCED_RANGE; // until a name is tried
+    for (int attempt = 0; attempt < kMaxAttempts && !file.IsOpen(); ++attempt) {
+        if (!kcSaveTempName(path, attempt, temp, KCFILE_NAME_UNITS)) continue;
+        if (file.Open(temp, KCFILE_WRITE | KCFILE_CREATE_NEW)) break;
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+            GetFileAttributesW(temp) == INVALID_FILE_ATTRIBUTES)
+            break; // the folder itself refuses
+    }
+    if (!file.IsOpen()) {
+        LogFailure(L"creating a temporary file", path, error);
+        return KCSAVE_CREATE_FAILED;
+    }
+
+    auto discard = [&temp]() {
+        if (!DeleteFileW(temp)) LogFailure(L"removing the temporary", temp, GetLastError());
+    };
+    const wchar_t* failed = nullptr;
+    const bool whole = StepAllowed(KCSAVE_STEP_WRITE);
+    const int count = whole ? size : size / 2; // a failing write stops halfway
+    if ((count > 0 && file.Write(bytes, count) != count) || !whole) failed = L"writing";
+    // The move makes the new name durable, not the data: the data must be on the disk first.
+    else if (!FlushFileBuffers((HANDLE)file.GetHandle()) || !StepAllowed(KCSAVE_STEP_FLUSH)) failed = L"flushing";
+    error = GetLastError();
+    const bool closed = file.Close();
+    if (!failed && (!closed || !StepAllowed(KCSAVE_STEP_CLOSE))) {
+        failed = L"closing"; // a failed close is a failed write
+        error = GetLastError();
+    }
+    if (failed) {
+        LogFailure(failed, path, error);
+        discard();
+        return KCSAVE_WRITE_FAILED;
+    }
+    if (!StepAllowed(KCSAVE_STEP_MOVE) ||
+        !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogFailure(L"replacing the file", path, GetLastError());
+        discard();
+        return KCSAVE_REPLACE_FAILED;
+    }
+    return KCSAVE_OK;
+}
