@@ -30,9 +30,3 @@ private:
 
 std::string Utf8(const std::wstring& text);
 
-// The current folder is the given one while this lives, as the game sets it for the plug-in.
-struct InFolder {
-    explicit InFolder(const std::wstring& folder) { GetCurrentDirectoryW(MAX_PATH, previous), SetCurrentDirectoryW(folder.c_str()); }
-    ~InFolder() { SetCurrentDirectoryW(previous); }
-    wchar_t previous[MAX_PATH];
-};
