@@ -280,8 +280,7 @@ TEST(Hg3Test, OverlappingBandsUpToTheRowBound)
     // Rows top-down: 0 zero, 1 from b, 2 zero, 3 and 4 from each of `count` bands of a, 5 zero.
     const std::string a = Pattern(4, 6, 4, 21), b = Pattern(4, 6, 4, 22), zero(16, '\0');
     for (int count : {255, 256, 512}) {
-        Hg3Builder f;
-        f.StdInfo(Info(4, 6, 32));
+        Hg3Builder f = Hg3Builder().StdInfo(Info(4, 6, 32));
         for (int i = 0; i < count; i++) f.Band(i, Bytes(a), 16, 4, 6, 4, 1, 2);
         kcImageHg3 img;
         ASSERT_TRUE(Load(img, f.Band(count, Bytes(b), 16, 4, 6, 4, 4, 1).Build())) << count;
@@ -291,9 +290,8 @@ TEST(Hg3Test, OverlappingBandsUpToTheRowBound)
     const std::string px = Pattern(w, h, 4, 24);
     const Hg2Coded none = Hg2Encode(nullptr, 0, 0, 0, 4), full = Hg2Encode(Bytes(px), w * 4, w, h, 4);
     for (uint32_t past : {0, 1}) {
-        Hg3Builder flat, wide;
-        flat.StdInfo(Info(0, tall, 24)).CodedBand(4, 0, (1 << 20) + past, none);
-        wide.StdInfo(Info(w, h, 32));
+        Hg3Builder flat = Hg3Builder().StdInfo(Info(0, tall, 24)).CodedBand(4, 0, (1 << 20) + past, none);
+        Hg3Builder wide = Hg3Builder().StdInfo(Info(w, h, 32));
         for (uint32_t i = 0; i < 5 + past; i++) {
             if (i < 4) flat.CodedBand(i, 0, tall, none);
             wide.CodedBand(i, 0, h, full);

@@ -295,10 +295,7 @@ TEST(UpdatingDialog, CopierThatCannotStartTakesTheFailureRoad)
 
 TEST(UpdateWindow, DrawsOnlyWhatStretchDIBitsTakes)
 {
-    const struct {
-        int width, height, bpp, align;
-        bool drawable, prepared;
-    } cases[] = {
+    const struct { int width, height, bpp, align; bool drawable, prepared; } cases[] = {
         {4, 2, 1, 4, false, false}, {2, 2, 2, 4, false, false}, {3, 2, 4, 1, true, true}, {0, 5, 4, 1, false, false},
         {5, 0, 4, 1, false, false}, {3, 2, 3, 4, true, true}, {3, 2, 3, 1, false, true}, // rows as a decoder packs them
     };
