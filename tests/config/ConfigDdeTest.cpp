@@ -92,8 +92,7 @@ TEST_F(ConfigDde, UntrustedOrShortPeersAreRefused)
 
 TEST_F(ConfigDde, ReleasedObjectWithdrawsItsItems)
 {
-    // Create, share, release, twice with one endpoint: each object serves its own record, and
-    // after its release a request reaches nothing.
+    // Twice with one endpoint: each object serves its own record, released nothing.
     kcDDE dde;
     for (const wchar_t* title : {L"First", L"Second"}) {
         kcCreateConfig(nullptr, nullptr, 0);

@@ -1,5 +1,3 @@
-// gx7Conf::Init with each step made to fail in turn: that step's defaults stay, the later steps
-// run, and the working record is the configuration's record or all zero, never leftover bytes.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <cstring>
@@ -18,6 +16,8 @@ gx7InitStep g_failing;
 bool FailOne(gx7InitStep step) { return step != g_failing; }
 } // namespace
 
+// Each step made to fail in turn: its defaults stay, the later steps run, and the working record
+// is the configuration's record or all zero, never leftover bytes.
 TEST(PluginInit, EachFailedStepKeepsItsDefaultsAndTheRestRuns)
 {
     GameFolder game;
