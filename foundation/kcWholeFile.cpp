@@ -49,6 +49,15 @@ char* kcReadWholeFile(kcFileBase* file, int maxBytes, int* size)
     return data;
 }
 
+bool kcNameTaken(const wchar_t* path)
+{
+    const DWORD error = GetLastError();
+    const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    SetLastError(error);
+    return taken;
+}
+
 bool kcSaveTempName(const wchar_t* path, int attempt, wchar_t* out, int units)
 {
     if (!path || !out || units <= 0 || attempt < 0) return false;
@@ -85,9 +94,7 @@ kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size)
         if (!kcSaveTempName(path, attempt, temp, KCFILE_NAME_UNITS)) continue;
         if (file.Open(temp, KCFILE_WRITE | KCFILE_CREATE_NEW)) break;
         error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
-            GetFileAttributesW(temp) == INVALID_FILE_ATTRIBUTES)
-            break; // the folder itself refuses
+        if (!kcNameTaken(temp)) break; // the folder itself refuses
     }
     if (!file.IsOpen()) {
         LogFailure(L"creating a temporary file", path, error);

@@ -25,6 +25,11 @@ enum kcSaveResult {
 // Writes size bytes (none when size is 0) to path through a temporary; logs the step that failed.
 kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size);
 
+// Right after creating path as a new file failed: true when the name is taken (something of
+// that name exists, a file or a folder, which may answer with a refusal rather than "exists"),
+// so the next name is worth trying; false when the folder itself refuses. Keeps the last error.
+bool kcNameTaken(const wchar_t* path);
+
 // Name of the temporary tried at the given attempt (0, 1, ...) for path, into out (units with
 // the terminator): in the destination's folder, its file name of the destination's own length,
 // so the temporary's path is never longer than the destination's, and never the destination's

@@ -7,6 +7,7 @@
 #include "foundation/kcString.h"
 #include "foundation/kcTextKey.h"
 #include "foundation/kcThread.h"
+#include "foundation/kcWholeFile.h"
 #include <windows.h>
 #include <cwchar>
 
@@ -199,12 +200,7 @@ void* kcFileCopier::CreateTemp(const wchar_t* destination)
         HANDLE h = CreateFileW(m_tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h != INVALID_HANDLE_VALUE) return h;
-        const DWORD code = GetLastError();
-        // A folder of that name may answer with a refusal rather than "exists".
-        const bool taken = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ||
-                           GetFileAttributesW(m_tempPath) != INVALID_FILE_ATTRIBUTES;
-        SetLastError(code);
-        if (!taken) break;
+        if (!kcNameTaken(m_tempPath)) break;
     }
     m_tempPath[0] = 0;
     return nullptr;

@@ -201,16 +201,11 @@ TEST(Archive, MembersBeyondTwoGigabytesAreRead)
     ASSERT_EQ(1, archive.AddMember(L"far", {offset, 21, 0}));
     ASSERT_EQ(1, archive.SetKey(kKey.data(), (int)kKey.size()));
     // A member of 2 GiB or more has no size an int can give.
-    const struct {
-        const wchar_t* name;
-        uint32_t size;
-        int reported;
-    } sizes[] = {{L"max", 0x7fffffffu, 0x7fffffff}, {L"two", 0x80000000u, -1}, {L"three", 0xC0000000u, -1}};
-    for (auto& s : sizes) {
-        ASSERT_EQ(1, archive.AddMember(s.name, {0, s.size, 0}));
+    for (auto s : {std::make_pair(0x7fffffffu, 0x7fffffff), std::make_pair(0x80000000u, -1), std::make_pair(0xC0000000u, -1)}) {
+        const std::wstring name = std::to_wstring(s.first);
+        ASSERT_EQ(1, archive.AddMember(name.c_str(), {0, s.first, 0}));
         kcBigFile member(&archive);
-        ASSERT_TRUE(member.Open(s.name, KCFILE_READ));
-        EXPECT_EQ(s.reported, member.GetSize()) << s.size;
+        EXPECT_TRUE(member.Open(name.c_str(), KCFILE_READ) && member.GetSize() == s.second) << s.first;
     }
     kcBigFile file(&archive);
     ASSERT_TRUE(file.Open(L"far", KCFILE_READ | KCFILE_OPEN_EXISTING));

@@ -137,14 +137,11 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
 
 bool WriteSparseFile(const std::wstring& path, long long size, const std::string& head)
 {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD done = 0;
+    HANDLE h = WriteBytes(path, head) ? CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE;
     LARGE_INTEGER end;
     end.QuadPart = size;
-    BOOL ok = (head.empty() || (WriteFile(h, head.data(), (DWORD)head.size(), &done, nullptr) && done == head.size())) &&
-              SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
-    CloseHandle(h);
+    const bool ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return ok;
 }
 
@@ -153,11 +150,9 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd))
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -46,8 +46,7 @@ const int kTestHeapBytes = 0x1000000;
 // Whole-file helpers for checking bytes on disk.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string* bytes);
-// A file of the given size of which only head is written: its end is set, so on Linux (Wine
-// truncates) the rest takes no disk space and reads as zeros.
+// A file of the given size of which only head is written: the rest is a hole, reading as zeros.
 bool WriteSparseFile(const std::wstring& path, long long size, const std::string& head = "");
 // The names of the files (not folders) in a folder, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
+#include <algorithm>
 #include <mutex>
 #include <set>
 
@@ -24,8 +25,7 @@ struct Recorder {
     std::vector<CopyStatus> reports;
     std::vector<std::pair<unsigned long long, unsigned>> blocks; // offset, bytes
     int refuseAt = -1, progress = 0, signalAt = -1;
-    // A destination whose replacement is refused once its last block is written: read-only (as
-    // Windows refuses it) and held without delete sharing (as Wine does).
+    // Refused its replacement once its last block is written: read-only, and held for Wine.
     std::wstring refuseReplace;
     HANDLE refusing = nullptr;
     HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -85,21 +85,8 @@ std::string Bytes(const std::wstring& path)
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Files beside path named as the copier's temporaries are.
-int Temporaries(const std::wstring& path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((path + L".kct*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    int n = 0;
-    do ++n;
-    while (FindNextFileW(find, &found));
-    FindClose(find);
-    return n;
-}
-
-// Writes (or checks, alone beside the destination) files of the user's under the first names of
-// the copier's temporaries.
+// Files of the user's under the first names of the copier's temporaries: written, or checked
+// whole and alone beside the destination.
 bool Planted(const std::wstring& destination, int names, bool write = false)
 {
     wchar_t temp[260];
@@ -107,7 +94,10 @@ bool Planted(const std::wstring& destination, int names, bool write = false)
         const std::string bytes = "planted " + std::to_string(i);
         if (!kcFileCopier::TempPath(destination.c_str(), i, temp) || !(write ? WriteBytes(temp, bytes) : Bytes(temp) == bytes)) return false;
     }
-    return write || Temporaries(destination) == names;
+    const size_t cut = destination.find_last_of(L'\\');
+    const std::wstring prefix = destination.substr(cut + 1) + L".kct";
+    const std::vector<std::wstring> files = FilesIn(destination.substr(0, cut));
+    return write || names == std::count_if(files.begin(), files.end(), [&](const std::wstring& f) { return !f.compare(0, prefix.size(), prefix); });
 }
 
 std::wstring SystemText(DWORD code)
@@ -230,18 +220,12 @@ TEST(FileCopier, BlockPlansAndByteExactCopies)
 
 TEST(FileCopier, TemporaryNamesFitBesideTheLongestDestination)
 {
-    // Every name is the destination and six characters, so a destination that the collection lets
-    // through has a temporary within the path limit; each is another file of the same folder.
-    const std::wstring longest(kcFileCopier::kMaxDestinationChars, L'd');
+    const std::wstring longest(kcFileCopier::kMaxDestinationChars, L'd'); // each name adds six characters
     std::set<std::wstring> names;
     wchar_t temp[260];
-    for (int i = 0; i < kcFileCopier::kTempNames; ++i) {
-        ASSERT_TRUE(kcFileCopier::TempPath(longest.c_str(), i, temp)) << i;
-        EXPECT_TRUE(wcslen(temp) == kcFileCopier::kMaxPathChars && names.insert(temp).second) << i;
-    }
-    EXPECT_EQ(0u, names.begin()->find(longest + L".kct"));
-    EXPECT_EQ(longest + kcFileCopier::TempSuffix(), *names.rbegin()); // the first name tried
-    EXPECT_FALSE(kcFileCopier::TempPath(longest.c_str(), kcFileCopier::kTempNames, temp));
+    for (int i = 0; i <= kcFileCopier::kTempNames; ++i)
+        if (kcFileCopier::TempPath(longest.c_str(), i, temp) && wcslen(temp) == kcFileCopier::kMaxPathChars && !wcsncmp(temp, (longest + L".kct").c_str(), longest.size() + 4)) names.insert(temp);
+    EXPECT_EQ((size_t)kcFileCopier::kTempNames, names.size());
     EXPECT_FALSE(kcFileCopier::TempPath((longest + L"d").c_str(), 0, temp));
 }
 
@@ -256,9 +240,7 @@ TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
     };
     const std::wstring to = L"出力ファイル", from = L"ソースファイル", over = dir.File(std::wstring(300, L'n'));
     const std::wstring noRoom = dir.File(std::wstring(kcFileCopier::kMaxPathChars - 3 - dir.Path().size(), L't'));
-    // kReplaceRefused: read-only by the time its copy would replace it.
     enum { kNew, kInstalled, kReadOnly, kHeld, kReplaceRefused };
-    const int kAll = kcFileCopier::kTempNames;
     struct {
         int installed;
         std::wstring source, destination;
@@ -283,7 +265,7 @@ TEST(FileCopier, FailuresReportOnceAndLeaveTheInstalledFile)
         {kNew, src, dir.File(L"w4"), {}, {1, 0, true}, SystemText(ERROR_DISK_FULL)},
         {kInstalled, src, dir.File(L"b"), {1, ERROR_CRC}, {1, ERROR_DISK_FULL}, SystemText(ERROR_CRC), SystemText(ERROR_DISK_FULL)},
         {kReplaceRefused, src, dir.File(L"rr"), {}, {}, open(to, dir.File(L"rr"), ERROR_ACCESS_DENIED), L"", false, 2},
-        {kInstalled, src, dir.File(L"taken"), {}, {}, open(to, dir.File(L"taken"), ERROR_FILE_EXISTS), L"", false, kAll},
+        {kInstalled, src, dir.File(L"taken"), {}, {}, open(to, dir.File(L"taken"), ERROR_FILE_EXISTS), L"", false, kcFileCopier::kTempNames},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.destination);
@@ -382,7 +364,7 @@ TEST(FileCopier, StopAndTeardownInALoop)
         for (auto& j : jobs) {
             const std::string bytes = Bytes(j.second);
             EXPECT_TRUE(bytes == Bytes(j.first) || bytes == (&j == &jobs[0] ? "installed" : "<missing>")) << j.second;
-            EXPECT_EQ(0, Temporaries(j.second));
+            EXPECT_TRUE(Planted(j.second, 0));
         }
     }
     EXPECT_EQ(live, kcHeapLiveBlocks());
@@ -444,7 +426,7 @@ void ExpectWholeOrUntouched(const MixedRun& run, size_t i, bool whole)
 {
     const std::wstring &src = run.jobs[i].first, &dst = run.jobs[i].second;
     SCOPED_TRACE(testing::Message() << dst);
-    EXPECT_EQ(0, Temporaries(dst));
+    EXPECT_TRUE(Planted(dst, 0));
     if (!whole) {
         EXPECT_EQ(run.installed[i] ? "installed" : "<missing>", Bytes(dst));
         return;
