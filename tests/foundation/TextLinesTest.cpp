@@ -118,8 +118,7 @@ TEST(TextLines, DataBlocksFollowTheirLines)
     EXPECT_EQ(live, kcHeapLiveBlocks());
 }
 
-// A held line stays where it is while other lines are inserted before it (the list growing many
-// times over), erased and edited.
+// A held line stays put while other lines are inserted (the list growing), erased and edited.
 TEST(TextLines, HeldLineStaysWhileOtherLinesChange)
 {
     kcTextLines t(0);

@@ -104,11 +104,8 @@ public:
         page.lParam = reinterpret_cast<LPARAM>(&owner);
         return OpenSheet({page});
     }
-    // A modeless sheet of these pages, the first one shown.
-    HWND OpenSheet(const std::vector<PROPSHEETPAGEW>& pages)
+    HWND OpenSheet(const std::vector<PROPSHEETPAGEW>& pages) // the first one shown
     {
-        if (sheet)
-            DestroyWindow(sheet);
         PROPSHEETHEADERW header = {sizeof(header), PSH_MODELESS | PSH_PROPSHEETPAGE, nullptr, GetModuleHandleW(nullptr)};
         header.nPages = static_cast<UINT>(pages.size()), header.ppsp = pages.data();
         sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
@@ -297,38 +294,28 @@ TEST(Display1Page, WindowSizesUnderTheLimit)
     }
 }
 
+// The box flips the setting and the buttons at once and keeps what was chosen on the page (size,
+// list entry, rate, cursor): the refresh shows it under the new limit, and leaving stores it.
 TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
-{
-    PageFixture f(true);
-    f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 800}, {"WINDOW", "height", 600}});
-    f.Open(kDisplay1);
-    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
-    f.Click(IDC_SIZE_LIMIT);
-    EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
-    f.Click(IDC_SIZE_4);
-    f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits
-    EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4));
-}
-
-// A click on the limit box keeps what was chosen on the page (size, list entry, rate, cursor):
-// the refresh shows it with the new limit, and it is what leaving the page stores.
-TEST(Display1Page, LimitBoxKeepsTheChoicesMadeOnThePage)
 {
     PageFixture f(true);
     f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 1024}, {"WINDOW", "height", 768}, {"WINDOW", "fps", 30},
                                   {"WINDOW", "cursor_mode", 0}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}, {"CURSOR", "change", 1}});
     f.Open(kDisplay1);
+    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
         f.Click(id);
     f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1);
+    f.owner.modified = 0;
     f.Click(IDC_SIZE_LIMIT);
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
     EXPECT_TRUE(f.Checked(IDC_SIZE_1) && f.Checked(IDC_FPS_60) && f.Checked(IDC_CURSOR_ORIGINAL) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 1);
-    f.Click(IDC_SIZE_4); // limit on again: the chosen 1600 x 1200 is shown, and stored, as the largest that fits
-    f.Click(IDC_SIZE_LIMIT);
+    f.Click(IDC_SIZE_4);
+    f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits, the largest that does is chosen
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4) && f.Checked(IDC_SIZE_3));
     f.Leave();
-    EXPECT_TRUE(f.Checked(IDC_SIZE_3) && f.Checked(IDC_FPS_60) && f.Checked(IDC_CURSOR_ORIGINAL));
-    EXPECT_EQ((std::vector<int>{1280, 60, 1, 640, 1}),
-              (std::vector<int>{f.Get("WINDOW", "width"), f.Get("WINDOW", "fps"), f.Get("WINDOW", "cursor_mode"), f.Get("WINDOW", "full_width"), f.Get("WINDOW", "limit")}));
+    EXPECT_EQ((std::vector<int>{1280, 60, 1, 640}),
+              (std::vector<int>{f.Get("WINDOW", "width"), f.Get("WINDOW", "fps"), f.Get("WINDOW", "cursor_mode"), f.Get("WINDOW", "full_width")}));
 }
 
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
@@ -425,8 +412,7 @@ TEST(Direct3DPages, UnsupportedFiltersFallBackToPoint)
     }
 }
 
-// A stored 16 or 32 is shown as the depth the modes at the full-screen size have, the other one
-// disabled when missing; any other stored depth is left alone.
+// A stored 16 or 32 shows the depth there are modes of at the full-screen size; others stay.
 TEST(Direct3DPages, DepthButtonsFollowTheModesAtTheFullScreenSize)
 {
     const struct {
