@@ -2,7 +2,6 @@
 #include "foundation/kcHeap.h"
 #include "support/TestSupport.h"
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -119,33 +118,19 @@ TEST(TextLines, DataBlocksFollowTheirLines)
     EXPECT_EQ(live, kcHeapLiveBlocks());
 }
 
-// A held line (a short text kept inside the string, a long one outside, its block) stays where it
-// is while other lines are inserted, erased and edited, and the list grows many times over.
+// A held line stays put while other lines are inserted (the list growing), erased and edited.
 TEST(TextLines, HeldLineStaysWhileOtherLinesChange)
 {
-    kcTextLines t(8);
-    t.InsertText("first\nshort\na line long enough to be kept outside of its string object\nlast", 0);
-    const char* shortText = t.GetLine(1);
-    const char* longText = t.GetLine(2);
-    void* block = t.GetLineData(1);
-    const struct {
-        const char* what;
-        std::function<void()> change;
-        int at; // the short line's index afterwards
-    } steps[] = {
-        {"inserts before", [&] { for (int i = 0; i < 100; ++i) t.InsertText("x\ny", 0); }, 201},
-        {"erase before", [&] { t.EraseLine(0); }, 200},
-        {"erase after", [&] { t.EraseLine(202); }, 200},
-        {"edits of others", [&] { t.InsertString(0, 0, "a text that makes the first line far longer than before"), t.Replace(199, 0, "y", "yy"); }, 200},
-        {"its own lines again", [&] { t.InsertLines(0, &t); }, 402},
-        {"appended", [&] { t.InsertText("z", 100000); }, 402},
-    };
-    for (const auto& s : steps) {
-        s.change();
-        EXPECT_TRUE(t.GetLine(s.at) == shortText && t.GetLine(s.at + 1) == longText && t.GetLineData(s.at) == block) << s.what;
-        EXPECT_STREQ("short", shortText) << s.what;
-        EXPECT_STREQ("a line long enough to be kept outside of its string object", longText) << s.what;
-    }
+    kcTextLines t(0);
+    t.InsertText("first\nshort\nlast", 0);
+    const char* held = t.GetLine(1);
+    for (int i = 0; i < 100; ++i) t.InsertText("x\ny", 0);
+    t.EraseLine(0);
+    t.EraseLine(201);
+    t.InsertString(0, 0, "a text that makes the first line far longer than before");
+    t.InsertLines(0, &t);
+    EXPECT_EQ(held, t.GetLine(401));
+    EXPECT_STREQ("short", held);
 }
 
 TEST(TextLines, ConvertToUtf8)

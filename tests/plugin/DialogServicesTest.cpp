@@ -47,6 +47,25 @@ HWND MakeWindow(const wchar_t* caption, const std::vector<Control>& controls)
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     return window;
 }
+
+// The record size of each TTM_ADDTOOLW that tooltip windows created meanwhile get; records of
+// g_refusedSize are refused, as older common controls refuse the newer record.
+std::vector<UINT> g_toolSizes;
+UINT g_refusedSize;
+WNDPROC g_tooltipProc;
+LRESULT CALLBACK SpiedTooltip(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TTM_ADDTOOLW && (g_toolSizes.push_back(reinterpret_cast<const TOOLINFOW*>(lParam)->cbSize), g_toolSizes.back() == g_refusedSize))
+        return FALSE;
+    return CallWindowProcW(g_tooltipProc, window, message, wParam, lParam);
+}
+LRESULT CALLBACK SpyOnTooltips(int code, WPARAM window, LPARAM lParam)
+{
+    wchar_t name[64] = {};
+    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(window), name, 64) && !lstrcmpiW(name, TOOLTIPS_CLASSW))
+        g_tooltipProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(reinterpret_cast<HWND>(window), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SpiedTooltip)));
+    return CallNextHookEx(nullptr, code, window, lParam);
+}
 } // namespace
 
 TEST(LanguageText, FileRules)
@@ -148,7 +167,8 @@ TEST(LanguageText, TranslateDialogRemembersFirstTextAndForgetsDestroyedWindows)
 }
 
 // Each direct child gets the translated string of its control id; deeper ones and controls
-// without a string get none (unless the tools ask for their texts).
+// without a string get none (unless the tools ask for their texts). Each tool is added with the
+// 48-byte record; where that is refused, once more with the 44-byte one.
 TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
 {
     Unload unload;
@@ -162,11 +182,14 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
     } rows[] = {{GetDlgItem(dialog, 1001), L"前回ゲームプレイを終了した時の設定を使用します。"}, {GetDlgItem(dialog, 1002), L"Translated two"},
                 {GetDlgItem(dialog, 9004), nullptr}, {GetDlgItem(dialog, 9005), nullptr}, {GetDlgItem(GetDlgItem(dialog, 9005), 1003), nullptr}};
     HWND window;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, SpyOnTooltips, nullptr, GetCurrentThreadId());
     {
+        g_toolSizes.clear(), g_refusedSize = 0;
         DialogToolTips tips(dialog, 0);
         window = tips.Window();
         ASSERT_TRUE(window);
         EXPECT_EQ(2, static_cast<int>(SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0)));
+        EXPECT_EQ((std::vector<UINT>{48, 48}), g_toolSizes);
         for (const auto& r : rows) {
             ASSERT_TRUE(r.control);
             wchar_t text[256] = L"";
@@ -183,60 +206,12 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
     }
     EXPECT_FALSE(IsWindow(window));
     {
+        g_toolSizes.clear(), g_refusedSize = 48;
         DialogToolTips asking(dialog, 1);
         EXPECT_EQ(4, static_cast<int>(SendMessageW(asking.Window(), TTM_GETTOOLCOUNT, 0, 0)));
+        EXPECT_EQ((std::vector<UINT>{48, 44, 48, 44, 48, 44, 48, 44}), g_toolSizes);
     }
-    DestroyWindow(dialog);
-}
-
-// Sees every TTM_ADDTOOLW that a tooltip window created while it lives receives, and can refuse
-// the records of one size as older common controls do.
-class AddToolSpy {
-public:
-    explicit AddToolSpy(UINT refused) : hook(SetWindowsHookExW(WH_CBT, Created, nullptr, GetCurrentThreadId())) { refusedSize = refused, sizes.clear(); }
-    ~AddToolSpy() { UnhookWindowsHookEx(hook); }
-    static std::vector<UINT> sizes;
-
-private:
-    static LRESULT CALLBACK Created(int code, WPARAM window, LPARAM lParam)
-    {
-        wchar_t name[64] = {};
-        if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(window), name, 64) && !lstrcmpiW(name, TOOLTIPS_CLASSW))
-            original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(reinterpret_cast<HWND>(window), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Tooltip)));
-        return CallNextHookEx(nullptr, code, window, lParam);
-    }
-    static LRESULT CALLBACK Tooltip(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == TTM_ADDTOOLW) {
-            sizes.push_back(reinterpret_cast<const TOOLINFOW*>(lParam)->cbSize);
-            if (sizes.back() == refusedSize)
-                return FALSE;
-        }
-        return CallWindowProcW(original, window, message, wParam, lParam);
-    }
-    HHOOK hook;
-    static UINT refusedSize;
-    static WNDPROC original;
-};
-std::vector<UINT> AddToolSpy::sizes;
-UINT AddToolSpy::refusedSize;
-WNDPROC AddToolSpy::original;
-
-// Each tool is added with the 48-byte record; where that is refused, once more with 44 bytes.
-TEST(DialogToolTips, ToolRecordOf48BytesThenOf44)
-{
-    HWND dialog = MakeWindow(L"tips", {{L"BUTTON", L"one", 1001, 0}, {L"BUTTON", L"two", 1002, 0}});
-    ASSERT_TRUE(dialog);
-    const struct {
-        UINT refused;
-        std::vector<UINT> sizes;
-    } rows[] = {{0, {48, 48}}, {48, {48, 44, 48, 44}}};
-    for (const auto& r : rows) {
-        AddToolSpy spy(r.refused);
-        DialogToolTips tips(dialog, 0);
-        EXPECT_EQ(r.sizes, AddToolSpy::sizes) << r.refused;
-        EXPECT_EQ(2, static_cast<int>(SendMessageW(tips.Window(), TTM_GETTOOLCOUNT, 0, 0))) << r.refused;
-    }
+    UnhookWindowsHookEx(hook);
     DestroyWindow(dialog);
 }
 

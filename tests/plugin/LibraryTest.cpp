@@ -38,14 +38,6 @@ std::string ReadFile(const std::wstring& path)
     return ReadBytes(path, &bytes), bytes;
 }
 
-// The module's table of that directory entry, in its loaded image.
-template <class T> const T* Directory(HMODULE module, int entry)
-{
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    return reinterpret_cast<const T*>(base + nt->OptionalHeader.DataDirectory[entry].VirtualAddress);
-}
-
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsNotice(HWND window, void*) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
@@ -129,7 +121,9 @@ TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
     EXPECT_EQ(0u, plugin.GetPluginType());
 
     const auto* base = reinterpret_cast<const BYTE*>(plugin.module);
-    const auto* exports = Directory<IMAGE_EXPORT_DIRECTORY>(plugin.module, IMAGE_DIRECTORY_ENTRY_EXPORT);
+    const IMAGE_DATA_DIRECTORY* directories =
+        reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)->OptionalHeader.DataDirectory;
+    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directories[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     EXPECT_TRUE(exports->Base == 1 && exports->NumberOfFunctions == 4);
     ASSERT_EQ(4u, exports->NumberOfNames);
     std::vector<std::string> exported;
@@ -137,28 +131,23 @@ TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
         exported.push_back(reinterpret_cast<const char*>(base + reinterpret_cast<const DWORD*>(base + exports->AddressOfNames)[i]));
     EXPECT_EQ((std::vector<std::string>{"GetPluginType", "GetPluginVersion", "MakeInstance", "ReleaseInstance"}), exported);
 
-    // Only system libraries: no MinGW runtime beside the plug-in.
-    const IMAGE_IMPORT_DESCRIPTOR* dsound = nullptr;
-    for (const auto* import = Directory<IMAGE_IMPORT_DESCRIPTOR>(plugin.module, IMAGE_DIRECTORY_ENTRY_IMPORT); import->Name; ++import) {
+    // Only system libraries: no MinGW runtime beside the plug-in. From DSOUND one function, by
+    // ordinal 3 and no name, bound to what its name gives: DirectSoundEnumerateW.
+    int dsound = 0;
+    const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; import->Name; ++import) {
         std::string name = reinterpret_cast<const char*>(base + import->Name);
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
         for (const char* runtime : {"libgcc", "libstdc++", "libwinpthread", "msvcp", "vcruntime"})
             EXPECT_EQ(std::string::npos, name.find(runtime)) << name;
-        if (name == "dsound.dll")
-            dsound = import;
+        if (name != "dsound.dll" || ++dsound != 1)
+            continue;
+        const auto* wanted = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + import->OriginalFirstThunk);
+        const FARPROC byName = GetProcAddress(GetModuleHandleW(L"dsound.dll"), "DirectSoundEnumerateW");
+        EXPECT_TRUE(wanted[0].u1.Ordinal == (IMAGE_ORDINAL_FLAG32 | 3) && !wanted[1].u1.Ordinal) << std::hex << wanted[0].u1.Ordinal;
+        EXPECT_TRUE(byName && reinterpret_cast<DWORD>(byName) == reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + import->FirstThunk)->u1.Function);
     }
-
-    // DSOUND gives one function, by ordinal 3 with no name, and that is DirectSoundEnumerateW.
-    ASSERT_NE(nullptr, dsound);
-    const auto* wanted = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + dsound->OriginalFirstThunk);
-    const auto* bound = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + dsound->FirstThunk);
-    EXPECT_TRUE(wanted[0].u1.Ordinal == (IMAGE_ORDINAL_FLAG32 | 3) && wanted[1].u1.Ordinal == 0) << std::hex << wanted[0].u1.Ordinal;
-    HMODULE sound = GetModuleHandleW(L"dsound.dll");
-    ASSERT_NE(nullptr, sound);
-    const FARPROC byName = GetProcAddress(sound, "DirectSoundEnumerateW");
-    EXPECT_NE(nullptr, byName);
-    EXPECT_EQ(byName, GetProcAddress(sound, MAKEINTRESOURCEA(3)));
-    EXPECT_EQ(reinterpret_cast<DWORD>(byName), bound[0].u1.Function);
+    EXPECT_EQ(1, dsound);
 }
 
 // Each slot pops exactly its arguments; a second cycle leaves what the first left.

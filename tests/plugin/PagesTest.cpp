@@ -17,7 +17,6 @@
 #include "plugin/SystemInfoPage.h"
 #include "plugin/gx7Conf.h"
 #include "plugin/gx7confResource.h"
-#include "plugin/host/GameFolder.h"
 #include "plugin/kcDXCaps.h"
 
 namespace {
@@ -105,11 +104,8 @@ public:
         page.lParam = reinterpret_cast<LPARAM>(&owner);
         return OpenSheet({page});
     }
-    // A modeless sheet of these pages, the first one shown.
-    HWND OpenSheet(const std::vector<PROPSHEETPAGEW>& pages)
+    HWND OpenSheet(const std::vector<PROPSHEETPAGEW>& pages) // the first one shown
     {
-        if (sheet)
-            DestroyWindow(sheet);
         PROPSHEETHEADERW header = {sizeof(header), PSH_MODELESS | PSH_PROPSHEETPAGE, nullptr, GetModuleHandleW(nullptr)};
         header.nPages = static_cast<UINT>(pages.size()), header.ppsp = pages.data();
         sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
@@ -210,56 +206,37 @@ TEST(Pages, EveryTableRowRefreshesStoresMarksAndResets)
     }
 }
 
-// Sees what OpenHelp hands to the shell while it lives.
-struct HelpSpy {
-    HelpSpy() : previous(SetHelpOpener(Open)) { opened.clear(); }
-    ~HelpSpy() { SetHelpOpener(previous); }
-    static HINSTANCE WINAPI Open(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show)
-    {
-        const bool plain = !window && !parameters && !folder && show == SW_SHOWNORMAL;
-        opened.push_back(std::wstring(plain ? L"" : L"(not plain) ") + verb + L" " + file);
-        return reinterpret_cast<HINSTANCE>(33);
-    }
-    kcHelpOpener previous;
-    static std::vector<std::wstring> opened;
-};
-std::vector<std::wstring> HelpSpy::opened;
+// What OpenHelp handed the shell: "verb file", marked when the call is not a plain open.
+static std::vector<std::wstring> g_opened;
+static HINSTANCE WINAPI OpenSpy(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show)
+{
+    g_opened.push_back(std::wstring(!window && !parameters && !folder && show == SW_SHOWNORMAL ? L"" : L"(not plain) ") + verb + L" " + file);
+    return reinterpret_cast<HINSTANCE>(33);
+}
 
-// The game definition's "MANUAL"/"path" read by the model: with an existing file every page
-// enables the sheet's Help button and Help opens the path; with a missing one no page does.
+// With an existing manual every page enables the sheet's Help button and Help opens
+// "MANUAL"/"path"; without one no page does.
 TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
 {
-    for (bool exists : {true, false}) {
-        TempDir manualFolder;
-        GameDefinition definition;
-        definition.manual = manualFolder.File(L"マニュアル.html");
-        if (exists)
-            WriteBytes(definition.manual, "<html></html>");
-        GameFolder game(definition);
-        std::unique_ptr<ConfigBlock> read;
-        {
-            InFolder in(game.Path());
-            kcCreateConfig(L"config\\startup.xml", nullptr, 0);
-            ASSERT_NE(nullptr, kcConfigCurrentBlock);
-            read.reset(new ConfigBlock(*kcConfigCurrentBlock));
-            kcReleaseConfig();
-        }
-
+    const kcHelpOpener shell = SetHelpOpener(OpenSpy);
+    for (int exists : {1, 0}) {
         PageFixture f(false);
-        std::memcpy(f.current.get(), read.get(), sizeof(ConfigBlock));
+        lstrcpyW(f.current->manualPath, L"C:\\マニュアル.html");
+        f.current->manualExists = exists;
         std::vector<PROPSHEETPAGEW> pages;
         for (int index = 1; index < GX7_PAGE_COUNT; ++index)
             pages.push_back(PageDescription(&f.owner, index));
-        HelpSpy spy;
+        g_opened.clear();
         ASSERT_NE(nullptr, f.OpenSheet(pages));
         for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
             SendMessageW(f.sheet, PSM_SETCURSEL, i, 0);
-            EXPECT_EQ(exists, IsWindowEnabled(GetDlgItem(f.sheet, IDHELP)) != FALSE) << i << " " << exists;
+            EXPECT_EQ(exists, IsWindowEnabled(GetDlgItem(f.sheet, IDHELP))) << i;
             if (exists)
                 SendMessageW(f.sheet, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         }
-        EXPECT_EQ(std::vector<std::wstring>(exists ? pages.size() : 0, L"open " + definition.manual), HelpSpy::opened);
+        EXPECT_EQ(std::vector<std::wstring>(exists ? pages.size() : 0, L"open C:\\マニュアル.html"), g_opened);
     }
+    SetHelpOpener(shell);
 }
 
 TEST(Pages, OwnControlsOfGeneralSoundAndEnvironment)
@@ -317,45 +294,28 @@ TEST(Display1Page, WindowSizesUnderTheLimit)
     }
 }
 
+// The box flips the setting and the buttons at once and keeps what was chosen on the page (size,
+// list entry, rate, cursor): the refresh shows it under the new limit, and leaving stores it.
 TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
-{
-    PageFixture f(true);
-    f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 800}, {"WINDOW", "height", 600}});
-    f.Open(kDisplay1);
-    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
-    f.Click(IDC_SIZE_LIMIT);
-    EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
-    f.Click(IDC_SIZE_4);
-    f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits
-    EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4));
-}
-
-// A click on the limit box keeps what was chosen on the page (size, list entry, rate, cursor):
-// the refresh shows it with the new limit, and it is what leaving the page stores.
-TEST(Display1Page, LimitBoxKeepsTheChoicesMadeOnThePage)
 {
     PageFixture f(true);
     f.Set(f.owner.workingRecord, {{"WINDOW", "limit", 1}, {"WINDOW", "width", 1024}, {"WINDOW", "height", 768}, {"WINDOW", "fps", 30},
                                   {"WINDOW", "cursor_mode", 0}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}, {"CURSOR", "change", 1}});
     f.Open(kDisplay1);
-    ASSERT_TRUE(f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_30) && f.Checked(IDC_CURSOR_SYSTEM) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 3);
+    ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
         f.Click(id);
     f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1);
+    f.owner.modified = 0;
     f.Click(IDC_SIZE_LIMIT);
-    const std::vector<Setting> chosen = {{"WINDOW", "width", 800}, {"WINDOW", "height", 600}, {"WINDOW", "fps", 60}, {"WINDOW", "cursor_mode", 1},
-                                         {"WINDOW", "full_width", 640}, {"WINDOW", "full_height", 480}, {"FULL_SCREEN", "no_full_res", 0}, {"WINDOW", "limit", 0}};
-    for (int pass = 0; pass < 2; ++pass) { // shown with the new limit, then stored on leaving
-        EXPECT_TRUE(f.Checked(IDC_SIZE_1) && !f.Checked(IDC_SIZE_2) && f.Checked(IDC_FPS_60) && f.Checked(IDC_CURSOR_ORIGINAL)) << pass;
-        EXPECT_TRUE(!f.Checked(IDC_SIZE_LIMIT) && f.Enabled(IDC_SIZE_4) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 1) << pass;
-        for (const Setting& s : chosen)
-            EXPECT_EQ(s.value, f.Get(s.section, s.key)) << s.key << " " << pass;
-        f.Leave();
-    }
-    f.Click(IDC_SIZE_4); // back on: the chosen 1600 x 1200 is shown, and stored, as the largest that fits
-    f.Click(IDC_SIZE_LIMIT);
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
+    EXPECT_TRUE(f.Checked(IDC_SIZE_1) && f.Checked(IDC_FPS_60) && f.Checked(IDC_CURSOR_ORIGINAL) && f.Send(IDC_FULL_LIST, LB_GETCURSEL) == 1);
+    f.Click(IDC_SIZE_4);
+    f.Click(IDC_SIZE_LIMIT); // back on: 1600 x 1200 no longer fits, the largest that does is chosen
+    EXPECT_TRUE(f.Get("WINDOW", "limit") == 1 && f.Checked(IDC_SIZE_LIMIT) && !f.Enabled(IDC_SIZE_4) && f.Checked(IDC_SIZE_3));
     f.Leave();
-    EXPECT_TRUE(f.Checked(IDC_SIZE_3) && f.Get("WINDOW", "width") == 1280 && f.Get("WINDOW", "limit") == 1 && f.Get("WINDOW", "fps") == 60);
+    EXPECT_EQ((std::vector<int>{1280, 60, 1, 640}),
+              (std::vector<int>{f.Get("WINDOW", "width"), f.Get("WINDOW", "fps"), f.Get("WINDOW", "cursor_mode"), f.Get("WINDOW", "full_width")}));
 }
 
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
@@ -452,35 +412,32 @@ TEST(Direct3DPages, UnsupportedFiltersFallBackToPoint)
     }
 }
 
-// A stored 16 or 32 is shown as the depth the modes at the full-screen size have, the other one
-// disabled when it is missing too; any other stored depth is left alone, buttons and setting.
+// A stored 16 or 32 shows the depth there are modes of at the full-screen size; others stay.
 TEST(Direct3DPages, DepthButtonsFollowTheModesAtTheFullScreenSize)
 {
-    const std::vector<kcDisplayMode> only32 = {{1024, 768, 60, 22}, {1024, 768, 60, 21}, {800, 600, 60, 23}}; // 16-bit at another size only
-    const std::vector<kcDisplayMode> only16 = {{1024, 768, 60, 23}, {1024, 768, 75, 24}, {800, 600, 60, 22}};
-    const std::vector<kcDisplayMode> none = {{800, 600, 60, 22}};
     const struct {
-        const Page* page;
         int bpp;
-        const std::vector<kcDisplayMode>& modes;
-        bool enabled16, enabled32, checked16, checked32;
-        int stored;
+        std::vector<kcDisplayMode> modes;
+        bool enabled16, enabled32;
+        int checked, stored; // checked: 16, 32, or 0 for neither
     } rows[] = {
-        {&k3D1, 16, only32, false, true, false, true, 32}, {&k3D1, 16, none, false, false, false, false, 16},
-        {&k3D1, 32, only16, true, false, true, false, 16}, {&k3D, 32, only16, true, false, true, false, 16},
-        {&k3D1, 32, only32, false, true, false, true, 32}, {&k3D1, 24, only32, true, true, false, false, 24},
-        {&k3D1, 0, none, true, true, false, false, 0},
+        // At 1024 x 768 only 32-bit modes (16-bit at another size only): shown and stored as 32.
+        {16, {{1024, 768, 60, 22}, {1024, 768, 60, 21}, {800, 600, 60, 23}}, false, true, 32, 32},
+        // No mode at the size: both disabled, the setting kept.
+        {16, {{800, 600, 60, 22}}, false, false, 0, 16},
+        {32, {{1024, 768, 60, 23}, {800, 600, 60, 22}}, true, false, 16, 16},
+        {24, {{1024, 768, 60, 22}}, true, true, 0, 24},
     };
     for (const auto& r : rows) {
         PageFixture f(true);
         f.SetModes({1024, 768, 60, 22}, r.modes);
         f.Set(f.owner.workingRecord, {{"TEXTURE", "bpp", r.bpp}, {"WINDOW", "full_width", 1024}, {"WINDOW", "full_height", 768}});
-        f.Open(*r.page);
-        EXPECT_EQ((std::vector<bool>{r.enabled16, r.enabled32, r.checked16, r.checked32}),
-                  (std::vector<bool>{f.Enabled(IDC_TEX_16BIT), f.Enabled(IDC_TEX_32BIT), f.Checked(IDC_TEX_16BIT), f.Checked(IDC_TEX_32BIT)}))
-            << Name(*r.page) << " " << r.bpp;
+        f.Open(k3D1);
+        EXPECT_EQ((std::vector<int>{r.enabled16, r.enabled32, r.checked}),
+                  (std::vector<int>{f.Enabled(IDC_TEX_16BIT), f.Enabled(IDC_TEX_32BIT), f.Checked(IDC_TEX_16BIT) * 16 + f.Checked(IDC_TEX_32BIT) * 32}))
+            << r.bpp;
         f.Leave();
-        EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored) << Name(*r.page) << " " << r.bpp;
+        EXPECT_EQ(f.Get("TEXTURE", "bpp"), r.stored) << r.bpp;
     }
 }
 

@@ -85,16 +85,13 @@ void LogCapture::Clear()
 
 InFolder::InFolder(const std::wstring& folder)
 {
-    wchar_t previous[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    m_previous = previous;
+    wchar_t now[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, now);
+    previous = now;
     SetCurrentDirectoryW(folder.c_str());
 }
 
-InFolder::~InFolder()
-{
-    SetCurrentDirectoryW(m_previous.c_str());
-}
+InFolder::~InFolder() { SetCurrentDirectoryW(previous.c_str()); }
 
 TempDir::TempDir()
 {

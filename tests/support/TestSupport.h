@@ -29,15 +29,11 @@ private:
 };
 
 // The process's current folder is the given one while this lives.
-class InFolder {
-public:
+struct InFolder {
     explicit InFolder(const std::wstring& folder);
     ~InFolder();
     InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-
-private:
-    std::wstring m_previous;
+    std::wstring previous;
 };
 
 // Initial size of the private heap that every test process gets.

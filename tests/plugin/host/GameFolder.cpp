@@ -23,8 +23,6 @@ GameFolder::GameFolder(const GameDefinition& d)
     xml += "<CONFIG_B><view3d>" + std::to_string(d.view3d) + "</view3d></CONFIG_B>\r\n";
     if (!d.infoFile.empty())
         xml += "<INFO><file>" + Utf8(d.infoFile) + "</file></INFO>\r\n";
-    if (!d.manual.empty())
-        xml += "<MANUAL><path>" + Utf8(d.manual) + "</path></MANUAL>\r\n";
     xml += "</document>\r\n";
     WriteBytes(m_dir.File(L"config\\startup.xml"), xml);
 }

@@ -11,7 +11,6 @@ struct GameDefinition {
     int view3d = 0;
     int dontSave = 0;
     std::wstring infoFile;            // empty: the model's default
-    std::wstring manual;              // "MANUAL"/"path"; empty: none
     int major = 1, minor = 2;
 };
 
