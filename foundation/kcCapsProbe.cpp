@@ -21,10 +21,12 @@ Fn Lookup(const wchar_t* module, const char* name)
     return h ? (Fn)(void*)GetProcAddress(h, name) : nullptr;
 }
 
-// Whether bit `mask` of EFLAGS can be toggled; EFLAGS is restored either way.
+// Whether bit `mask` of EFLAGS can be toggled; EFLAGS is restored either way. The flags register
+// is as wide as a stack slot: 32 bits on the i686 target, 64 on a 64-bit build.
 bool EflagsBitToggles(uint32_t mask)
 {
-    uint32_t before, after;
+    uintptr_t before, after;
+#if defined(__i386__)
     __asm__ __volatile__("pushfl\n\t"
                          "popl %0\n\t"
                          "movl %0, %1\n\t"
@@ -38,6 +40,22 @@ bool EflagsBitToggles(uint32_t mask)
                          : "=&r"(before), "=&r"(after)
                          : "ri"(mask)
                          : "cc");
+#else
+    const uintptr_t wide = mask;
+    __asm__ __volatile__("pushfq\n\t"
+                         "popq %0\n\t"
+                         "movq %0, %1\n\t"
+                         "xorq %2, %1\n\t"
+                         "pushq %1\n\t"
+                         "popfq\n\t"
+                         "pushfq\n\t"
+                         "popq %1\n\t"
+                         "pushq %0\n\t"
+                         "popfq\n\t"
+                         : "=&r"(before), "=&r"(after)
+                         : "r"(wide)
+                         : "cc");
+#endif
     return ((before ^ after) & mask) != 0;
 }
 
@@ -70,8 +88,10 @@ bool FileVersionIn(void* systemFolder, const wchar_t* file, uint32_t* ls, uint32
     return true;
 }
 
-static_assert(sizeof(DXDIAG_INIT_PARAMS) == 16 && DXDIAG_DX9_SDK_VERSION == 111,
-              "the diagnostics provider's parameter record");
+#if defined(__i386__)
+static_assert(sizeof(DXDIAG_INIT_PARAMS) == 16, "the diagnostics provider's parameter record");
+#endif
+static_assert(DXDIAG_DX9_SDK_VERSION == 111, "the diagnostics provider's interface version");
 
 bool ReadDword(IDxDiagContainer* c, const wchar_t* name, unsigned* out)
 {

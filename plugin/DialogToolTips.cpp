@@ -9,7 +9,9 @@ const int kTipUnits = 2048;
 // The full tool record, and the one that common controls before version 6 take.
 const UINT kToolRecordSize = sizeof(TOOLINFOW);
 const UINT kOlderToolRecordSize = offsetof(TOOLINFOW, lpReserved); // TTTOOLINFOW_V2_SIZE
+#if defined(__i386__)
 static_assert(kToolRecordSize == 48 && kOlderToolRecordSize == 44, "tool record sizes on i686");
+#endif
 }
 
 DialogToolTips::DialogToolTips(HWND window, unsigned toolFlags) : dialog(window), tooltip(nullptr), flags(toolFlags)

@@ -4,7 +4,9 @@
 #include <cwchar>
 #include <vector>
 
+#if defined(__i386__)
 static_assert(sizeof(OPENFILENAMEW) == 88, "the full record with the reserved trailing fields");
+#endif
 
 bool BuildFilterString(wchar_t* out, int capacity, int count, ...)
 {

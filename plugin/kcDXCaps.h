@@ -50,7 +50,9 @@ public:
     int ddeMode;
 };
 static_assert(sizeof(kcDXCaps::AudioDevice) == 1024, "the DDE item's unit");
+#if defined(__i386__)
 static_assert(sizeof(D3DCAPS9) == 304 && sizeof(D3DADAPTER_IDENTIFIER9) == 1100, "DDE item sizes");
+#endif
 
 // The format's name without "D3DFMT_" ("X8R8G8B8", "DXT1", ... "unknown"); dst holds 32 units.
 int kcD3DFormatName(wchar_t* dst, uint32_t format);

@@ -2,8 +2,16 @@
 # kc_start_wine is the one start-up of Wine and Xvfb that the test, the demo and every driver use:
 # it returns only when the display answers, the prefix is complete and a persistent server has
 # run a program, and it returns non-zero with a message on stderr otherwise.
+#
+# Two roads. Where the host runs 32-bit code: the i686 build in build/, run by wine32. Where it
+# does not (or with KC_WIN64=1): the i686 deliverables are still built in build/, and a 64-bit
+# build of the same sources in build64/ runs every test under wine64 (kc_choose_road).
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${KC_BUILD:-$ROOT/build}"
+BUILD32="${KC_BUILD:-$ROOT/build}"
+BUILD="$BUILD32"
+KC_ROAD=win32
+KC_ROAD_ARCH=i686
+KC_WINE=wine
 DEPS_PREFIX="${KC_DEPS_PREFIX:-$BUILD/deps/prefix}"
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
@@ -13,9 +21,75 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 # Everything Wine and Xvfb print during start-up goes here, never to the caller's pipe.
 KC_START_LOG="$BUILD/wine-start.log"
 
+# Does this host execute 32-bit x86 code natively? A 64-bit program far-calls into the 32-bit code
+# segment as a child process; a signal or any other failure means no. An i386 emulator registered
+# with binfmt cannot fool it. The answer is kept in KC_HOST32 (1 or 0) for the child scripts.
+kc_host_runs_32bit() {
+  if [ -z "${KC_HOST32:-}" ]; then
+    local dir
+    if ! command -v gcc >/dev/null; then
+      echo "env: installing gcc for the 32-bit probe" >&2
+      apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends gcc libc6-dev >/dev/null
+    fi
+    dir="$(mktemp -d "${TMPDIR:-/tmp}/kc-probe32.XXXXXX")" || return 1
+    KC_HOST32=0
+    if gcc -O1 -no-pie -o "$dir/probe32" "$ROOT/scripts/probe32.c" 2>"$dir/cc.log"; then
+      ("$dir/probe32") >/dev/null 2>&1 && KC_HOST32=1
+    else
+      echo "env: the 32-bit probe does not compile:" >&2; cat "$dir/cc.log" >&2
+    fi
+    rm -rf "$dir"
+    export KC_HOST32
+  fi
+  [ "$KC_HOST32" = 1 ]
+}
+
+# Chooses the road and says which in one line.
+kc_choose_road() {
+  local why=""
+  if ! kc_host_runs_32bit; then
+    why="this kernel runs no 32-bit code"
+  elif [ "${KC_WIN64:-0}" = 1 ]; then
+    why="KC_WIN64=1"
+  fi
+  if [ -z "$why" ]; then
+    echo "host: runs 32-bit code; the i686 build in $BUILD32 runs under wine32"
+    return 0
+  fi
+  KC_ROAD=win64
+  KC_ROAD_ARCH=x86_64
+  BUILD="${KC_BUILD64:-$ROOT/build64}"
+  DEPS_PREFIX="$BUILD/deps/prefix"
+  KC_WINE=/usr/lib/wine/wine64
+  export WINELOADER="$KC_WINE"
+  export WINEPREFIX="$BUILD/wineprefix"
+  export WINEARCH=win64
+  KC_START_LOG="$BUILD/wine-start.log"
+  echo "host: $why; the i686 deliverables are built in $BUILD32, and a 64-bit build in $BUILD runs under wine64"
+}
+
+# kc_configure [build-folder arch]: the road's build by default.
 kc_configure() {
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-    -DKC_DEPS_PREFIX="$DEPS_PREFIX" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  local build="${1:-$BUILD}" arch="${2:-$KC_ROAD_ARCH}" deps
+  if [ "$build" = "$BUILD32" ]; then deps="${KC_DEPS_PREFIX:-$build/deps/prefix}"; else deps="$build/deps/prefix"; fi
+  cmake -S "$ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+    -DKC_DEPS_PREFIX="$deps" -DCMAKE_BUILD_TYPE=Release >/dev/null
+}
+
+# Installs, configures and builds the i686 tree and, on the 64-bit road, the 64-bit tree too.
+# Arguments: the i686 targets (all when none), then "--" and the 64-bit ones (all when none).
+kc_build() {
+  local t32=() t64=() seen=0 a
+  for a in "$@"; do
+    if [ "$a" = -- ]; then seen=1; elif [ $seen = 0 ]; then t32+=(--target "$a"); else t64+=(--target "$a"); fi
+  done
+  "$ROOT/scripts/setup" "$BUILD32" || return 1
+  kc_configure "$BUILD32" i686 || return 1
+  cmake --build "$BUILD32" -j"${KC_JOBS:-$(nproc)}" "${t32[@]}" || return 1
+  [ "$KC_ROAD" = win64 ] || return 0
+  KC_ARCH=x86_64 "$ROOT/scripts/setup" "$BUILD" || return 1
+  kc_configure "$BUILD" x86_64 || return 1
+  cmake --build "$BUILD" -j"${KC_JOBS:-$(nproc)}" "${t64[@]}"
 }
 
 kc_fail() {
@@ -112,10 +186,10 @@ kc_prepare_prefix() {
   kc_prefix_current && return 0
   rm -f "$WINEPREFIX/.kc-prefix"
   mkdir -p "$WINEPREFIX"
-  kc_detached 600 wine wineboot --init ||
+  kc_detached 600 "$KC_WINE" wineboot --init ||
     { kc_detached 30 wineserver -k; kc_fail "creating the Wine prefix $WINEPREFIX failed"; return 1; }
   if [ -f "$reg" ]; then
-    kc_detached 120 wine reg import "Z:${reg//\//\\}" ||
+    kc_detached 120 "$KC_WINE" reg import "Z:${reg//\//\\}" ||
       { kc_detached 30 wineserver -k; kc_fail "importing $reg into $WINEPREFIX failed"; return 1; }
   fi
   kc_wait_wine_gone ||
@@ -137,7 +211,7 @@ kc_start_log() {
 # A server left by an earlier run on this prefix (the build's own) is stopped first.
 kc_start_wineserver() {
   kc_start_log || return 1
-  command -v wine >/dev/null && command -v wineserver >/dev/null ||
+  command -v "$KC_WINE" >/dev/null && command -v wineserver >/dev/null ||
     { kc_fail "wine is not installed (run scripts/setup)"; return 1; }
   if [ -n "$(kc_wine_pids)" ]; then
     echo "kc_start_wine: stopping the Wine processes left on $WINEPREFIX" >&2
@@ -149,7 +223,7 @@ kc_start_wineserver() {
   # server runs (status 2: another server already holds the prefix).
   kc_detached 60 wineserver -p || { kc_fail "the persistent Wine server did not start"; return 1; }
   KC_WINE_STARTED=1
-  kc_detached 300 wine cmd /c exit ||
+  kc_detached 300 "$KC_WINE" cmd /c exit ||
     { kc_fail "the Wine server does not run programs (wine cmd /c exit failed)"; return 1; }
 }
 

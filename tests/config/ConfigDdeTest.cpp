@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-const size_t kMapAt = 57540, kLanguagesAt = 57552;
+const size_t kMapAt = offsetof(ConfigBlock, scriptReplace), kLanguagesAt = offsetof(ConfigBlock, languages);
 
 class ConfigDde : public ::testing::Test {
 protected:
@@ -51,8 +52,8 @@ TEST_F(ConfigDde, RecordFetchedFromATrustedPeer)
     ASSERT_EQ(bytes.size(), sizeof(ConfigBlock));
     EXPECT_STREQ(b->title, L"Peer");
     // Every byte is the peer's but the two heap addresses, which stay this process's own.
-    memcpy(&bytes[kMapAt], &map, 4);
-    memcpy(&bytes[kLanguagesAt], &languages, 4);
+    memcpy(&bytes[kMapAt], &map, sizeof map);
+    memcpy(&bytes[kLanguagesAt], &languages, sizeof languages);
     EXPECT_EQ(0, memcmp(b, bytes.data(), sizeof(ConfigBlock)));
     char out[8];
     c->ApplyScriptReplacements(out, sizeof out, "a");

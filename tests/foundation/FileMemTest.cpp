@@ -170,11 +170,16 @@ TEST_F(MemFile, HeapExhaustionChangesNothing)
 {
     LogCapture log;
     kcMemFile m;
+#if defined(__i386__)
     EXPECT_FALSE(m.Create(0x7FFFFF00));
     EXPECT_TRUE(log.Contains("メモリが確保出来ませんでした"));
+#endif
     ASSERT_TRUE(m.Create(16));
     m.Seek(15);
     EXPECT_EQ(-1, m.Write("x", 0x7FFFFFF0));
     EXPECT_EQ(16, m.GetSize());
     EXPECT_EQ(15, m.GetPosition());
+#if !defined(__i386__)
+    GTEST_SKIP() << "the refused write was checked; a 64-bit process has room for the 2 GiB that exhausts a 32-bit one";
+#endif
 }

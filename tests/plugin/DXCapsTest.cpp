@@ -163,8 +163,9 @@ TEST(DXCaps, SharedOverDdeBetweenProcesses)
         const char* name;
         std::vector<unsigned char> bytes, fetched;
     } items[] = {
-        {"kcDXCaps_D3DCAPS", Bytes(&expected.deviceCaps, 304), Bytes(&fetched->deviceCaps, 304)},
-        {"kcDXCaps_IDENTIFIER", Bytes(&expected.identifier, 1100), Bytes(&fetched->identifier, 1100)},
+        {"kcDXCaps_D3DCAPS", Bytes(&expected.deviceCaps, sizeof(D3DCAPS9)), Bytes(&fetched->deviceCaps, sizeof(D3DCAPS9))},
+        {"kcDXCaps_IDENTIFIER", Bytes(&expected.identifier, sizeof(D3DADAPTER_IDENTIFIER9)),
+         Bytes(&fetched->identifier, sizeof(D3DADAPTER_IDENTIFIER9))},
         {"kcDXCaps_DispNum", Bytes(&expected.modeCount, 4), Bytes(&fetched->modeCount, 4)},
         {"kcDXCaps_Display", Bytes(expected.modes, 32), Bytes(fetched->modes, 32)},
         {"kcDXCaps_DispNow", Bytes(&expected.currentMode, 16), Bytes(&fetched->currentMode, 16)},

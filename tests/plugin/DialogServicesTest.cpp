@@ -168,9 +168,10 @@ TEST(LanguageText, TranslateDialogRemembersFirstTextAndForgetsDestroyedWindows)
 
 // Each direct child gets the translated string of its control id; deeper ones and controls
 // without a string get none (unless the tools ask for their texts). Each tool is added with the
-// 48-byte record; where that is refused, once more with the 44-byte one.
+// full record (48 bytes on i686); where that is refused, once more with the older one (44).
 TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
 {
+    const UINT full = sizeof(TOOLINFOW), older = TTTOOLINFOW_V2_SIZE;
     Unload unload;
     kcTextTable[0] = {{L"$0520-0002$", L"Translated two"}};
     HWND dialog = MakeWindow(L"tips", {{L"BUTTON", L"one", 1001, 0}, {L"BUTTON", L"two", 1002, 0}, {L"STATIC", L"no string", 9004, 0},
@@ -189,7 +190,7 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
         window = tips.Window();
         ASSERT_TRUE(window);
         EXPECT_EQ(2, static_cast<int>(SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0)));
-        EXPECT_EQ((std::vector<UINT>{48, 48}), g_toolSizes);
+        EXPECT_EQ((std::vector<UINT>{full, full}), g_toolSizes);
         for (const auto& r : rows) {
             ASSERT_TRUE(r.control);
             wchar_t text[256] = L"";
@@ -206,10 +207,10 @@ TEST(DialogToolTips, DirectChildrenGetTranslatedTexts)
     }
     EXPECT_FALSE(IsWindow(window));
     {
-        g_toolSizes.clear(), g_refusedSize = 48;
+        g_toolSizes.clear(), g_refusedSize = full;
         DialogToolTips asking(dialog, 1);
         EXPECT_EQ(4, static_cast<int>(SendMessageW(asking.Window(), TTM_GETTOOLCOUNT, 0, 0)));
-        EXPECT_EQ((std::vector<UINT>{48, 44, 48, 44, 48, 44, 48, 44}), g_toolSizes);
+        EXPECT_EQ((std::vector<UINT>{full, older, full, older, full, older, full, older}), g_toolSizes);
     }
     UnhookWindowsHookEx(hook);
     DestroyWindow(dialog);

@@ -122,7 +122,7 @@ TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
 
     const auto* base = reinterpret_cast<const BYTE*>(plugin.module);
     const IMAGE_DATA_DIRECTORY* directories =
-        reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)->OptionalHeader.DataDirectory;
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)->OptionalHeader.DataDirectory;
     const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directories[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     EXPECT_TRUE(exports->Base == 1 && exports->NumberOfFunctions == 4);
     ASSERT_EQ(4u, exports->NumberOfNames);
@@ -142,10 +142,11 @@ TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
             EXPECT_EQ(std::string::npos, name.find(runtime)) << name;
         if (name != "dsound.dll" || ++dsound != 1)
             continue;
-        const auto* wanted = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + import->OriginalFirstThunk);
+        // The loaded module's own word size: IMAGE_THUNK_DATA32 on the i686 build.
+        const auto* wanted = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
         const FARPROC byName = GetProcAddress(GetModuleHandleW(L"dsound.dll"), "DirectSoundEnumerateW");
-        EXPECT_TRUE(wanted[0].u1.Ordinal == (IMAGE_ORDINAL_FLAG32 | 3) && !wanted[1].u1.Ordinal) << std::hex << wanted[0].u1.Ordinal;
-        EXPECT_TRUE(byName && reinterpret_cast<DWORD>(byName) == reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + import->FirstThunk)->u1.Function);
+        EXPECT_TRUE(wanted[0].u1.Ordinal == (IMAGE_ORDINAL_FLAG | 3) && !wanted[1].u1.Ordinal) << std::hex << wanted[0].u1.Ordinal;
+        EXPECT_TRUE(byName && reinterpret_cast<uintptr_t>(byName) == reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->FirstThunk)->u1.Function);
     }
     EXPECT_EQ(1, dsound);
 }
@@ -169,7 +170,9 @@ TEST_F(Library, SlotsKeepTheStackAndCyclesLeaveNothing)
         });
         EXPECT_EQ(0, gx7Run(object, nullptr, nullptr, &run));
         closer.join();
+#if defined(__i386__)
         EXPECT_TRUE(init == 0 && size == 0 && run == 0) << init << " " << size << " " << run;
+#endif
         plugin.ReleaseInstance(object);
         EXPECT_EQ(dialogsBefore, ThreadDialogCount()) << cycle;
         DWORD handles = 0;
@@ -178,6 +181,9 @@ TEST_F(Library, SlotsKeepTheStackAndCyclesLeaveNothing)
     }
     EXPECT_EQ(held[0], held[1]);
     plugin.ReleaseInstance(nullptr);
+#if !defined(__i386__)
+    GTEST_SKIP() << "the cycles were checked; the thiscall stack check needs 32-bit code";
+#endif
 }
 
 TEST_F(Library, CaptionAndTabsInOrderAlsoTranslated)

@@ -42,6 +42,7 @@ void gx7Plugin::Unload()
     *this = gx7Plugin();
 }
 
+#if defined(__i386__)
 uint32_t gx7CallSlot(void* object, int slot, const uint32_t* args, int argc, int32_t* stackDelta)
 {
     void* function = (*static_cast<void***>(object))[slot];
@@ -87,6 +88,32 @@ void gx7SetScreenSize(void* object, uint32_t width, uint32_t height, int32_t* st
     const uint32_t args[] = {width, height};
     gx7CallSlot(object, 2, args, 2, stackDelta);
 }
+#else
+// 64-bit Windows has one calling convention: the object comes first, like any argument, and the
+// caller owns the stack, so there is no stack to measure (*stackDelta is left as it is).
+namespace {
+template <class F>
+F Slot(void* object, int slot)
+{
+    return reinterpret_cast<F>((*static_cast<void***>(object))[slot]);
+}
+}
+
+void gx7Init(void* object, HWND host, int32_t*)
+{
+    Slot<void (*)(void*, HWND)>(object, 0)(object, host);
+}
+
+int gx7Run(void* object, gx7HostCallback callback, void* context, int32_t*)
+{
+    return Slot<int (*)(void*, gx7HostCallback, void*)>(object, 1)(object, callback, context);
+}
+
+void gx7SetScreenSize(void* object, uint32_t width, uint32_t height, int32_t*)
+{
+    Slot<void (*)(void*, uint32_t, uint32_t)>(object, 2)(object, width, height);
+}
+#endif
 
 int gx7HostSession(gx7Plugin& plugin, const gx7HostOptions& options)
 {

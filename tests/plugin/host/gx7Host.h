@@ -18,9 +18,12 @@ struct gx7Plugin {
     void Unload();
 };
 
+#if defined(__i386__)
 // Slot `slot` with the object in ECX and the arguments pushed right to left; *stackDelta is ESP
 // after the call minus ESP before it (0: the slot popped exactly its arguments). Returns EAX.
 uint32_t gx7CallSlot(void* object, int slot, const uint32_t* args, int argc, int32_t* stackDelta);
+#endif
+// On 64-bit Windows the slots take the object as their first argument and *stackDelta is not set.
 void gx7Init(void* object, HWND host, int32_t* stackDelta = nullptr);
 int gx7Run(void* object, gx7HostCallback callback, void* context, int32_t* stackDelta = nullptr);
 void gx7SetScreenSize(void* object, uint32_t width, uint32_t height, int32_t* stackDelta = nullptr);
