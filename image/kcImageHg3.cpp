@@ -225,7 +225,7 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
     const uint32_t height = static_cast<uint32_t>(h), rowBytes = static_cast<uint32_t>(w * bpp);
     std::vector<Band> bands;
     std::vector<RowSpan> spans;
-    uint64_t claimed = 0;
+    uint64_t claimed = 0, streamBytes = 0;
     bool brokenHeader = false;
     for (size_t index = 0; index < byNumber.size() && byNumber[index].data; index++) {
         kcByteReader b(byNumber[index].data, byNumber[index].size);
@@ -244,10 +244,14 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
             break;
         }
         claimed += band.rows;
+        streamBytes += kBandHeaderBytes + static_cast<uint64_t>(band.packed1) + band.packed2;
         bands.push_back(band);
         spans.push_back({height - band.first - band.rows, height - band.first});
     }
-    if (claimed > ClaimLimit(height, rowBytes)) {
+    // In a well-formed file every band's streams are bytes of its own, so all of them fit in the
+    // block. Streams that share bytes (each running over the later bands into one long tail)
+    // would make the work grow with bands x file size.
+    if (claimed > ClaimLimit(height, rowBytes) || streamBytes > r.Size()) {
         kcLog(kBroken);
         return false;
     }
@@ -261,10 +265,14 @@ bool kcImageHg3::DecodeBands(const kcByteReader& r, uint32_t chunks, int w, int 
     };
     unsigned workers = std::min<unsigned>(kMaxWorkers, std::max(1u, std::thread::hardware_concurrency()));
     if (disjoint && bands.size() >= 2 && workers >= 2 && pixelBytes >= kParallelBytes) {
+        // Bands are taken in order and none is begun after a failure, so every band before the
+        // first failing one is still decoded and the report below stays that of the ordered road.
         std::atomic<size_t> next(0);
+        std::atomic<bool> failed(false);
         auto work = [&] {
             kcHg2Coding coding;
-            for (size_t i; (i = next++) < bands.size();) decode(coding, bands[i]);
+            for (size_t i; !failed && (i = next++) < bands.size();)
+                if (!decode(coding, bands[i])) failed = true;
         };
         std::vector<std::thread> threads;
         // A thread that cannot be started leaves its share to the others.
@@ -343,8 +351,11 @@ bool kcImageHg3::ReadFrame(const kcByteReader& r, int frameId, uint32_t* chunksO
     const uint8_t* webp = FindChunk(r, chunks, "img_wbp", &webpSize);
     const uint8_t* jpeg = webp ? nullptr : FindChunk(r, chunks, "img_jpg", &jpegSize);
     // JPEG and WebP deliver 3 or 4 bytes per pixel; other depths cannot hold them. Bands are
-    // coded at 24 or 32 bits only, so that every loaded frame can be widened to 4 bytes.
-    if ((webp || jpeg) ? bpp != 3 && bpp != 4 : bits != 24 && bits != 32) {
+    // coded at 24 or 32 bits only, so that every loaded frame can be widened to 4 bytes; a frame
+    // too large for that is refused before its bands are decoded.
+    bool depthOk = (webp || jpeg) ? bpp == 3 || bpp == 4
+                                  : (bits == 24 || bits == 32) && kcImageLayout(w, h, 4, 1, nullptr, nullptr);
+    if (!depthOk) {
         kcLog(kBroken);
         return false;
     }

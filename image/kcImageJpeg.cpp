@@ -1,5 +1,6 @@
 #include "image/kcImageJpeg.h"
 #include "foundation/kcHeap.h"
+#include "foundation/kcLog.h"
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -104,6 +105,9 @@ void DestinationTerm(j_compress_ptr cinfo)
     Append(cinfo, kWorkBytes - cinfo->dest->free_in_buffer);
 }
 
+// What kcImage logs when it cannot reserve pixels.
+const char kNoPixelMemory[] = "ピクセルイメージ用バッファの確保に失敗しました";
+
 // Where decoded rows go: asked once the size is known; null refuses the picture.
 struct JpegTarget {
     virtual uint8_t* Open(int width, int height, int* pitch, int* bytesPerPixel) = 0;
@@ -127,6 +131,12 @@ bool RunDecoder(const uint8_t* data, uint32_t size, JpegTarget* target)
     jpeg_create_decompress(&cinfo);
     AttachSource(&cinfo, &source, data, size);
     bool ok = jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK;
+    // Refused before the decoder's own buffers: a progressive picture gets coefficient buffers
+    // for the whole declared size when decoding starts.
+    if (ok && target && static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height * 3 > kcImageMaxBytes) {
+        kcLog(kNoPixelMemory);
+        ok = false;
+    }
     if (ok && target) {
         cinfo.out_color_space = JCS_RGB;
         cinfo.dct_method = JDCT_IFAST;

@@ -67,7 +67,8 @@ int kcZlibDecompress(uint8_t* dst, uint32_t dstCapacity, const uint8_t* src, uin
     Bytef piece[kPiece];
     s.next_in = const_cast<Bytef*>(src);
     s.avail_in = srcLength;
-    while (s.avail_in > 0) {
+    // A full destination ends the work: what the stream would still give is cut anyway.
+    while (s.avail_in > 0 && stored < dstCapacity) {
         // Inflate straight into dst while a whole piece fits; the stack piece only takes the tail.
         bool direct = dstCapacity - stored >= kPiece;
         s.next_out = direct ? dst + stored : piece;

@@ -7,9 +7,10 @@
 // means failure), or -1 when zlib fails.
 int kcZlibCompress(uint8_t* dst, uint32_t dstCapacity, const uint8_t* src, uint32_t srcLength);
 
-// Inflates src through 4 KiB pieces into dst, cut at dstCapacity. When the stream ends, breaks
-// or stops producing, the rest of dst is zero-filled. Returns the bytes stored (callers compare
-// it with the raw size their format records), or -1 when zlib cannot start.
+// Inflates src through 4 KiB pieces into dst, cut at dstCapacity: inflating stops once dst is
+// full. When the stream ends, breaks or stops producing, the rest of dst is zero-filled. Returns
+// the bytes stored (callers compare it with the raw size their format records), or -1 when zlib
+// cannot start.
 int kcZlibDecompress(uint8_t* dst, uint32_t dstCapacity, const uint8_t* src, uint32_t srcLength);
 
 // Upper bound of what deflate can expand to from `packed` bytes: a raw size above it cannot be

@@ -38,6 +38,17 @@ bool Loads(kcImage* img, const std::string& file)
 }
 
 const char* kWrongType = "イメージのタイプが違います";
+const char* kNoPixelMemory = "ピクセルイメージ用バッファの確保に失敗しました";
+
+// The headers of a one-component progressive JPEG up to its first scan (a DC scan) and a byte
+// of data: what a header parse reads, declaring any size.
+std::string ProgressiveJpeg(int width, int height)
+{
+    const std::string quant = "\xFF\xDB" + Be16(67) + '\0' + std::string(64, '\1');
+    const std::string frame = "\xFF\xC2" + Be16(11) + '\x08' + Be16(height) + Be16(width) + std::string("\x01\x01\x11\x00", 4);
+    const std::string huffman = "\xFF\xC4" + Be16(20) + '\0' + '\1' + std::string(16, '\0'); // one code: DC difference 0
+    return "\xFF\xD8" + quant + frame + huffman + "\xFF\xDA" + Be16(8) + std::string("\x01\x01\x00\x00\x00\x00\x00\xFF\xD9", 9);
+}
 } // namespace
 
 TEST(FormatsTest, RoundTripsThroughTheHolder)
@@ -177,6 +188,11 @@ TEST(FormatsTest, BadFilesFailCleanly)
     const std::string jpeg = Saved(jsrc), webp = Saved(wsrc);
     std::string unsupported = jpeg;
     unsupported[unsupported.find("\xFF\xC0") + 1] = '\xCF'; // a coding the library does not take
+    // Refused for its declared size before the decoder reserves anything; the probe reads only
+    // the header and takes it.
+    const std::string huge = ProgressiveJpeg(30000, 30000);
+    MemoryBlock hugeIn = View(huge);
+    EXPECT_TRUE(kcImageJpeg::Probe(&hugeIn));
     struct Case {
         const char* what;
         kcImage* (*make)();
@@ -223,6 +239,7 @@ TEST(FormatsTest, BadFilesFailCleanly)
         {"JPEG: 11 bytes", New<kcImageJpeg>, jpeg.substr(0, 11), nullptr},
         {"JPEG: damaged frame header", New<kcImageJpeg>, std::string("\xFF\xD8\xFF\xC0\0\x04\0\0\xFF\xD9\0\0", 12), nullptr},
         {"JPEG: unsupported coding", New<kcImageJpeg>, unsupported, nullptr},
+        {"JPEG: progressive, 30000 x 30000", New<kcImageJpeg>, huge, kNoPixelMemory},
         {"WebP: cut in half", New<kcImageWebP>, webp.substr(0, webp.size() / 2), nullptr},
         {"WebP: junk", New<kcImageWebP>, std::string(64, 'A'), nullptr},
     };

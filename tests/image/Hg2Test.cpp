@@ -238,5 +238,9 @@ TEST(ZlibTest, CompressDecompressAndTheirEdges)
     EXPECT_EQ(0, inflate(corrupt, 100100));
     EXPECT_EQ(0, out[0] | out[100099]);
     EXPECT_EQ(10, inflate(packed, 10)); // cut at the capacity
+    // A stream that goes on past a full destination: the capacity, holding the first bytes.
+    std::string tail = ZlibLongTail(raw.substr(0, 5000), 5000);
+    EXPECT_EQ(5000, inflate(std::vector<uint8_t>(tail.begin(), tail.end()), 5000));
+    EXPECT_EQ(raw.substr(0, 5000), std::string(out.begin(), out.end()));
     EXPECT_EQ(0, inflate(std::vector<uint8_t>(), 10));
 }

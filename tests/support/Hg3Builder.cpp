@@ -153,6 +153,61 @@ std::string Hg3FromBgra(const uint8_t* bgra, int width, int height, int rowsPerB
     return Hg3Builder().Frame(0).StdInfo(info).Bands(bgra, width * 4, width, height, 4, rowsPerBand).Build();
 }
 
+std::string ZlibLongTail(const std::string& raw, size_t tailBytes)
+{
+    z_stream s = {};
+    deflateInit(&s, 9);
+    std::string out;
+    // A full flush makes what follows independent of what came before, so one block of zeros
+    // can be repeated.
+    auto run = [&](const std::string& in) {
+        s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        s.avail_in = static_cast<uInt>(in.size());
+        Bytef piece[65536];
+        do {
+            s.next_out = piece;
+            s.avail_out = sizeof piece;
+            deflate(&s, Z_FULL_FLUSH);
+            out.append(reinterpret_cast<char*>(piece), sizeof piece - s.avail_out);
+        } while (s.avail_out == 0);
+    };
+    run(raw);
+    const size_t head = out.size();
+    run(std::string(1 << 20, '\0'));
+    deflateEnd(&s);
+    const std::string zeros = out.substr(head);
+    out.resize(head);
+    while (out.size() < head + tailBytes) out += zeros;
+    return out;
+}
+
+std::string Hg3SharedTail(int width, int height, int bands, int rowsPerBand, uint32_t emptyBlocks)
+{
+    const std::string zero(static_cast<size_t>(width) * rowsPerBand * 4, '\0');
+    const Hg2Coded c = Hg2Encode(reinterpret_cast<const uint8_t*>(zero.data()), width * 4, width, rowsPerBand, 4);
+    Hg3StdInfo info;
+    info.width = info.canvasWidth = width;
+    info.height = info.canvasHeight = height;
+    std::string file = Hg3Builder().StdInfo(info).Build();
+    file.replace(28, 4, Le32(16 + 40)); // "stdinfo" links to the first band
+    std::string tail;
+    for (uint32_t i = 0; i < emptyBlocks; i++) tail += std::string("\0\0\0\xFF\xFF", 5);
+    tail += std::string("\x01\0\0\xFF\xFF", 5); // the last block; no check value follows
+    const uint32_t chunkBytes = 16 + 24 + 7, packed2 = static_cast<uint32_t>(c.packedBits.size());
+    for (int k = 0; k < bands; k++) {
+        // The stored block holds the later bands' chunks; the rest of stream 1 is the tail.
+        const uint32_t stored = static_cast<uint32_t>(bands - 1 - k) * chunkBytes;
+        const uint32_t packed1 = 7 + stored + static_cast<uint32_t>(tail.size());
+        std::string name = "img0000";
+        for (int d = 6, n = k; d >= 3; d--, n /= 10) name[d] = static_cast<char>('0' + n % 10);
+        file += name + '\0' + Le32(k + 1 < bands ? chunkBytes : 0) + Le32(24 + packed1 + packed2);
+        file += Le32(0) + Le32(rowsPerBand) + Le32(packed1) + Le32(stored) + Le32(packed2) +
+                Le32(static_cast<uint32_t>(c.bits.size()));
+        file += std::string("\x78\x01\0", 3) + Le16(static_cast<uint16_t>(stored)) + Le16(static_cast<uint16_t>(~stored));
+    }
+    return file + tail + c.packedBits;
+}
+
 std::string Hg2File(int version, const std::vector<Hg2Frame>& frames)
 {
     std::string out = "HG-2" + Le32(12) + Le16(static_cast<uint16_t>(version)) + Le16(0);

@@ -55,6 +55,16 @@ private:
     std::vector<FrameData> m_frames;
 };
 
+// A zlib stream of raw followed by about tailBytes of blocks that each inflate to 1 MiB of
+// zeros, without an end: what it inflates to runs far past raw.
+std::string ZlibLongTail(const std::string& raw, size_t tailBytes);
+
+// A 32-bit frame of `bands` bands (at most 1395), each claiming the bottom rowsPerBand rows,
+// whose streams share bytes: each band's stream 1 opens with a stored block that runs over the
+// later bands' chunks up to one tail of emptyBlocks empty stored blocks, and every band's bit
+// stream (all planes zero) is the same bytes at the end. Each band alone decodes.
+std::string Hg3SharedTail(int width, int height, int bands, int rowsPerBand, uint32_t emptyBlocks);
+
 // A one-frame 32-bit HG-3 (bands in the HG-2 coding) from top-down B, G, R, A pixels.
 std::string Hg3FromBgra(const uint8_t* bgra, int width, int height, int rowsPerBand = 0x7FFFFFFF);
 
