@@ -125,6 +125,13 @@ public:
         SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
     }
     void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0), Pump(); }
+    void ClickEntry(int id, int entry) // as the mouse does: the list selects and notifies
+    {
+        RECT r = {};
+        SendMessageW(Item(id), LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&r));
+        const LPARAM at = MAKELPARAM(r.left + 2, r.top + 2);
+        SendMessageW(Item(id), WM_LBUTTONDOWN, MK_LBUTTON, at), SendMessageW(Item(id), WM_LBUTTONUP, 0, at), Pump();
+    }
     void Command(int id) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
     void Reset() { Command(IDC_RESET), Pump(); }
     HWND Item(int id) const { return GetDlgItem(page, id); }
@@ -305,7 +312,7 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
         f.Click(id);
-    f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1);
+    f.ClickEntry(IDC_FULL_LIST, 1);
     f.owner.modified = 0;
     f.Click(IDC_SIZE_LIMIT);
     EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
@@ -316,6 +323,31 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     f.Leave();
     EXPECT_EQ((std::vector<int>{1280, 60, 1, 640}),
               (std::vector<int>{f.Get("WINDOW", "width"), f.Get("WINDOW", "fps"), f.Get("WINDOW", "cursor_mode"), f.Get("WINDOW", "full_width")}));
+}
+
+// The box alone changes no setting: a size the limit moved is only shown; the record keeps the
+// stored one, shown again when the limit goes off (from on, and from off through on).
+TEST(Display1Page, LimitBoxAloneKeepsTheStoredSize)
+{
+    for (int limit : {1, 0}) {
+        PageFixture f(true);
+        f.Set(f.owner.workingRecord, {{"WINDOW", "limit", limit}, {"WINDOW", "width", 1600}, {"WINDOW", "height", 1200}, {"WINDOW", "fps", 30},
+                                      {"WINDOW", "cursor_mode", 0}, {"WINDOW", "full_width", 800}, {"WINDOW", "full_height", 600},
+                                      {"FULL_SCREEN", "no_full_res", 1}, {"CURSOR", "change", 1}});
+        const std::unique_ptr<ConfigBlock> before(new ConfigBlock(f.owner.workingRecord));
+        kcConfigSetInt(before.get(), "WINDOW", "limit", 0);
+        f.Open(kDisplay1);
+        ASSERT_TRUE(f.Checked(IDC_SIZE_3) == (limit == 1));
+        if (!limit) { // on first: the largest size that fits is shown, the stored one kept
+            f.Click(IDC_SIZE_LIMIT);
+            EXPECT_TRUE(f.Checked(IDC_SIZE_LIMIT) && f.Checked(IDC_SIZE_3) && f.Get("WINDOW", "width") == 1600);
+        }
+        f.Click(IDC_SIZE_LIMIT);
+        EXPECT_TRUE(!f.Checked(IDC_SIZE_LIMIT) && f.Checked(IDC_SIZE_4) && !f.Checked(IDC_SIZE_3)) << limit;
+        EXPECT_EQ(0, std::memcmp(before.get(), &f.owner.workingRecord, sizeof(ConfigBlock))) << limit;
+        f.Leave();
+        EXPECT_TRUE(f.Get("WINDOW", "width") == 1600 && f.Get("WINDOW", "height") == 1200) << limit;
+    }
 }
 
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
