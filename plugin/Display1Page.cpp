@@ -13,6 +13,7 @@
 #include "plugin/kcTablePage.h"
 
 namespace {
+// In groups of the page's choices (rate, cursor, limit), so that each group can be stored alone.
 const kcPageBinding kBindings[] = {
     {IDC_FPS_30, "WINDOW", "fps", kcPageRadio, 30},
     {IDC_FPS_60, "WINDOW", "fps", kcPageRadio, 60},
@@ -20,6 +21,9 @@ const kcPageBinding kBindings[] = {
     {IDC_CURSOR_SYSTEM, "WINDOW", "cursor_mode", kcPageRadio, 0},
     {IDC_SIZE_LIMIT, "WINDOW", "limit", kcPageCheck, 0},
 };
+const kcPageTable kRateRows = {kBindings, 2, nullptr, 0, nullptr, 0};
+const kcPageTable kCursorRows = {kBindings + 2, 2, nullptr, 0, nullptr, 0};
+const kcPageTable kLimitRows = {kBindings + 4, 1, nullptr, 0, nullptr, 0};
 const kcPageReset kResets[] = {
     {"WINDOW", "width", kcResetBackup, 0},
     {"WINDOW", "height", kcResetBackup, 0},
@@ -33,13 +37,20 @@ const kcPageReset kResets[] = {
 const int kEdits[] = {IDC_SIZE_0, IDC_SIZE_1, IDC_SIZE_2, IDC_SIZE_3, IDC_SIZE_4, IDC_FULL_LIST};
 const kcPageTable kTable = kcMakePageTable(kBindings, kResets, kEdits);
 
+// The page's choices, as groups of controls.
+enum : unsigned {
+    kChoiceSize = 1, kChoiceRate = 2, kChoiceCursor = 4, kChoiceList = 8, kChoiceLimit = 16,
+    kEveryChoice = kChoiceSize | kChoiceRate | kChoiceCursor | kChoiceList | kChoiceLimit
+};
+
 // The page's record in place of a plain helper: the size buttons and the full-screen entries
-// (list item data is an index into them).
+// (list item data is an index into them), and which choices the user made since the refresh.
 class Display1Record : public PageHelper {
 public:
     Display1Record(HWND page, gx7Conf* owner) : PageHelper(page, owner) {}
     int sizeButtons[kcSizeButtonCount] = {IDC_SIZE_0, IDC_SIZE_1, IDC_SIZE_2, IDC_SIZE_3, IDC_SIZE_4};
     std::vector<kcScreenPair> fullScreen;
+    unsigned chosen = 0;
 };
 
 Display1Record* RecordOf(HWND page)
@@ -157,6 +168,8 @@ void SetUp(HWND page, gx7Conf* owner)
 
 void Refresh(HWND page, gx7Conf* owner)
 {
+    if (Display1Record* pageRecord = RecordOf(page))
+        pageRecord->chosen = 0;   // the page shows the record again
     const ConfigBlock& record = owner->workingRecord;
     kcScreenPair sizes[kcSizeButtonCount];
     ReadSizes(record, sizes);
@@ -168,13 +181,19 @@ void Refresh(HWND page, gx7Conf* owner)
         CheckSize(page, sizes, record);
 }
 
-void Store(HWND page, gx7Conf* owner)
+// Stores the shown state of the given groups of choices.
+void StoreChoices(HWND page, gx7Conf* owner, unsigned choices)
 {
     ConfigBlock& record = owner->workingRecord;
-    kcPageStore(page, kTable, record);
+    if (choices & kChoiceRate)
+        kcPageStore(page, kRateRows, record);
+    if (choices & kChoiceCursor)
+        kcPageStore(page, kCursorRows, record);
+    if (choices & kChoiceLimit)
+        kcPageStore(page, kLimitRows, record);
     kcScreenPair sizes[kcSizeButtonCount];
     ReadSizes(record, sizes);
-    for (int i = 0; i < kcSizeButtonCount; ++i) {
+    for (int i = 0; i < kcSizeButtonCount && (choices & kChoiceSize); ++i) {
         if (IsDlgButtonChecked(page, IDC_SIZE_0 + i) != BST_CHECKED)
             continue;
         kcPageSet(record, "WINDOW", "width", sizes[i].width);
@@ -183,7 +202,7 @@ void Store(HWND page, gx7Conf* owner)
     }
     Display1Record* pageRecord = RecordOf(page);
     LRESULT selected = SendDlgItemMessageW(page, IDC_FULL_LIST, LB_GETCURSEL, 0, 0);
-    if (!pageRecord || selected == LB_ERR)
+    if (!(choices & kChoiceList) || !pageRecord || selected == LB_ERR)
         return;
     size_t entry = static_cast<size_t>(SendDlgItemMessageW(page, IDC_FULL_LIST, LB_GETITEMDATA, selected, 0));
     if (entry >= pageRecord->fullScreen.size())
@@ -191,6 +210,12 @@ void Store(HWND page, gx7Conf* owner)
     kcPageSet(record, "WINDOW", "full_width", pageRecord->fullScreen[entry].width);
     kcPageSet(record, "WINDOW", "full_height", pageRecord->fullScreen[entry].height);
     kcPageSet(record, "FULL_SCREEN", "no_full_res", selected == 0 ? 1 : 0);
+}
+
+// Leaving the page stores what it shows, a size the limit moved included.
+void Store(HWND page, gx7Conf* owner)
+{
+    StoreChoices(page, owner, kEveryChoice);
 }
 
 void Reset(HWND page, gx7Conf* owner)
@@ -212,19 +237,37 @@ SettingsPageHooks MakeHooks()
 }
 const SettingsPageHooks kHooks = MakeHooks();
 
+// Which choice a command is: a click on a size, rate or cursor button, or a new list selection
+// (not the list's focus notifications); 0 for anything else.
+unsigned ChoiceOf(int control, int notification)
+{
+    if (control == IDC_FULL_LIST)
+        return notification == LBN_SELCHANGE ? kChoiceList : 0;
+    if (notification != BN_CLICKED)
+        return 0;
+    if (control >= IDC_SIZE_0 && control <= IDC_SIZE_4)
+        return kChoiceSize;
+    if (control == IDC_FPS_30 || control == IDC_FPS_60)
+        return kChoiceRate;
+    if (control == IDC_CURSOR_ORIGINAL || control == IDC_CURSOR_SYSTEM)
+        return kChoiceCursor;
+    return 0;
+}
+
 // The limit box does not toggle itself: a click flips the setting and the refresh shows it.
-// The refresh reads the whole page from the record, so the choices made on the page go there
-// first, as leaving the page stores them; the limit is then set anew.
+// The refresh reads the whole page from the record, so what the user chose since the last
+// refresh goes there first. Only that: a size the limit moved was never the user's choice, and
+// storing it would lose the stored size when the limit goes off again.
 void FlipLimit(HWND page)
 {
-    PageHelper* helper = PageHelper::Get(page);
-    if (!helper || !helper->owner)
+    Display1Record* pageRecord = RecordOf(page);
+    if (!pageRecord || !pageRecord->owner)
         return;
     bool shownChecked = IsDlgButtonChecked(page, IDC_SIZE_LIMIT) == BST_CHECKED;
-    Store(page, helper->owner);
-    kcPageSet(helper->owner->workingRecord, "WINDOW", "limit", shownChecked ? 0 : 1);
+    StoreChoices(page, pageRecord->owner, pageRecord->chosen);
+    kcPageSet(pageRecord->owner->workingRecord, "WINDOW", "limit", shownChecked ? 0 : 1);
     PostMessageW(page, WM_SETTINGS_REFRESH, 0, 0);
-    MarkModified(helper->owner, page);
+    MarkModified(pageRecord->owner, page);
 }
 } // namespace
 
@@ -243,6 +286,9 @@ INT_PTR CALLBACK Display1PageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     } else if (message == WM_COMMAND && LOWORD(wParam) == IDC_SIZE_LIMIT) {
         kcNoThrowVoid([&] { FlipLimit(page); });
         return 0;
+    } else if (message == WM_COMMAND) {
+        if (Display1Record* pageRecord = RecordOf(page))
+            pageRecord->chosen |= ChoiceOf(LOWORD(wParam), HIWORD(wParam));
     }
     return SettingsPageProc(kHooks, page, message, wParam, lParam);
 }

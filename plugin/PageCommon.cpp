@@ -1,7 +1,6 @@
 #include "plugin/PageCommon.h"
 #include <commctrl.h>
 #include <shellapi.h>
-#include <cstring>
 #include "config/kcConfig.h"
 #include "config/kcDisplayModes.h"
 #include "plugin/DialogToolTips.h"
@@ -72,8 +71,7 @@ void ApplySettings(gx7Conf* owner)
 {
     if (!owner)
         return;
-    if (owner->modified && kcConfigCurrentBlock) {
-        std::memcpy(kcConfigCurrentBlock, &owner->workingRecord, sizeof(ConfigBlock));
+    if (owner->modified && owner->CopyBackWorkingRecord()) {
         if (kcConfig* config = kcConfig::Instance())
             config->SaveUserSettings(0);   // writes nothing with "APP"/"dontsave" set
         if (owner->applyCallback)

@@ -64,7 +64,7 @@ void gx7SetInitStepHook(gx7InitStepFn fn)
 gx7Conf::gx7Conf()
     : sheetWindow(nullptr), pageHandles(), modified(0), pageProcedures(), pageTemplates(), hostWindow(nullptr),
       applyCallback(nullptr), callbackContext(nullptr), splashWindow(nullptr), gameRunning(0),
-      m_initialised(false), m_running(false)
+      m_initialised(false), m_running(false), m_recordFilled(false)
 {
     // The whole record starts zeroed, not only the window sizes: whatever Init cannot fill must
     // never reach the pages, or "setup.xml" on an apply, as leftover heap bytes.
@@ -119,9 +119,11 @@ void gx7Conf::Init(HWND host)
                                           SplashDialogProc, reinterpret_cast<LPARAM>(this));
     });
     // Without a configuration object the record keeps its zeroed defaults.
+    m_recordFilled = false;
     InitStep(GX7_INIT_RECORD, [&] {
         if (kcConfigCurrentBlock)
             std::memcpy(&workingRecord, kcConfigCurrentBlock, sizeof(ConfigBlock));
+        m_recordFilled = kcConfigCurrentBlock != nullptr;
     });
 
     // Not knowing counts as running, as a mutex that cannot be created does.
@@ -184,6 +186,25 @@ void gx7Conf::SetScreenSize(uint32_t width, uint32_t height)
 {
     screenWidth = width;
     screenHeight = height;
+}
+
+bool gx7Conf::CopyBackWorkingRecord()
+{
+    ConfigBlock* current = kcConfigCurrentBlock;
+    if (!current)
+        return false;
+    if (!m_recordFilled) {
+        // A zero record would empty the save folder and send "setup.xml" to the drive's root.
+        kcLog("gx7Conf : the working record never held the settings; nothing is applied");
+        return false;
+    }
+    // The tables belong to the configuration object; the working record only names them.
+    kcScriptReplaceMap* scriptReplace = current->scriptReplace;
+    kcLanguageTable* languages = current->languages;
+    std::memcpy(current, &workingRecord, sizeof(ConfigBlock));
+    current->scriptReplace = scriptReplace;
+    current->languages = languages;
+    return true;
 }
 
 void gx7Conf::Release()

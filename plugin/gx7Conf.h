@@ -22,6 +22,10 @@ public:
 
     // What Init started, released exactly once (by ReleaseInstance).
     void Release();
+    // The apply's copy back into the configuration object's current record, which keeps its own
+    // two tables. False, and nothing copied, when the working record never held the settings
+    // (Init could not copy them): an apply must then write nothing.
+    bool CopyBackWorkingRecord();
 
     ConfigBlock workingRecord;                 // the pages' copy of the settings
     HWND sheetWindow;                          // noted by the first page
@@ -40,6 +44,7 @@ public:
 private:
     bool m_initialised;                        // Init ran and owns the library start-up
     bool m_running;                            // inside Run: the sheet is up
+    bool m_recordFilled;                       // Init copied the settings into the working record
 };
 
 // The object that owns the library start-up, or null: one object at a time.

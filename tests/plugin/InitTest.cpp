@@ -7,6 +7,7 @@
 #include "config/kcSettings.h"
 #include "foundation/kcHeap.h"
 #include "plugin/LanguageText.h"
+#include "plugin/PageCommon.h"
 #include "plugin/gx7Conf.h"
 #include "plugin/host/GameFolder.h"
 #include "plugin/kcDXCaps.h"
@@ -56,5 +57,30 @@ TEST(PluginInit, EachFailedStepKeepsItsDefaultsAndTheRestRuns)
         conf->Release();
         kcHeapCreate(kTestHeapBytes); // the library's shut-down took the test's heap
         capture.Clear();
+    }
+}
+
+// An apply keeps the configuration's own two tables. After a failed record copy the working
+// record never held the settings (its empty save folder names "\setup.xml" at the drive's
+// root): an edit and an apply then write nothing.
+TEST(PluginInit, ApplyKeepsTheTablesAndWritesNothingFromARecordNeverFilled)
+{
+    for (int recordFails : {1, 0}) {
+        GameFolder game;
+        InFolder in(game.Path());
+        std::unique_ptr<gx7Conf> conf(new gx7Conf());
+        g_failing = recordFails ? GX7_INIT_RECORD : GX7_INIT_STEPS;
+        gx7SetInitStepHook(FailOne), conf->Init(nullptr), gx7SetInitStepHook(nullptr);
+        ASSERT_TRUE(kcConfigCurrentBlock && kcConfigCurrentBlock->scriptReplace && kcConfigCurrentBlock->languages);
+        const void* tables[] = {kcConfigCurrentBlock->scriptReplace, kcConfigCurrentBlock->languages};
+        conf->workingRecord.scriptReplace = nullptr, conf->workingRecord.languages = nullptr;
+        conf->modified = 1;
+        ApplySettings(conf.get());
+        EXPECT_TRUE(tables[0] == kcConfigCurrentBlock->scriptReplace && tables[1] == kcConfigCurrentBlock->languages) << recordFails;
+        EXPECT_EQ(recordFails == 0, GetFileAttributesW(game.SetupXml().c_str()) != INVALID_FILE_ATTRIBUTES) << recordFails;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\\setup.xml")) << recordFails;
+        DeleteFileW(L"\\setup.xml");
+        conf->Release();
+        kcHeapCreate(kTestHeapBytes); // the library's shut-down took the test's heap
     }
 }

@@ -125,6 +125,13 @@ public:
         SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
     }
     void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0), Pump(); }
+    void ClickEntry(int id, int entry) // as the mouse does: the list selects and notifies
+    {
+        RECT r = {};
+        SendMessageW(Item(id), LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&r));
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+            SendMessageW(Item(id), m, m == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(r.left + 2, r.top + 2));
+    }
     void Command(int id) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
     void Reset() { Command(IDC_RESET), Pump(); }
     HWND Item(int id) const { return GetDlgItem(page, id); }
@@ -214,11 +221,17 @@ static HINSTANCE WINAPI OpenSpy(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR
     return reinterpret_cast<HINSTANCE>(33);
 }
 
+// Puts the shell back as the opener however the test ends.
+struct SpyOpener {
+    const kcHelpOpener previous = SetHelpOpener(OpenSpy);
+    ~SpyOpener() { SetHelpOpener(previous); }
+};
+
 // With an existing manual every page enables the sheet's Help button and Help opens
-// "MANUAL"/"path"; without one no page does.
+// "MANUAL"/"path"; without one no page enables it.
 TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
 {
-    const kcHelpOpener shell = SetHelpOpener(OpenSpy);
+    const SpyOpener spy;
     for (int exists : {1, 0}) {
         PageFixture f(false);
         lstrcpyW(f.current->manualPath, L"C:\\マニュアル.html");
@@ -234,9 +247,10 @@ TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
             if (exists)
                 SendMessageW(f.sheet, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         }
-        EXPECT_EQ(std::vector<std::wstring>(exists ? pages.size() : 0, L"open C:\\マニュアル.html"), g_opened);
+        if (exists) {
+            EXPECT_EQ(std::vector<std::wstring>(pages.size(), L"open C:\\マニュアル.html"), g_opened);
+        }
     }
-    SetHelpOpener(shell);
 }
 
 TEST(Pages, OwnControlsOfGeneralSoundAndEnvironment)
@@ -305,7 +319,7 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
         f.Click(id);
-    f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1);
+    f.ClickEntry(IDC_FULL_LIST, 1);
     f.owner.modified = 0;
     f.Click(IDC_SIZE_LIMIT);
     EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);
@@ -316,6 +330,25 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     f.Leave();
     EXPECT_EQ((std::vector<int>{1280, 60, 1, 640}),
               (std::vector<int>{f.Get("WINDOW", "width"), f.Get("WINDOW", "fps"), f.Get("WINDOW", "cursor_mode"), f.Get("WINDOW", "full_width")}));
+}
+
+// The box alone changes no setting: a size the limit moved is only shown, and the stored one is
+// shown again once the limit is off (from on; from off through on).
+TEST(Display1Page, LimitBoxAloneKeepsTheStoredSize)
+{
+    for (int limit : {1, 0}) {
+        PageFixture f(true);
+        f.Set(f.owner.workingRecord, {{"WINDOW", "limit", limit}, {"WINDOW", "width", 1600}, {"WINDOW", "height", 1200},
+                                      {"WINDOW", "full_width", 800}, {"WINDOW", "full_height", 600}, {"FULL_SCREEN", "no_full_res", 1}});
+        const std::unique_ptr<ConfigBlock> before(new ConfigBlock(f.owner.workingRecord));
+        kcConfigSetInt(before.get(), "WINDOW", "limit", 0);
+        f.Open(kDisplay1);
+        for (int click = limit; click < 2; ++click) { // click 0 turns it on, click 1 off
+            f.Click(IDC_SIZE_LIMIT);
+            EXPECT_TRUE(f.Checked(IDC_SIZE_LIMIT) == (click == 0) && f.Checked(click == 0 ? IDC_SIZE_3 : IDC_SIZE_4)) << limit << click;
+        }
+        EXPECT_EQ(0, std::memcmp(before.get(), &f.owner.workingRecord, sizeof(ConfigBlock))) << limit;
+    }
 }
 
 // The list: the desktop, then each size of the current format once (59 and 60 Hz match) at its
