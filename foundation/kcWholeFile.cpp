@@ -17,6 +17,51 @@ void LogFailure(const wchar_t* what, const wchar_t* path, DWORD error)
 {
     kcLogW(L"kcSaveWholeFile : %s failed (%d) : %s", what, (int)error, path);
 }
+
+// A name of the temporary's kind that nothing has now, for the old file while it is replaced.
+bool FreeName(const wchar_t* path, wchar_t* out)
+{
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt)
+        if (kcSaveTempName(path, attempt, out, KCFILE_NAME_UNITS) &&
+            GetFileAttributesW(out) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+    SetLastError(ERROR_FILE_EXISTS);
+    return false;
+}
+
+// Puts the closed temporary in the destination's place. An existing destination keeps what the
+// user set on it: its attributes here, and on Windows its access list and creation time through
+// the replace. A read-only one is refused, as writing it directly would be.
+bool Replace(const wchar_t* temp, const wchar_t* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) // not there yet; a move never overwrites
+        return StepAllowed(KCSAVE_STEP_MOVE) && MoveFileExW(temp, path, MOVEFILE_WRITE_THROUGH);
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+    const DWORD kept = attributes & settable;
+    // A backup name of our own: with it a failed replace leaves each file under its own name
+    // (without one, Windows may have removed the old file and Wine leaves a file of its naming).
+    wchar_t backup[KCFILE_NAME_UNITS];
+    if (!SetFileAttributesW(temp, kept ? kept : FILE_ATTRIBUTE_NORMAL) || !FreeName(path, backup) ||
+        !StepAllowed(KCSAVE_STEP_MOVE))
+        return false;
+    // Merge errors are not ignored: the old file whole rather than a new one without its access list.
+    if (ReplaceFileW(path, temp, backup, 0, nullptr, nullptr)) {
+        if (!DeleteFileW(backup)) LogFailure(L"removing the old file", backup, GetLastError());
+        return true;
+    }
+    const DWORD error = GetLastError();
+    // The old file went to the backup name, the new one not into its place: the old one goes back.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !MoveFileExW(backup, path, MOVEFILE_WRITE_THROUGH))
+        LogFailure(L"restoring the old file", backup, GetLastError());
+    SetLastError(error);
+    return false;
+}
 } // namespace
 
 void kcSaveSetStepHook(kcSaveStepFn fn) { g_stepHook = fn; }
@@ -78,7 +123,9 @@ bool kcSaveTempName(const wchar_t* path, int attempt, wchar_t* out, int units)
     if (nameLength > 1) name[at++] = L'~';
     for (int i = digits - 1, n = attempt; i >= 0; --i, n /= 36) name[at + i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[n % 36];
     at += digits;
-    for (int i = 0; at < nameLength; ++i) name[at++] = path[start + i];
+    int keep = nameLength - at;
+    if (keep > 0 && IS_HIGH_SURROGATE(path[start + keep - 1])) --keep; // never half a pair
+    for (int i = 0; i < keep; ++i) name[at++] = path[start + i];
     name[at] = 0;
     return lstrcmpiW(name, path + start) != 0;
 }
@@ -107,10 +154,18 @@ kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size)
     const wchar_t* failed = nullptr;
     const bool whole = StepAllowed(KCSAVE_STEP_WRITE);
     const int count = whole ? size : size / 2; // a failing write stops halfway
-    if ((count > 0 && file.Write(bytes, count) != count) || !whole) failed = L"writing";
-    // The move makes the new name durable, not the data: the data must be on the disk first.
-    else if (!FlushFileBuffers((HANDLE)file.GetHandle()) || !StepAllowed(KCSAVE_STEP_FLUSH)) failed = L"flushing";
-    error = GetLastError();
+    const int put = count > 0 ? file.Write(bytes, count) : 0;
+    if (put != count || !whole) {
+        failed = L"writing";
+        // A write that stops short without reporting an error found no room for the rest.
+        error = put < 0 ? GetLastError() : ERROR_SUCCESS;
+        if (error == ERROR_SUCCESS) error = ERROR_DISK_FULL;
+    }
+    // The replace makes the new name durable, not the data: the data must be on the disk first.
+    else if (!FlushFileBuffers((HANDLE)file.GetHandle()) || !StepAllowed(KCSAVE_STEP_FLUSH)) {
+        failed = L"flushing";
+        error = GetLastError();
+    }
     const bool closed = file.Close();
     if (!failed && (!closed || !StepAllowed(KCSAVE_STEP_CLOSE))) {
         failed = L"closing"; // a failed close is a failed write
@@ -121,8 +176,7 @@ kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size)
         discard();
         return KCSAVE_WRITE_FAILED;
     }
-    if (!StepAllowed(KCSAVE_STEP_MOVE) ||
-        !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!Replace(temp, path)) {
         LogFailure(L"replacing the file", path, GetLastError());
         discard();
         return KCSAVE_REPLACE_FAILED;

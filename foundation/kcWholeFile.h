@@ -6,8 +6,10 @@
 //
 // Saving: the file on disk is either the old one, whole, or the new one, whole: the bytes go to
 // a new temporary file in the destination's folder, are flushed to the disk and closed, and only
-// then is the temporary moved over the destination. On any failure the temporary is removed and
-// the destination is left as it was.
+// then does the temporary replace the destination, taking on its attributes (and, on Windows,
+// its access list and creation time); a read-only destination is refused. Only a destination
+// that does not exist yet is a plain move. On any failure the temporary is removed and the
+// destination is left as it was.
 class kcFileBase;
 
 // The open file's bytes in a block of the private heap (release with kcHeapRelease), followed by
@@ -19,7 +21,7 @@ enum kcSaveResult {
     KCSAVE_OK = 0,
     KCSAVE_CREATE_FAILED = 1,  // no temporary could be created beside the destination
     KCSAVE_WRITE_FAILED = 2,   // the temporary was not written, flushed or closed whole
-    KCSAVE_REPLACE_FAILED = 3, // the temporary could not be moved over the destination
+    KCSAVE_REPLACE_FAILED = 3, // the temporary could not take the destination's place
 };
 
 // Writes size bytes (none when size is 0) to path through a temporary; logs the step that failed.
@@ -33,11 +35,13 @@ bool kcNameTaken(const wchar_t* path);
 // Name of the temporary tried at the given attempt (0, 1, ...) for path, into out (units with
 // the terminator): in the destination's folder, its file name of the destination's own length,
 // so the temporary's path is never longer than the destination's, and never the destination's
-// own name. False when path has no file name or no further name is left for that attempt.
+// own name (shorter by one unit where the length would end inside a surrogate pair). False when
+// path has no file name or no further name is left for that attempt.
 bool kcSaveTempName(const wchar_t* path, int attempt, wchar_t* out, int units);
 
 // Test seam: when set, asked before each step; false makes that step fail as a failing system
-// call would (a write stops halfway, a flush, close or move reports failure).
+// call would (a write stops halfway, a flush, close or move reports failure). The move step is
+// also the replace of an existing destination, asked after its attributes are set on the temporary.
 enum kcSaveStep { KCSAVE_STEP_WRITE, KCSAVE_STEP_FLUSH, KCSAVE_STEP_CLOSE, KCSAVE_STEP_MOVE };
 typedef bool (*kcSaveStepFn)(kcSaveStep step);
 void kcSaveSetStepHook(kcSaveStepFn fn);

@@ -8,17 +8,61 @@
 #include "foundation/kcFolder.h"
 #include "foundation/kcFormat.h"
 #include "foundation/kcLog.h"
+#include "foundation/kcString.h"
 #include "foundation/kcStringList.h"
+
+#include <cstring>
+#include <new>
 
 const wchar_t kUninstallProduct[] = L"rvl_morrowEX1";
 const wchar_t kUninstallDisplayName[] = L"蒼嵐花譜 \uFF5E北辺の白狼編\uFF5E";
 
+namespace {
+
+// True when the list gives every line of the log back byte for byte: each line UTF-8 that comes
+// back unchanged from wide text. A byte that is not UTF-8 would cut its line, a NUL byte would
+// end the text. False, with a log line, otherwise or when the log cannot be read.
+bool LogReadsBackWhole(const wchar_t* logPath)
+{
+    std::vector<char> bytes;
+    if (!ReadWholeFile(logPath, bytes, kcStringListMaxFileBytes))
+        return false;
+    const size_t size = bytes.size() - kFilePadding;
+    try {
+        std::vector<wchar_t> wide;
+        std::vector<char> back;
+        for (size_t pos = 0, line = 1; pos < size; ++line) {
+            const char* text = bytes.data() + pos;
+            const char* lf = static_cast<const char*>(memchr(text, '\n', size - pos));
+            const size_t n = lf ? static_cast<size_t>(lf - text) : size - pos;
+            bytes[pos + n] = 0; // the LF, or the padding's first zero
+            wide.resize(n + 1);
+            back.resize(3 * n + 1); // 3 bytes a unit at most, 4 for a pair
+            const bool same = kcUtf8ToWideN(text, wide.data(), (int)wide.size()) > 0 &&
+                              kcWideToUtf8N(wide.data(), back.data(), (int)back.size()) == (int)n + 1 &&
+                              !memcmp(back.data(), text, n);
+            if (!same) {
+                kcLogW(L"install.log line %d is not UTF-8 or holds a NUL byte : %s", (int)line, logPath);
+                return false;
+            }
+            pos += n + 1;
+        }
+    } catch (const std::bad_alloc&) {
+        kcLogW(L"no memory to check %s", logPath);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriteInstallLog(const wchar_t* logPath, const std::vector<std::wstring>& files)
 {
     kcStringList log;
-    // A missing log starts empty; one that is there but cannot be read (too large, say) is left
-    // as it is: written over, its earlier entries, which the uninstaller needs, would be lost.
-    if (!log.Load(logPath) && GetFileAttributesW(logPath) != INVALID_FILE_ATTRIBUTES) {
+    // A missing log starts empty. One that is there but cannot be read (too large, say), or that
+    // the list would not give back byte for byte, is left as it is: written over, its earlier
+    // entries, which the uninstaller needs, would be lost or changed.
+    if (GetFileAttributesW(logPath) != INVALID_FILE_ATTRIBUTES && !(LogReadsBackWhole(logPath) && log.Load(logPath))) {
         kcLogW(L"install.log cannot be read and is left as it is : %s", logPath);
         return false;
     }

@@ -12,7 +12,9 @@ class kcFileCopier;
 // posts WM_UPDATE_COPY_FAILED as a failed copy does, and returns false.
 bool StartCopier(kcFileCopier& copier, HWND dialog);
 
-// Merges the quoted relative paths into the log at logPath (sorted, without duplicates).
+// Merges the quoted relative paths into the log at logPath (sorted, without duplicates). A log
+// that cannot be read, or holds a line that is not UTF-8 or a NUL byte, is left byte for byte:
+// false, with a log line.
 bool WriteInstallLog(const wchar_t* logPath, const std::vector<std::wstring>& files);
 
 // The product key under "...\Uninstall" and the game's fixed title.

@@ -57,7 +57,43 @@ TEST(WholeFile, AFailedStepLeavesTheOldFileWholeAndNoTemporary)
         ASSERT_TRUE(ReadBytes(setup, &a) && ReadBytes(install, &b) && ReadBytes(dir.File(L"~000setup"), &c) && c == "mine");
         EXPECT_EQ(r.second != KCXML_OK, a == "old settings") << a;
         EXPECT_EQ(r.second != KCXML_OK, b == "\"old.txt\"\r\n" && capture.Contains("kcSaveWholeFile : ")) << b;
+        // A write stopped short without an error is logged with a real cause, not "(0)".
+        EXPECT_EQ(r.first == KCSAVE_STEP_WRITE, capture.Contains("writing failed (112)"));
         EXPECT_EQ((Names{L"install.log", L"setup.xml", L"~000setup"}), FilesIn(dir.Path()));
+    }
+}
+
+// A save keeps the attributes the user set on the file (0x22 stays hidden), also when it takes
+// a name whose temporary would end inside a surrogate pair; a read-only file, or a replace that
+// fails, leaves the old bytes, the attributes and no temporary. 0: no file before the save.
+TEST(WholeFile, ASaveKeepsTheFilesAttributes)
+{
+    const struct {
+        const wchar_t* name;
+        DWORD before;
+        bool replaceFails;
+        DWORD after; // with the new bytes when the save succeeds
+    } rows[] = {
+        {L"setup.xml", 0x22, false, 0x22},
+        {L"setup.xml", 0x22, true, 0x22},
+        {L"setup.xml", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, false, 0x21},
+        {L"\U0001F600abc", 0x20, false, 0x20},
+        {L"\U0001F600abc", 0, false, 0x20},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.before << (r.replaceFails ? " failing" : ""));
+        TempDir dir;
+        const std::wstring path = dir.File(r.name);
+        ASSERT_TRUE(!r.before || (WriteBytes(path, "old") && SetFileAttributesW(path.c_str(), r.before)));
+        g_failing = KCSAVE_STEP_MOVE;
+        kcSaveSetStepHook(r.replaceFails ? FailOne : nullptr);
+        const bool saved = kcSaveWholeFile(path.c_str(), "new", 3) == KCSAVE_OK;
+        kcSaveSetStepHook(nullptr);
+        std::string bytes;
+        EXPECT_TRUE(ReadBytes(path, &bytes) && bytes == (saved ? "new" : "old")) << bytes;
+        EXPECT_EQ(!r.replaceFails && !(r.before & FILE_ATTRIBUTE_READONLY), saved);
+        EXPECT_EQ(r.after, GetFileAttributesW(path.c_str()));
+        EXPECT_EQ(Names{r.name}, FilesIn(dir.Path()));
     }
 }
 

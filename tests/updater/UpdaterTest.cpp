@@ -240,6 +240,29 @@ TEST(InstallLog, MergedSortedAndUniqueByteForByte)
     EXPECT_FALSE(WriteInstallLog(dir.File(L"missing\\install.log").c_str(), {L"x"}));
 }
 
+// A log the list would not give back byte for byte (a Latin-1 or Shift_JIS line, a NUL byte,
+// an overlong form) is left as it is, without the new entry, and a log line says so; the copy
+// goes ahead without it. A line beyond the first plane, or with a CR inside, comes back whole.
+TEST(InstallLog, ALogThatIsNotUtf8KeepsEveryByte)
+{
+    using namespace std::string_literals;
+    TempDir dir;
+    const std::wstring log = dir.File(L"install.log");
+    const std::string logs[] = {"\"a.txt\"\r\n\"caf\xE9.txt\"\r\n\"z\"\r\n\0\"after.nul\"\r\n"s, "\"a\"\r\n\0\"b\"\r\n"s,
+                                "\"\x95\x5C.txt\"\r\n"s, "\"\xC0\xAF\"\r\n"s, u8"\"\U0001F600\r.txt\"\r\n"s};
+    for (const std::string& before : logs) {
+        const bool kept = &before != &logs[4]; // else one entry, rewritten the same
+        SCOPED_TRACE(testing::PrintToString(before));
+        ASSERT_TRUE(WriteBytes(log, before));
+        LogCapture capture;
+        const std::vector<std::wstring> files = kept ? std::vector<std::wstring>{L"new.txt"} : std::vector<std::wstring>{};
+        EXPECT_EQ(!kept, WriteInstallLog(log.c_str(), files));
+        std::string after;
+        EXPECT_TRUE(ReadBytes(log, &after) && after == before) << testing::PrintToString(after);
+        EXPECT_EQ(kept, capture.Contains("is not UTF-8 or holds a NUL byte"));
+    }
+}
+
 // The installation-folder file and the game definition are read up to their bound, a byte more
 // is refused with a log line; an install log that cannot be read is left as it is.
 TEST(UpdaterFiles, AboveTheirBoundRefused)
