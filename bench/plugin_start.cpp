@@ -2,8 +2,11 @@
 // the same start-up steps one by one in-process to say where the time goes: the library
 // start-up (the capability probe with its clock measurement), the DirectX capability object,
 // the configuration object with "setup.xml", the language file, and the sheet with its pages.
+// Then crafted language files against plain ones of the same size (an optional argument gives
+// their size in KiB; 4096, the bound, by default).
 #include <windows.h>
 #include <prsht.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -55,6 +58,29 @@ std::wstring MakeGame()
     return game;
 }
 
+// The better of two loads of the file, in milliseconds.
+double LoadMs(const std::wstring& path, const std::string& bytes)
+{
+    WriteFileText(path, bytes.c_str());
+    double best = 1e9;
+    for (int i = 0; i < 2; ++i) {
+        const double t = Now();
+        LoadLanguageText(path.c_str());
+        best = std::min(best, Now() - t);
+    }
+    DeleteFileW(path.c_str());
+    return best;
+}
+
+std::string Repeat(const char* unit, size_t bytes)
+{
+    std::string s;
+    s.reserve(bytes);
+    while (s.size() < bytes) s += unit;
+    s.resize(bytes);
+    return s;
+}
+
 LRESULT CALLBACK OnMessage(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
@@ -90,7 +116,7 @@ double ThroughTheLibrary(gx7Plugin& plugin, double* initMs)
 }
 }
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
     QueryPerformanceFrequency(&g_frequency);
     const std::wstring game = MakeGame();
@@ -110,6 +136,13 @@ int wmain()
     t = Now();
     LoadLanguageText(L"language_.txt");
     const double language = Now() - t;
+    // Blank lines between text lines, and one line of comments, each over a plain twin.
+    const size_t size = (argc > 1 ? static_cast<size_t>(_wtoi(argv[1])) : 4096) << 10;
+    const double blank = LoadMs(game + L"\\language_blank.txt", Repeat("k\n \n", size));
+    const double plainLines = LoadMs(game + L"\\language_lines.txt", Repeat("k\nm\n", size));
+    const double comment = LoadMs(game + L"\\language_comment.txt", Repeat("/**/", size));
+    const double plainLine = LoadMs(game + L"\\language_line.txt", Repeat("abcd", size));
+    kcTextTable.erase(0);
     kcReleaseConfig();
     delete kcDXCaps::Instance();
     kcSystemTerm();
@@ -133,6 +166,11 @@ int wmain()
     std::printf("dxcaps_ms=%.1f\n", dxcaps);
     std::printf("config_ms=%.1f (startup.xml and setup.xml)\n", config);
     std::printf("language_ms=%.1f\n", language);
+    std::printf("language_blank_ms=%.1f language_plain_lines_ms=%.1f (%u KiB each)\n", blank, plainLines,
+                static_cast<unsigned>(size >> 10));
+    std::printf("language_blank_ratio=%.2f\n", blank / plainLines);
+    std::printf("language_comment_ms=%.1f language_plain_line_ms=%.1f\n", comment, plainLine);
+    std::printf("language_comment_ratio=%.2f\n", comment / plainLine);
     std::printf("init_ms=%.1f (through the library)\n", bestInit);
     std::printf("sheet_ms=%.1f (notice to the sheet's first paint, all pages added)\n", best - bestInit);
     std::printf("plugin_start_ms=%.1f\n", best);

@@ -160,37 +160,33 @@ int kcTextLines::CollapseRuns(int index, int character)
 }
 
 // "//" cuts its line; "/*" to "*/" is erased, across lines (lines inside become empty).
-// Quotes give no protection.
+// Quotes give no protection. Each line's kept characters are moved to its front as they are
+// read, so a line of many comments costs its length once. A kept character before an erased
+// comment is never '/' (it would have opened "//"), so no mark forms across the gap, and
+// reading on after "*/" in the original line sees what rescanning the shortened line would.
 int kcTextLines::StripComments()
 {
     bool inside = false;
     for (std::unique_ptr<Line>& line : lines) {
         std::string& s = line->text;
-        size_t start = 0; // where the open comment began in this line
-        size_t i = 0;
-        for (;;) {
-            if (!inside) {
-                size_t p = i;
-                while (p + 1 < s.size() && !(s[p] == '/' && (s[p + 1] == '*' || s[p + 1] == '/'))) ++p;
-                if (p + 1 >= s.size()) break;
-                if (s[p + 1] == '/') {
-                    s.resize(p);
-                    break;
-                }
-                inside = true;
-                start = p;
-                i = p + 1; // the closing search starts at the opener's '*': "/*/" is whole
-            } else {
-                size_t q = s.find("*/", i);
-                if (q == std::string::npos) {
-                    s.resize(start);
-                    break;
-                }
-                s.erase(start, q + 2 - start);
+        const size_t n = s.size();
+        size_t kept = 0, i = 0;
+        while (i < n) {
+            if (inside) {
+                const size_t close = s.find("*/", i);
+                if (close == std::string::npos) break;
                 inside = false;
-                i = start;
+                i = close + 2;
+            } else if (s[i] == '/' && i + 1 < n && s[i + 1] == '/') {
+                break;
+            } else if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
+                inside = true;
+                ++i; // the closing search starts at the opener's '*': "/*/" is whole
+            } else {
+                s[kept++] = s[i++];
             }
         }
+        s.resize(kept);
     }
     return 1;
 }
@@ -206,9 +202,17 @@ int kcTextLines::Normalize()
         if (!s.empty() && s[0] == ' ') s.erase(0, 1);
         if (!s.empty() && s.back() == ' ') s.pop_back();
     }
-    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::unique_ptr<Line>& l) { return l->text.empty(); }),
-                lines.end());
+    EraseBlankLines();
     return 1;
+}
+
+int kcTextLines::EraseBlankLines()
+{
+    const size_t before = lines.size();
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const std::unique_ptr<Line>& l) { return l->text.find_first_not_of(' ') == std::string::npos; }),
+                lines.end());
+    return (int)(before - lines.size());
 }
 
 int kcTextLines::ConvertToUtf8()

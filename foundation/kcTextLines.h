@@ -34,6 +34,8 @@ public:
     int CollapseRuns(int index, int character);
     int StripComments();
     int Normalize();
+    // Erases, in one pass, every line that is empty or holds only blanks (0x20); the count erased.
+    int EraseBlankLines();
     int ConvertToUtf8();
 
 private:

@@ -63,8 +63,7 @@ void ParseLanguageText(const char* utf8, kcTextGroup* target)
         size_t n = strlen(lines.GetLine(i));
         if (n && lines.GetLine(i)[n - 1] == ' ') lines.EraseChars(i, (int)n - 1, 1);
     }
-    for (int i = lines.GetCount() - 1; i >= 0; --i)
-        if (strspn(lines.GetLine(i), " ") == strlen(lines.GetLine(i))) lines.EraseLine(i);
+    lines.EraseBlankLines(); // one pass: erasing line by line would shift the list each time
     for (int i = 0; i + 1 < lines.GetCount(); i += 2) {
         const char* text = lines.GetLine(i + 1);
         if (strcmp(text, "$nr$") == 0) continue;
