@@ -242,7 +242,7 @@ const SettingsPageHooks kHooks = MakeHooks();
 unsigned ChoiceOf(int control, int notification)
 {
     if (control == IDC_FULL_LIST)
-        return notification == LBN_SELCHANGE ? kChoiceList : 0;
+        return notification == LBN_SELCHANGE ? unsigned(kChoiceList) : 0u;
     if (notification != BN_CLICKED)
         return 0;
     if (control >= IDC_SIZE_0 && control <= IDC_SIZE_4)
