@@ -5,6 +5,8 @@
 #include "foundation/kcXmlParser.h"
 #include <cstdarg>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <unordered_map>
 
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
@@ -25,18 +27,31 @@ kcXmlLevel::~kcXmlLevel()
     delete index;
 }
 
+// The index is only a shortcut: when memory for it runs out it is dropped (and rebuilt, or the
+// level scanned, on the next lookup), so it never disagrees with the items.
 void kcXmlLevel::Append(kcXmlElement e)
 {
-    if (index) index->positions[e.name].push_back((int)items.size());
     items.push_back(std::move(e));
+    if (!index) return;
+    try {
+        index->positions[items.back().name].push_back((int)items.size() - 1);
+    } catch (const std::bad_alloc&) {
+        delete index;
+        index = nullptr;
+    }
 }
 
 const std::vector<int>* kcXmlLevel::Lookup(const char* name)
 {
     if (items.size() < kIndexFrom) return nullptr;
     if (!index) {
-        index = new Index();
-        for (size_t i = 0; i < items.size(); ++i) index->positions[items[i].name].push_back((int)i);
+        try {
+            std::unique_ptr<Index> built(new Index());
+            for (size_t i = 0; i < items.size(); ++i) built->positions[items[i].name].push_back((int)i);
+            index = built.release();
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
     }
     static const std::vector<int> none;
     auto it = index->positions.find(name);
@@ -95,26 +110,26 @@ private:
     std::vector<const char*> big;
 };
 
-// A level read from the parser's tree: each list copied as it runs (file order reversed).
+// A level read from the parser's tree: each list copied as it runs (file order reversed). An
+// element's vectors belong to the level only once it is appended, so a throw leaks nothing.
 static int CopyNodes(kcXmlLevel* level, const kcXmlNode* node, int depth)
 {
     if (depth > kcXmlMaxDepth) return 0;
     for (; node; node = node->next) {
-        kcXmlElement e{node->name, node->text, nullptr, nullptr};
+        std::unique_ptr<std::vector<kcXmlAttribute>> attributes;
+        std::unique_ptr<kcXmlLevel> children;
         if (node->attributes->firstChild) {
-            e.attributes = new std::vector<kcXmlAttribute>();
+            attributes.reset(new std::vector<kcXmlAttribute>());
             for (const kcXmlAttrNode* a = node->attributes->firstChild; a; a = a->next)
-                e.attributes->push_back(kcXmlAttribute{a->name, a->value});
+                attributes->push_back(kcXmlAttribute{a->name, a->value});
         }
         if (node->firstChild) {
-            e.children = new kcXmlLevel();
-            if (!CopyNodes(e.children, node->firstChild, depth + 1)) {
-                delete e.attributes;
-                delete e.children;
-                return 0;
-            }
+            children.reset(new kcXmlLevel());
+            if (!CopyNodes(children.get(), node->firstChild, depth + 1)) return 0;
         }
-        level->Append(std::move(e));
+        level->Append(kcXmlElement{node->name, node->text, attributes.get(), children.get()});
+        attributes.release();
+        children.release();
     }
     return 1;
 }
@@ -190,16 +205,30 @@ int kcXml::New()
     return 1;
 }
 
+// A new parser and table from the file at path, or else from the bytes. On any failure, running out of memory
+// included, the document is left empty: an empty table that setters can fill, or, when not even
+// that can be had, no table at all, as a document never loaded.
+int kcXml::Load(bool file, const wchar_t* path, const char* bytes, int size)
+{
+    Reset();
+    try {
+        parser = new kcXmlParser();
+        elements = new kcXmlLevel();
+        kcXmlStatus s = file ? parser->ParseFile(path) : parser->ParseMemory(bytes, size);
+        if (s == KCXML_OK && CopyNodes(elements, parser->GetRoot(), 1)) return 1;
+    } catch (const std::bad_alloc&) {
+        kcLog("kcXml : no memory to load the document");
+    }
+    delete elements;
+    elements = new (std::nothrow) kcXmlLevel();
+    return 0;
+}
+
 int kcXml::Open(const wchar_t* path)
 {
     kcLogW(L"xml open %s", path ? path : L"");
-    Reset();
-    parser = new kcXmlParser();
-    elements = new kcXmlLevel();
-    if (parser->ParseFile(path) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+    if (!Load(true, path, nullptr, 0)) {
         kcLogW(L"kcXml : File open error %s", path ? path : L"");
-        delete elements;
-        elements = new kcXmlLevel();
         return 0;
     }
     kcLog("xml open exit");
@@ -208,28 +237,36 @@ int kcXml::Open(const wchar_t* path)
 
 int kcXml::OpenMemory(const char* bytes, int size)
 {
-    Reset();
-    parser = new kcXmlParser();
-    elements = new kcXmlLevel();
     if (bytes && size == 0) size = (int)strlen(bytes);
-    if (parser->ParseMemory(bytes, size) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+    if (!Load(false, nullptr, bytes, size)) {
         kcLog("kcXml : OpenMem error.");
-        delete elements;
-        elements = new kcXmlLevel();
         return 0;
     }
     return 1;
 }
 
+// The new parser replaces the old one only once the file is written: on any failure, running out
+// of memory included, the document stays as it was. Without a table nothing is written and an
+// existing file stays as it was.
 int kcXml::Save(const wchar_t* path)
 {
-    delete parser;
-    parser = new kcXmlParser();
-    // Without a table nothing is written: an existing file stays as it was.
-    if (!elements || !CopyElements(parser, nullptr, elements, 0) || parser->WriteFile(path) != KCXML_OK) {
+    kcXmlParser* fresh = nullptr;
+    int ok = 0;
+    if (elements) {
+        try {
+            fresh = new kcXmlParser();
+            ok = CopyElements(fresh, nullptr, elements, 0) && fresh->WriteFile(path) == KCXML_OK;
+        } catch (const std::bad_alloc&) {
+            kcLog("kcXml : no memory to save the document");
+        }
+    }
+    if (!ok) {
+        delete fresh;
         kcLogW(L"kcXml : File save error %s", path ? path : L"");
         return 0;
     }
+    delete parser;
+    parser = fresh;
     return 1;
 }
 

@@ -55,9 +55,10 @@ public:
 
     int New();
     int Open(const wchar_t* path);
-    // size 0: the bytes are a NUL-terminated text.
+    // Open and OpenMemory: 0 on any failure, running out of memory included, with the document
+    // left empty. size 0: the bytes are a NUL-terminated text.
     int OpenMemory(const char* bytes, int size);
-    // 1 only when the whole file was written.
+    // 1 only when the whole file was written; on any failure the document stays as it was.
     int Save(const wchar_t* path);
 
     // Getters: count narrow element names follow. The root "document" is left out of paths.
@@ -95,6 +96,7 @@ private:
     int SetStringWAt(const wchar_t* text, const char* const* names, int count);
     int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
     int SetValue(const std::string& text, const char* const* names, int count);
+    int Load(bool file, const wchar_t* path, const char* bytes, int size);
     void Reset();
 
     kcXmlParser* parser;
