@@ -54,8 +54,12 @@ const std::vector<int>* kcXmlLevel::Lookup(const char* name)
         }
     }
     static const std::vector<int> none;
-    auto it = index->positions.find(name);
-    return it == index->positions.end() ? &none : &it->second;
+    try {
+        auto it = index->positions.find(name);
+        return it == index->positions.end() ? &none : &it->second;
+    } catch (const std::bad_alloc&) { // no room for the key: scan
+        return nullptr;
+    }
 }
 
 // Calls visit(element) for each element of the name in table order until it returns non-null.
@@ -83,6 +87,45 @@ static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* nam
         return FindElement(e.children, names, count, depth + 1);
     });
 }
+
+// The elements that each path asked so far reaches, in the order of the search above: a trie
+// over the table. Same-named siblings make a path reach many elements, and the search walks
+// all of them again for every path through them that fails; a reader that asks every key of
+// every such sibling would pay the square of their number. Only a shortcut, dropped whenever
+// the table changes.
+class kcXmlPaths {
+public:
+    struct Node {
+        const kcXmlElement* first = nullptr; // the first complete match
+        std::vector<kcXmlLevel*> levels;     // the children of every match, in table order
+        std::unordered_map<std::string, std::unique_ptr<Node>> next;
+    };
+
+    explicit kcXmlPaths(kcXmlLevel* top) { root.levels.push_back(top); }
+
+    // The path extended by one name (not null). Throws std::bad_alloc, leaving the trie whole.
+    Node* Step(Node* n, const char* name)
+    {
+        if (n->levels.empty()) return &dead;
+        auto it = n->next.find(name);
+        if (it != n->next.end()) return it->second.get();
+        std::unique_ptr<Node> m(new Node());
+        for (kcXmlLevel* level : n->levels)
+            ForEachNamed(level, name, [&](const kcXmlElement& e) -> const kcXmlElement* {
+                if (!m->first) m->first = &e;
+                if (e.children) m->levels.push_back(e.children);
+                return nullptr;
+            });
+        Node* r = m.get();
+        n->next.emplace(name, std::move(m));
+        return r;
+    }
+
+    Node root;
+
+private:
+    Node dead; // what every path through an element without children reaches: nothing
+};
 
 // The names of a variadic call, kept on the stack for ordinary path lengths.
 class NameList {
@@ -181,7 +224,7 @@ static void SplitPath(const std::string& text, std::vector<std::string>* out)
     if (!cur.empty()) out->push_back(cur);
 }
 
-kcXml::kcXml() : parser(nullptr), elements(nullptr) {}
+kcXml::kcXml() : parser(nullptr), elements(nullptr), paths(nullptr) {}
 
 kcXml::~kcXml()
 {
@@ -190,6 +233,7 @@ kcXml::~kcXml()
 
 void kcXml::Reset()
 {
+    DropPaths();
     delete parser;
     parser = nullptr;
     delete elements;
@@ -219,6 +263,7 @@ int kcXml::Load(bool file, const wchar_t* path, const char* bytes, int size)
     } catch (const std::bad_alloc&) {
         kcLog("kcXml : no memory to load the document");
     }
+    DropPaths();
     delete elements;
     elements = new (std::nothrow) kcXmlLevel();
     return 0;
@@ -274,9 +319,30 @@ int kcXml::Save(const wchar_t* path)
 const kcXmlElement* kcXml::Find(const char* const* names, int count)
 {
     if (!elements || count <= 0 || count > kcXmlMaxDepth) return nullptr;
-    kcXmlLevel* level = elements;
-    if (level->items.size() == 1 && level->items[0].name == "document") level = level->items[0].children;
-    return FindElement(level, names, count, 0);
+    return Reach(names, count, elements->items.size() == 1 && elements->items[0].name == "document");
+}
+
+// The first complete match of the names from the top level, or, with underDocument, from the
+// children of the top level's single "document".
+const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool underDocument)
+{
+    for (int i = 0; i < count; ++i)
+        if (!names[i]) return nullptr; // a null name finds nothing
+    try {
+        if (!paths) paths = new kcXmlPaths(elements);
+        kcXmlPaths::Node* n = underDocument ? paths->Step(&paths->root, "document") : &paths->root;
+        for (int i = 0; i < count; ++i) n = paths->Step(n, names[i]);
+        return n->first;
+    } catch (const std::bad_alloc&) {
+        DropPaths(); // and search without it
+    }
+    return FindElement(underDocument ? elements->items[0].children : elements, names, count, 0);
+}
+
+void kcXml::DropPaths()
+{
+    delete paths;
+    paths = nullptr;
 }
 
 int kcXml::GetInt(int def, int count, ...)
@@ -397,7 +463,7 @@ int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& par
     for (const std::string& p : parts) SplitPath(p, &path);
     NameList names(path);
     if (names.n > kcXmlMaxDepth + 1) return 0;
-    const kcXmlElement* e = FindElement(elements, names.data, names.n, 0);
+    const kcXmlElement* e = Reach(names.data, names.n, false);
     if (!e || !e->children) return 0;
     *it = kcXmlIterator{e->children, 0};
     return 1;
@@ -433,6 +499,7 @@ int kcXml::NextChild(kcXmlIterator* it, std::string* name)
 int kcXml::SetValue(const std::string& text, const char* const* names, int count)
 {
     if (!elements || count < 0) return 0;
+    DropPaths();
     if (count + 1 > kcXmlMaxDepth) {
         kcLog("kcXml : 階層が深すぎるため設定できません。");
         return 0;

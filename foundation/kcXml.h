@@ -7,6 +7,7 @@
 
 class kcXmlParser;
 class kcXmlLevel;
+class kcXmlPaths;
 
 struct kcXmlAttribute {
     std::string name;
@@ -96,9 +97,13 @@ private:
     int SetStringWAt(const wchar_t* text, const char* const* names, int count);
     int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
     int SetValue(const std::string& text, const char* const* names, int count);
+    const kcXmlElement* Reach(const char* const* names, int count, bool underDocument);
+    void DropPaths();
     int Load(bool file, const wchar_t* path, const char* bytes, int size);
     void Reset();
 
     kcXmlParser* parser;
     kcXmlLevel* elements;
+    kcXmlPaths* paths; // lookups made so far; null until the first, and after any change
+
 };
