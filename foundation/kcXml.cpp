@@ -78,21 +78,32 @@ template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, co
     return nullptr;
 }
 
-// Depth first; the first complete match in table order wins (a dead end backtracks).
-static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth)
+// What FindElement gives when it ran out of visits.
+static const kcXmlElement kGaveUp{};
+
+// Depth first; the first complete match in table order wins (a dead end backtracks). Each
+// element of a path's names that is entered takes one of *visits; when none is left the search
+// gives up with kGaveUp.
+static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth, size_t* visits)
 {
     if (!level || depth >= count) return nullptr;
     return ForEachNamed(level, names[depth], [&](const kcXmlElement& e) -> const kcXmlElement* {
+        if (*visits == 0) return &kGaveUp;
+        --*visits;
         if (depth == count - 1) return &e;
-        return FindElement(e.children, names, count, depth + 1);
+        return FindElement(e.children, names, count, depth + 1, visits);
     });
 }
+
+// A search that enters more elements than this meets many same-named ones: from then on the
+// document answers through kcXmlPaths.
+static const size_t kDirectVisits = 128;
 
 // The elements that each path asked so far reaches, in the order of the search above: a trie
 // over the table. Same-named siblings make a path reach many elements, and the search walks
 // all of them again for every path through them that fails; a reader that asks every key of
 // every such sibling would pay the square of their number. Only a shortcut, dropped whenever
-// the table changes.
+// the table changes; a document without many same-named elements never builds it.
 class kcXmlPaths {
 public:
     struct Node {
@@ -328,6 +339,12 @@ const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool under
 {
     for (int i = 0; i < count; ++i)
         if (!names[i]) return nullptr; // a null name finds nothing
+    kcXmlLevel* start = underDocument ? elements->items[0].children : elements;
+    if (!paths) {
+        size_t visits = kDirectVisits;
+        const kcXmlElement* e = FindElement(start, names, count, 0, &visits);
+        if (e != &kGaveUp) return e;
+    }
     try {
         if (!paths) paths = new kcXmlPaths(elements);
         kcXmlPaths::Node* n = underDocument ? paths->Step(&paths->root, "document") : &paths->root;
@@ -336,7 +353,8 @@ const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool under
     } catch (const std::bad_alloc&) {
         DropPaths(); // and search without it
     }
-    return FindElement(underDocument ? elements->items[0].children : elements, names, count, 0);
+    size_t visits = (size_t)-1;
+    return FindElement(start, names, count, 0, &visits);
 }
 
 void kcXml::DropPaths()

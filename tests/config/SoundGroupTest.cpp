@@ -234,10 +234,18 @@ x/y|||| -1 -1 -1 3 -1 -1 -1 -1 0 0 0 3 -1 -1 -1 -1 0 0
         // Another root than "document": getters start at the top, children are never found.
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><MASTER><volume>9</volume><part><c></c></part></MASTER>", "", "master 9 -1 -1 0\n"},
     };
+    // Each file also with 600 empty sections ahead of its own: lookups that miss then enter
+    // more elements than a direct search takes, and the document answers through its cache.
+    std::string sections;
+    for (int i = 0; i < 200; ++i) sections += "<SOUNDGROUP></SOUNDGROUP><MASTER></MASTER><PART></PART>";
+    for (int padded = 0; padded < 2; ++padded)
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.definition.substr(0, 90));
+        SCOPED_TRACE(c.definition.substr(0, 90) + (padded ? " (padded)" : ""));
         ConfigFolder folder;
-        ASSERT_TRUE(folder.Write(L"sg.xml", c.definition));
+        std::string definition = c.definition;
+        size_t body = definition.find("<document>");
+        if (padded && body != std::string::npos) definition.insert(body + 10, sections);
+        ASSERT_TRUE(folder.Write(L"sg.xml", definition));
         ASSERT_TRUE(c.user.empty() || folder.Write(L"save\\sg.xml", c.user));
         kcConfig& config = folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>");
         EXPECT_TRUE(config.OpenSoundGroups());
