@@ -260,9 +260,9 @@ int kcXml::New()
     return 1;
 }
 
-// A new parser and table from the file at path, or else from the bytes. On any failure, running out of memory
-// included, the document is left empty: an empty table that setters can fill, or, when not even
-// that can be had, no table at all, as a document never loaded.
+// A new parser and table from the file at path, or else from the bytes. On any failure, running
+// out of memory included, the document is left empty: an empty table that setters can fill, or,
+// when not even that can be had, no table at all, as a document never loaded.
 int kcXml::Load(bool file, const wchar_t* path, const char* bytes, int size)
 {
     Reset();
@@ -274,7 +274,6 @@ int kcXml::Load(bool file, const wchar_t* path, const char* bytes, int size)
     } catch (const std::bad_alloc&) {
         kcLog("kcXml : no memory to load the document");
     }
-    DropPaths();
     delete elements;
     elements = new (std::nothrow) kcXmlLevel();
     return 0;

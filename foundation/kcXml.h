@@ -104,6 +104,6 @@ private:
 
     kcXmlParser* parser;
     kcXmlLevel* elements;
-    kcXmlPaths* paths; // lookups made so far; null until the first, and after any change
-
+    // Lookups made so far, once a search met many same-named elements; null again after any change.
+    kcXmlPaths* paths;
 };
