@@ -3,7 +3,8 @@
 // LoadUserSettings and SaveUserSettings of a full "setup.xml". At 10x the lists that the format
 // leaves open (languages, dictionary entries, replacements) grow tenfold; the record's rows are fixed.
 // Also timed apart: the readers and the writer over documents already parsed, the XML parser's share,
-// and the installed-font list and special-folder lookups that construction makes.
+// and the installed-font list and special-folder lookups that construction makes. Last, a sound-group
+// definition of 16,000 same-named parts against one of 16,000 distinct names, each loaded whole.
 #include "bench/BenchClock.h"
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "config/kcConfig.h"
 #include "config/kcConfigReader.h"
 #include "config/kcSettings.h"
+#include "config/kcSoundGroups.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcFontList.h"
 #include "foundation/kcFormat.h"
@@ -91,6 +93,27 @@ static bool WriteDefinition(int scale)
         SetRowPath(v, "tbl%02d/name", n, L"名前", 0);
     }
     return v.Save(L"voices.xml") != 0;
+}
+
+// A sound-group tree on its own, its user values file in "save".
+class BenchSoundGroups : public kcSoundGroupTree {
+public:
+    explicit BenchSoundGroups(const wchar_t* name) { m_soundName = name; }
+
+protected:
+    const wchar_t* SoundGroupSaveFolder() const override { return L"save"; }
+};
+
+// Milliseconds to load the definition whole (parse, tree, user values), and its node count.
+static double LoadSoundGroups(const wchar_t* name, int rounds, size_t* nodes)
+{
+    double t = Now();
+    for (int i = 0; i < rounds; ++i) {
+        BenchSoundGroups tree(name);
+        tree.OpenSoundGroups();
+        *nodes = tree.GetSoundGroupParts().size();
+    }
+    return (Now() - t) * 1000.0 / rounds;
 }
 
 static double Construct(int rounds)
@@ -193,9 +216,38 @@ int wmain()
             kcGetSpecialFolder(kind, folder);
     double folders = (Now() - t) * 1000.0 / rounds;
     printf("font_list_ms=%.3f special_folders_ms=%.3f\n", fonts, folders);
+    // Sound groups: every part of the same name reads the same paths.
+    {
+        std::string same, distinct;
+        for (int n = 0; n < 16000; ++n) {
+            char tag[16];
+            kcFormat(tag, sizeof tag, "p%05d", n);
+            same += "<a></a>";
+            distinct += std::string("<") + tag + "></" + tag + ">";
+        }
+        const char* head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document><PART>";
+        kcXml user;
+        user.New();
+        user.SetIntVec(50, {"PART", "a", "volume"});
+        user.Save(L"save\\sg_same.xml");
+        user.Save(L"save\\sg_distinct.xml");
+        FILE* f = _wfopen(L"sg_same.xml", L"wb");
+        fprintf(f, "%s%s</PART></document>\r\n", head, same.c_str());
+        fclose(f);
+        f = _wfopen(L"sg_distinct.xml", L"wb");
+        fprintf(f, "%s%s</PART></document>\r\n", head, distinct.c_str());
+        fclose(f);
+        size_t sameNodes = 0, distinctNodes = 0;
+        double sameMs = LoadSoundGroups(L"sg_same.xml", 3, &sameNodes);
+        double distinctMs = LoadSoundGroups(L"sg_distinct.xml", 3, &distinctNodes);
+        printf("soundgroup_same_ms=%.3f (parts=%u, %u bytes) soundgroup_distinct_ms=%.3f (parts=%u, %u bytes)\n", sameMs,
+               (unsigned)sameNodes, (unsigned)same.size(), distinctMs, (unsigned)distinctNodes, (unsigned)distinct.size());
+        printf("soundgroup_siblings_ratio=%.2f\n", sameMs / distinctMs);
+    }
     SetCurrentDirectoryW(old);
     // Leave nothing behind.
-    for (const wchar_t* f : {L"config\\startup.xml", L"voices.xml", L"save\\setup.xml"}) {
+    for (const wchar_t* f : {L"config\\startup.xml", L"voices.xml", L"save\\setup.xml", L"sg_same.xml", L"sg_distinct.xml",
+                             L"save\\sg_same.xml", L"save\\sg_distinct.xml"}) {
         std::wstring p = std::wstring(dir) + L"\\" + f;
         DeleteFileW(p.c_str());
     }

@@ -48,8 +48,9 @@ void LowerAscii(char* text, size_t bytes)
         if (text[i] >= 'A' && text[i] <= 'Z') text[i] = (char)(text[i] - 'A' + 'a');
 }
 
-// The whole of a file through the file server into a zero-padded buffer; false when empty or missing.
-bool ReadThroughServer(const wchar_t* name, std::vector<char>* buffer)
+} // namespace
+
+bool kcReadThroughServer(const wchar_t* name, std::vector<char>* buffer)
 {
     kcFileServer* server = kcFileServer::Instance();
     if (!server) return false;
@@ -71,8 +72,6 @@ bool ReadThroughServer(const wchar_t* name, std::vector<char>* buffer)
     buffer->resize((size_t)got + 8);
     return true;
 }
-
-} // namespace
 
 bool kcConfigReader::Path(const kcSetting* s, int row, int slot, bool user)
 {
@@ -399,7 +398,7 @@ void kcConfig::ReadStartupXml()
     kcXml xml;
     std::vector<char> buffer;
     if (kcFileServer::Instance()) {
-        if (ReadThroughServer(m_startupPath, &buffer)) xml.OpenMemory(buffer.data(), (int)buffer.size() - 8);
+        if (kcReadThroughServer(m_startupPath, &buffer)) xml.OpenMemory(buffer.data(), (int)buffer.size() - 8);
     } else {
         wchar_t folder[260], path[260];
         DWORD n = GetCurrentDirectoryW(260, folder);
@@ -443,7 +442,7 @@ int kcConfig::WriteUserSettings(int flags)
 int kcConfig::ReadGameDefaults()
 {
     std::vector<char> buffer;
-    if (!ReadThroughServer(L"config.int/gamedef.xml", &buffer)) return 0;
+    if (!kcReadThroughServer(L"config.int/gamedef.xml", &buffer)) return 0;
     kcXml xml;
     int ok = xml.OpenMemory(buffer.data(), (int)buffer.size() - 8);
     buffer.clear();

@@ -9,6 +9,11 @@
 class kcConfig;
 class kcXml;
 
+// The whole of an XML file through the file server into a zero-padded buffer (the file's bytes
+// and 8 zeros); false when it is empty or missing, and, with a log line, when it is larger than
+// the XML reader takes or no memory can be had for it.
+bool kcReadThroughServer(const wchar_t* name, std::vector<char>* buffer);
+
 class kcConfigReader {
 public:
     kcConfigReader(kcConfig& config, kcXml& xml) : m_config(config), m_xml(xml) {}

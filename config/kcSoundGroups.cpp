@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <functional>
+#include <new>
 
+#include "config/kcConfigReader.h"
 #include "foundation/kcFileServer.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcLog.h"
@@ -82,27 +84,52 @@ void Inherit(SoundGroupNode& c, const SoundGroupNode& p)
         if (*mine[i] == -1) *mine[i] = *theirs[i];
 }
 
-// Elements of a level and everything below it.
-size_t CountElements(const kcXmlLevel* level)
+// What a tree may still take. Same-named siblings each read the one element that their path
+// reaches, whole subtree and all, so repeated names multiply a tree level by level, and every
+// node may copy long texts from the file and its parent. A file without repeated names gives
+// every node an element and texts of its own; so a tree may take as many nodes as the file has
+// elements, and texts of a few times the bytes of those elements.
+struct Budget {
+    size_t nodes;
+    size_t bytes;
+    bool textsOver; // the bytes ran out, not the nodes
+};
+
+const size_t kTextBytesPerFileByte = 4;
+const size_t kTextBytesAnyway = 64 * 1024; // long heads in a small file
+
+// Elements of a level and everything below it, and the bytes they take in the file (their tags
+// and texts; attributes and comments aside).
+void CountElements(const kcXmlLevel* level, Budget* file)
 {
-    size_t n = 0;
-    if (level)
-        for (const kcXmlElement& e : level->items) n += 1 + CountElements(e.children);
-    return n;
+    if (!level) return;
+    for (const kcXmlElement& e : level->items) {
+        ++file->nodes;
+        file->bytes += 2 * e.name.size() + 5 + e.text.size();
+        CountElements(e.children, file);
+    }
 }
 
-// Same-named siblings each read the one element that their path reaches, whole subtree and all,
-// so repeated names multiply a tree level by level. A file without them gives every node an
-// element of its own, so a tree may take as many nodes as the file has elements: left counts
-// what remains, and false means the tree would pass it.
-bool TakeNode(size_t* left)
+bool TakeNode(Budget* left)
 {
-    if (*left == 0) return false;
-    --*left;
+    if (left->nodes == 0) return false;
+    --left->nodes;
     return true;
 }
 
-bool ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n, size_t* left)
+// The texts of a node once it has inherited.
+bool TakeTexts(Budget* left, const SoundGroupNode& n)
+{
+    size_t bytes = n.element.size() + n.name.size() + n.type.size() + n.head.size() + n.archive.size();
+    if (bytes > left->bytes) {
+        left->textsOver = true;
+        return false;
+    }
+    left->bytes -= bytes;
+    return true;
+}
+
+bool ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n, Budget* left)
 {
     n.name = ReadText(xml, path, "name");
     n.id = xml.GetIntVec(-1, Extend(path, "id"));
@@ -125,6 +152,7 @@ bool ReadNode(kcXml& xml, const Path& path, SoundGroupNode& n, size_t* left)
         child.element = Lower(name.c_str());
         if (!TakeNode(left) || !ReadNode(xml, Extend(part, name), child, left)) return false;
         Inherit(child, n);
+        if (!TakeTexts(left, child)) return false;
         TakeDefaults(child);
         n.children.push_back(std::move(child));
     }
@@ -278,20 +306,32 @@ bool kcSoundGroupTree::OpenSoundGroups()
     return m_soundLoaded != 0;
 }
 
+// Anything short of a whole tree leaves none, and nothing loaded: a later save then writes
+// nothing over the user's values.
 void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
 {
-    kcXml xml;
-    kcFileServer* server = kcFileServer::Instance();
-    if (server) {
-        int size = server->ReadWhole(path, nullptr, 0, 19);
-        if (size <= 0) return;
-        std::vector<char> buffer((size_t)size + 8, 0);
-        int got = server->ReadWhole(path, buffer.data(), size, 19);
-        if (got <= 0 || !xml.OpenMemory(buffer.data(), got)) return;
-    } else if (!xml.Open(path)) {
-        return;
+    ClearSoundGroups();
+    bool whole = false;
+    try {
+        whole = ReadDefinition(path);
+    } catch (const std::bad_alloc&) {
+        kcLogW(L"kcConfig : サウンドグループ定義 %s はメモリが足りないため読み込みません", path);
     }
-    ClearSoundGroups(); // a second reading starts afresh
+    if (!whole) {
+        ClearSoundGroups();
+        m_soundLoaded = 0;
+    }
+}
+
+bool kcSoundGroupTree::ReadDefinition(const wchar_t* path)
+{
+    kcXml xml;
+    if (kcFileServer::Instance()) {
+        std::vector<char> buffer;
+        if (!kcReadThroughServer(path, &buffer) || !xml.OpenMemory(buffer.data(), (int)buffer.size() - 8)) return false;
+    } else if (!xml.Open(path)) {
+        return false;
+    }
     for (const std::string& name : Children(xml, Path{"SOUNDGROUP"})) {
         Path p{"SOUNDGROUP", name};
         SoundGroupDefinition d;
@@ -304,23 +344,26 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
         m_definitions.emplace(d.id, d); // the first of an id stays
     }
     kcXmlIterator document;
-    size_t left = xml.FindChildrenVec(&document, Path{}) ? CountElements(document.children) : 0;
-    const size_t elements = left;
-    bool whole = ReadNode(xml, Path{"MASTER"}, m_master, &left);
+    Budget file = {0, 0, false};
+    if (xml.FindChildrenVec(&document, Path{})) CountElements(document.children, &file);
+    const size_t texts = kTextBytesPerFileByte * file.bytes + kTextBytesAnyway;
+    Budget left = {file.nodes, texts, false};
+    bool whole = ReadNode(xml, Path{"MASTER"}, m_master, &left) && TakeTexts(&left, m_master);
     TakeDefaults(m_master);
     for (const std::string& name : Children(xml, Path{"PART"})) {
         SoundGroupNode n;
         n.element = Lower(name.c_str());
-        whole = whole && TakeNode(&left) && ReadNode(xml, Path{"PART", name}, n, &left);
+        whole = whole && TakeNode(&left) && ReadNode(xml, Path{"PART", name}, n, &left) && TakeTexts(&left, n);
         if (!whole) break;
         TakeDefaults(n);
         m_parts.push_back(std::move(n));
     }
     if (!whole) {
-        kcLogW(L"kcConfig : サウンドグループ定義 %s はノード数が要素数 (%u) を超えるため読み込みません", path, (unsigned)elements);
-        ClearSoundGroups();
-        m_soundLoaded = 0;
-        return;
+        if (left.textsOver)
+            kcLogW(L"kcConfig : サウンドグループ定義 %s はテキストが %u バイトを超えるため読み込みません", path, (unsigned)texts);
+        else
+            kcLogW(L"kcConfig : サウンドグループ定義 %s はノード数が要素数 (%u) を超えるため読み込みません", path, (unsigned)file.nodes);
+        return false;
     }
     wchar_t userPath[260];
     kcXml user;
@@ -328,6 +371,7 @@ void kcSoundGroupTree::ReadSoundGroups(const wchar_t* path)
         ReadUserValues(user, Path{"MASTER"}, m_master);
         for (SoundGroupNode& n : m_parts) ReadUserValues(user, Path{"PART", n.element}, n);
     }
+    return true;
 }
 
 void kcSoundGroupTree::ClearSoundGroups()

@@ -41,8 +41,10 @@ public:
     // The definition named by SOUNDCONFIG, resolved in the file server's "config" group.
     bool OpenSoundGroups();
     int IsSoundGroupLoaded() const { return m_soundLoaded; }
-    // A definition whose tree would have more nodes than the file has elements (same-named
-    // siblings repeat a subtree) is refused: the tree is left empty and the loaded flag 0.
+    // A definition that cannot be read whole (missing, empty, malformed, larger than the XML
+    // reader takes, no memory), or whose tree would have more nodes than the file has elements
+    // (same-named siblings repeat a subtree) or texts of more than a few times its bytes, is
+    // refused: the tree is left empty and the loaded flag 0, so nothing is written back.
     void ReadSoundGroups(const wchar_t* path);
     int WriteSoundGroups();
     const std::wstring& GetSoundGroupName() const { return m_soundName; }
@@ -125,6 +127,7 @@ protected:
     std::wstring m_soundName;
 
 private:
+    bool ReadDefinition(const wchar_t* path);
     void ClearSoundGroups();
     std::map<int, SoundGroupDefinition> m_definitions;
     std::vector<SoundGroupNode> m_parts;

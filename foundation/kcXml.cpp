@@ -5,6 +5,8 @@
 #include "foundation/kcXmlParser.h"
 #include <cstdarg>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <unordered_map>
 
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
@@ -25,22 +27,39 @@ kcXmlLevel::~kcXmlLevel()
     delete index;
 }
 
+// The index is only a shortcut: when memory for it runs out it is dropped (and rebuilt, or the
+// level scanned, on the next lookup), so it never disagrees with the items.
 void kcXmlLevel::Append(kcXmlElement e)
 {
-    if (index) index->positions[e.name].push_back((int)items.size());
     items.push_back(std::move(e));
+    if (!index) return;
+    try {
+        index->positions[items.back().name].push_back((int)items.size() - 1);
+    } catch (const std::bad_alloc&) {
+        delete index;
+        index = nullptr;
+    }
 }
 
 const std::vector<int>* kcXmlLevel::Lookup(const char* name)
 {
     if (items.size() < kIndexFrom) return nullptr;
     if (!index) {
-        index = new Index();
-        for (size_t i = 0; i < items.size(); ++i) index->positions[items[i].name].push_back((int)i);
+        try {
+            std::unique_ptr<Index> built(new Index());
+            for (size_t i = 0; i < items.size(); ++i) built->positions[items[i].name].push_back((int)i);
+            index = built.release();
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
     }
     static const std::vector<int> none;
-    auto it = index->positions.find(name);
-    return it == index->positions.end() ? &none : &it->second;
+    try {
+        auto it = index->positions.find(name);
+        return it == index->positions.end() ? &none : &it->second;
+    } catch (const std::bad_alloc&) { // no room for the key: scan
+        return nullptr;
+    }
 }
 
 // Calls visit(element) for each element of the name in table order until it returns non-null.
@@ -59,15 +78,65 @@ template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, co
     return nullptr;
 }
 
-// Depth first; the first complete match in table order wins (a dead end backtracks).
-static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth)
+// What FindElement gives when it ran out of visits.
+static const kcXmlElement kGaveUp{};
+
+// Depth first; the first complete match in table order wins (a dead end backtracks). Each
+// element of a path's names that is entered takes one of *visits; when none is left the search
+// gives up with kGaveUp.
+static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth, size_t* visits)
 {
     if (!level || depth >= count) return nullptr;
     return ForEachNamed(level, names[depth], [&](const kcXmlElement& e) -> const kcXmlElement* {
+        if (*visits == 0) return &kGaveUp;
+        --*visits;
         if (depth == count - 1) return &e;
-        return FindElement(e.children, names, count, depth + 1);
+        return FindElement(e.children, names, count, depth + 1, visits);
     });
 }
+
+// A search that enters more elements than this meets many same-named ones: from then on the
+// document answers through kcXmlPaths.
+static const size_t kDirectVisits = 128;
+
+// The elements that each path asked so far reaches, in the order of the search above: a trie
+// over the table. Same-named siblings make a path reach many elements, and the search walks
+// all of them again for every path through them that fails; a reader that asks every key of
+// every such sibling would pay the square of their number. Only a shortcut, dropped whenever
+// the table changes; a document without many same-named elements never builds it.
+class kcXmlPaths {
+public:
+    struct Node {
+        const kcXmlElement* first = nullptr; // the first complete match
+        std::vector<kcXmlLevel*> levels;     // the children of every match, in table order
+        std::unordered_map<std::string, std::unique_ptr<Node>> next;
+    };
+
+    explicit kcXmlPaths(kcXmlLevel* top) { root.levels.push_back(top); }
+
+    // The path extended by one name (not null). Throws std::bad_alloc, leaving the trie whole.
+    Node* Step(Node* n, const char* name)
+    {
+        if (n->levels.empty()) return &dead;
+        auto it = n->next.find(name);
+        if (it != n->next.end()) return it->second.get();
+        std::unique_ptr<Node> m(new Node());
+        for (kcXmlLevel* level : n->levels)
+            ForEachNamed(level, name, [&](const kcXmlElement& e) -> const kcXmlElement* {
+                if (!m->first) m->first = &e;
+                if (e.children) m->levels.push_back(e.children);
+                return nullptr;
+            });
+        Node* r = m.get();
+        n->next.emplace(name, std::move(m));
+        return r;
+    }
+
+    Node root;
+
+private:
+    Node dead; // what every path through an element without children reaches: nothing
+};
 
 // The names of a variadic call, kept on the stack for ordinary path lengths.
 class NameList {
@@ -95,26 +164,26 @@ private:
     std::vector<const char*> big;
 };
 
-// A level read from the parser's tree: each list copied as it runs (file order reversed).
+// A level read from the parser's tree: each list copied as it runs (file order reversed). An
+// element's vectors belong to the level only once it is appended, so a throw leaks nothing.
 static int CopyNodes(kcXmlLevel* level, const kcXmlNode* node, int depth)
 {
     if (depth > kcXmlMaxDepth) return 0;
     for (; node; node = node->next) {
-        kcXmlElement e{node->name, node->text, nullptr, nullptr};
+        std::unique_ptr<std::vector<kcXmlAttribute>> attributes;
+        std::unique_ptr<kcXmlLevel> children;
         if (node->attributes->firstChild) {
-            e.attributes = new std::vector<kcXmlAttribute>();
+            attributes.reset(new std::vector<kcXmlAttribute>());
             for (const kcXmlAttrNode* a = node->attributes->firstChild; a; a = a->next)
-                e.attributes->push_back(kcXmlAttribute{a->name, a->value});
+                attributes->push_back(kcXmlAttribute{a->name, a->value});
         }
         if (node->firstChild) {
-            e.children = new kcXmlLevel();
-            if (!CopyNodes(e.children, node->firstChild, depth + 1)) {
-                delete e.attributes;
-                delete e.children;
-                return 0;
-            }
+            children.reset(new kcXmlLevel());
+            if (!CopyNodes(children.get(), node->firstChild, depth + 1)) return 0;
         }
-        level->Append(std::move(e));
+        level->Append(kcXmlElement{node->name, node->text, attributes.get(), children.get()});
+        attributes.release();
+        children.release();
     }
     return 1;
 }
@@ -166,7 +235,7 @@ static void SplitPath(const std::string& text, std::vector<std::string>* out)
     if (!cur.empty()) out->push_back(cur);
 }
 
-kcXml::kcXml() : parser(nullptr), elements(nullptr) {}
+kcXml::kcXml() : parser(nullptr), elements(nullptr), paths(nullptr) {}
 
 kcXml::~kcXml()
 {
@@ -175,6 +244,7 @@ kcXml::~kcXml()
 
 void kcXml::Reset()
 {
+    DropPaths();
     delete parser;
     parser = nullptr;
     delete elements;
@@ -190,16 +260,30 @@ int kcXml::New()
     return 1;
 }
 
+// A new parser and table from the file at path, or else from the bytes. On any failure, running
+// out of memory included, the document is left empty: an empty table that setters can fill, or,
+// when not even that can be had, no table at all, as a document never loaded.
+int kcXml::Load(bool file, const wchar_t* path, const char* bytes, int size)
+{
+    Reset();
+    try {
+        parser = new kcXmlParser();
+        elements = new kcXmlLevel();
+        kcXmlStatus s = file ? parser->ParseFile(path) : parser->ParseMemory(bytes, size);
+        if (s == KCXML_OK && CopyNodes(elements, parser->GetRoot(), 1)) return 1;
+    } catch (const std::bad_alloc&) {
+        kcLog("kcXml : no memory to load the document");
+    }
+    delete elements;
+    elements = new (std::nothrow) kcXmlLevel();
+    return 0;
+}
+
 int kcXml::Open(const wchar_t* path)
 {
     kcLogW(L"xml open %s", path ? path : L"");
-    Reset();
-    parser = new kcXmlParser();
-    elements = new kcXmlLevel();
-    if (parser->ParseFile(path) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+    if (!Load(true, path, nullptr, 0)) {
         kcLogW(L"kcXml : File open error %s", path ? path : L"");
-        delete elements;
-        elements = new kcXmlLevel();
         return 0;
     }
     kcLog("xml open exit");
@@ -208,28 +292,36 @@ int kcXml::Open(const wchar_t* path)
 
 int kcXml::OpenMemory(const char* bytes, int size)
 {
-    Reset();
-    parser = new kcXmlParser();
-    elements = new kcXmlLevel();
     if (bytes && size == 0) size = (int)strlen(bytes);
-    if (parser->ParseMemory(bytes, size) != KCXML_OK || !CopyNodes(elements, parser->GetRoot(), 1)) {
+    if (!Load(false, nullptr, bytes, size)) {
         kcLog("kcXml : OpenMem error.");
-        delete elements;
-        elements = new kcXmlLevel();
         return 0;
     }
     return 1;
 }
 
+// The new parser replaces the old one only once the file is written: on any failure, running out
+// of memory included, the document stays as it was. Without a table nothing is written and an
+// existing file stays as it was.
 int kcXml::Save(const wchar_t* path)
 {
-    delete parser;
-    parser = new kcXmlParser();
-    // Without a table nothing is written: an existing file stays as it was.
-    if (!elements || !CopyElements(parser, nullptr, elements, 0) || parser->WriteFile(path) != KCXML_OK) {
+    kcXmlParser* fresh = nullptr;
+    int ok = 0;
+    if (elements) {
+        try {
+            fresh = new kcXmlParser();
+            ok = CopyElements(fresh, nullptr, elements, 0) && fresh->WriteFile(path) == KCXML_OK;
+        } catch (const std::bad_alloc&) {
+            kcLog("kcXml : no memory to save the document");
+        }
+    }
+    if (!ok) {
+        delete fresh;
         kcLogW(L"kcXml : File save error %s", path ? path : L"");
         return 0;
     }
+    delete parser;
+    parser = fresh;
     return 1;
 }
 
@@ -237,9 +329,37 @@ int kcXml::Save(const wchar_t* path)
 const kcXmlElement* kcXml::Find(const char* const* names, int count)
 {
     if (!elements || count <= 0 || count > kcXmlMaxDepth) return nullptr;
-    kcXmlLevel* level = elements;
-    if (level->items.size() == 1 && level->items[0].name == "document") level = level->items[0].children;
-    return FindElement(level, names, count, 0);
+    return Reach(names, count, elements->items.size() == 1 && elements->items[0].name == "document");
+}
+
+// The first complete match of the names from the top level, or, with underDocument, from the
+// children of the top level's single "document".
+const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool underDocument)
+{
+    for (int i = 0; i < count; ++i)
+        if (!names[i]) return nullptr; // a null name finds nothing
+    kcXmlLevel* start = underDocument ? elements->items[0].children : elements;
+    if (!paths) {
+        size_t visits = kDirectVisits;
+        const kcXmlElement* e = FindElement(start, names, count, 0, &visits);
+        if (e != &kGaveUp) return e;
+    }
+    try {
+        if (!paths) paths = new kcXmlPaths(elements);
+        kcXmlPaths::Node* n = underDocument ? paths->Step(&paths->root, "document") : &paths->root;
+        for (int i = 0; i < count; ++i) n = paths->Step(n, names[i]);
+        return n->first;
+    } catch (const std::bad_alloc&) {
+        DropPaths(); // and search without it
+    }
+    size_t visits = (size_t)-1;
+    return FindElement(start, names, count, 0, &visits);
+}
+
+void kcXml::DropPaths()
+{
+    delete paths;
+    paths = nullptr;
 }
 
 int kcXml::GetInt(int def, int count, ...)
@@ -360,7 +480,7 @@ int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& par
     for (const std::string& p : parts) SplitPath(p, &path);
     NameList names(path);
     if (names.n > kcXmlMaxDepth + 1) return 0;
-    const kcXmlElement* e = FindElement(elements, names.data, names.n, 0);
+    const kcXmlElement* e = Reach(names.data, names.n, false);
     if (!e || !e->children) return 0;
     *it = kcXmlIterator{e->children, 0};
     return 1;
@@ -396,6 +516,7 @@ int kcXml::NextChild(kcXmlIterator* it, std::string* name)
 int kcXml::SetValue(const std::string& text, const char* const* names, int count)
 {
     if (!elements || count < 0) return 0;
+    DropPaths();
     if (count + 1 > kcXmlMaxDepth) {
         kcLog("kcXml : 階層が深すぎるため設定できません。");
         return 0;

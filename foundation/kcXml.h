@@ -7,6 +7,7 @@
 
 class kcXmlParser;
 class kcXmlLevel;
+class kcXmlPaths;
 
 struct kcXmlAttribute {
     std::string name;
@@ -55,9 +56,10 @@ public:
 
     int New();
     int Open(const wchar_t* path);
-    // size 0: the bytes are a NUL-terminated text.
+    // Open and OpenMemory: 0 on any failure, running out of memory included, with the document
+    // left empty. size 0: the bytes are a NUL-terminated text.
     int OpenMemory(const char* bytes, int size);
-    // 1 only when the whole file was written.
+    // 1 only when the whole file was written; on any failure the document stays as it was.
     int Save(const wchar_t* path);
 
     // Getters: count narrow element names follow. The root "document" is left out of paths.
@@ -95,8 +97,13 @@ private:
     int SetStringWAt(const wchar_t* text, const char* const* names, int count);
     int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
     int SetValue(const std::string& text, const char* const* names, int count);
+    const kcXmlElement* Reach(const char* const* names, int count, bool underDocument);
+    void DropPaths();
+    int Load(bool file, const wchar_t* path, const char* bytes, int size);
     void Reset();
 
     kcXmlParser* parser;
     kcXmlLevel* elements;
+    // Lookups made so far, once a search met many same-named elements; null again after any change.
+    kcXmlPaths* paths;
 };

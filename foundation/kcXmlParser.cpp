@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
 
 // The declaration line that the writer puts first, CR LF included (40 bytes).
 static const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
@@ -16,10 +17,10 @@ static_assert(sizeof kDeclaration - 1 == 40, "declaration line is 40 bytes");
 
 static kcXmlNode* NewNode(kcXmlNode* parent)
 {
-    kcXmlNode* n = new kcXmlNode();
+    std::unique_ptr<kcXmlNode> n(new kcXmlNode());
     n->parent = parent;
     n->attributes = new kcXmlAttrNode();
-    return n;
+    return n.release();
 }
 
 // Links at the head of the list, as every list of the tree is built.
@@ -70,6 +71,28 @@ void kcXmlFreeNode(kcXmlNode* node)
     }
 }
 
+// Links a new attribute at the head of the node's list. The texts are made before the attribute,
+// so running out of memory leaves nothing behind.
+static void LinkAttribute(kcXmlNode* node, std::string name, std::string value)
+{
+    kcXmlAttrNode* a = new kcXmlAttrNode();
+    a->name = std::move(name);
+    a->value = std::move(value);
+    a->parent = node->attributes;
+    a->next = node->attributes->firstChild;
+    if (a->next) a->next->prev = a;
+    node->attributes->firstChild = a;
+}
+
+// A node outside the tree for reading one tag, freed however the reading ends.
+struct ScratchNode {
+    kcXmlNode* node;
+    ScratchNode() : node(NewNode(nullptr)) {}
+    ~ScratchNode() { kcXmlFreeNode(node); }
+    ScratchNode(const ScratchNode&) = delete;
+    ScratchNode& operator=(const ScratchNode&) = delete;
+};
+
 static bool EqualNoCase(const char* a, const char* b, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
@@ -87,12 +110,15 @@ static bool EqualNoCase(const std::string& a, const char* b)
     return a.size() == n && EqualNoCase(a.data(), b, n);
 }
 
-kcXmlParser::kcXmlParser()
-    : tree(new kcXmlTree()), tokens(new std::vector<std::string>()), status(KCXML_OK), scratch(nullptr),
-      scratchSize(0)
+kcXmlParser::kcXmlParser() : tree(nullptr), tokens(nullptr), status(KCXML_OK), scratch(nullptr), scratchSize(0)
 {
     message[0] = 0;
-    tree->root = NewNode(nullptr);
+    // Nothing is kept when memory runs out halfway.
+    std::unique_ptr<kcXmlTree> t(new kcXmlTree());
+    std::unique_ptr<std::vector<std::string>> v(new std::vector<std::string>());
+    t->root = NewNode(nullptr);
+    tree = t.release();
+    tokens = v.release();
 }
 
 kcXmlParser::~kcXmlParser()
@@ -126,9 +152,9 @@ kcXmlNode* kcXmlParser::AddChild(kcXmlNode* parent, const char* name, const char
 {
     if (!tree) return nullptr;
     kcXmlNode* n = NewNode(nullptr);
+    LinkHead(parent ? parent : tree->root, n); // owned by the tree before anything else can throw
     if (name) n->name = name;
     if (text) n->text = text;
-    LinkHead(parent ? parent : tree->root, n);
     return n;
 }
 
@@ -142,13 +168,7 @@ int kcXmlParser::AddAttribute(kcXmlNode* node, const char* name, const char* val
             return 1;
         }
     }
-    kcXmlAttrNode* a = new kcXmlAttrNode();
-    a->parent = node->attributes;
-    a->name = name;
-    a->value = value;
-    a->next = node->attributes->firstChild;
-    if (a->next) a->next->prev = a;
-    node->attributes->firstChild = a;
+    LinkAttribute(node, name, value);
     return 1;
 }
 
@@ -195,12 +215,11 @@ void kcXmlParser::Tokenize(const char* text, int length)
 bool kcXmlParser::CheckDeclaration()
 {
     if (tokens->empty()) return false;
-    kcXmlNode* n = NewNode(nullptr);
+    ScratchNode n;
     std::string v, e;
-    bool ok = ParseTag(tokens->front(), n, "<?", "?>") && n->name == "xml" && GetAttribute(n, "version", &v) &&
-              EqualNoCase(v, "1.0") && GetAttribute(n, "encoding", &e) && EqualNoCase(e, "UTF-8");
-    kcXmlFreeNode(n);
-    return ok;
+    return ParseTag(tokens->front(), n.node, "<?", "?>") && n.node->name == "xml" &&
+           GetAttribute(n.node, "version", &v) && EqualNoCase(v, "1.0") && GetAttribute(n.node, "encoding", &e) &&
+           EqualNoCase(e, "UTF-8");
 }
 
 static bool IsCommentOpener(const std::string& t)
@@ -315,16 +334,18 @@ kcXmlStatus kcXmlParser::BuildTree(kcXmlNode* parent, size_t* pos, int depth)
             ++*pos;
             continue;
         }
-        kcXmlNode* tag = NewNode(nullptr);
-        int ok = ParseTag(t, tag, "<", ">");
-        std::string name = std::move(tag->name);
-        kcXmlFreeNode(tag);
-        if (!ok) return KCXML_ERR_TAG;
-        if (name[0] == '/') {
-            if (name.compare(1, std::string::npos, node->name) != 0) {
+        bool end;
+        {
+            ScratchNode tag;
+            if (!ParseTag(t, tag.node, "<", ">")) return KCXML_ERR_TAG;
+            const std::string& name = tag.node->name;
+            end = name[0] == '/';
+            if (end && name.compare(1, std::string::npos, node->name) != 0) {
                 SetError("タグ終端<%s>が不正です。", name.c_str());
                 return KCXML_ERR_END_TAG;
             }
+        }
+        if (end) {
             ++*pos;
             return KCXML_OK;
         }
@@ -413,13 +434,7 @@ int kcXmlParser::ParseAttribute(kcXmlNode* node, int length, int position)
         SetError("属性(%s)の値が不正です。", name.c_str());
         return -1;
     }
-    kcXmlAttrNode* a = new kcXmlAttrNode();
-    a->parent = node->attributes;
-    a->name = std::move(name);
-    a->value.assign(w + vi + 1, (size_t)(j - vi - 1));
-    a->next = node->attributes->firstChild;
-    if (a->next) a->next->prev = a;
-    node->attributes->firstChild = a;
+    LinkAttribute(node, std::move(name), std::string(w + vi + 1, (size_t)(j - vi - 1)));
     return end;
 }
 

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "config/ConfigTestSupport.h"
 #include "config/kcConfig.h"
+#include "foundation/kcFileServer.h"
 #include "foundation/kcXml.h"
+#include "foundation/kcXmlParser.h"
 
 namespace {
 
@@ -21,6 +24,28 @@ const char kDefinition[] = R"(
  <vo><id>3</id><type>voice</type><head>v_</head><voicevol>60</voicevol><volume>90</volume><voicemute>-1</voicemute></vo>
 </PART>
 )";
+
+// The whole tree as text: each node's fields and values, its children indented below it.
+void Dump(const SoundGroupNode& n, int depth, std::string* out)
+{
+    *out += std::string(2 * depth, ' ') + n.element + "|" + n.name + "|" + n.type + "|" + n.head + "|" + n.archive;
+    for (int v : {n.id, n.group, n.mastervol, n.volume, n.play, n.sysplay, n.voicevol, n.skipvol, n.sameid, n.mute, n.voicemute,
+                  n.curVolume, n.curPlay, n.curSysplay, n.curVoicevol, n.curSkipvol, n.curMute, n.curVoicemute})
+        *out += " " + std::to_string(v);
+    *out += "\n";
+    for (const SoundGroupNode& c : n.children) Dump(c, depth + 1, out);
+}
+
+std::string Dump(kcConfig& c)
+{
+    std::string out = "master " + std::to_string(c.GetMasterVolume()) + " " + std::to_string(c.GetMasterPlay()) + " " +
+                      std::to_string(c.GetMasterSysPlay()) + " " + std::to_string(c.GetMasterMute()) + "\n";
+    for (const SoundGroupDefinition* d = c.BeginSoundGroupDefinitions(); d; d = c.NextSoundGroupDefinition())
+        out += "def " + std::to_string(d->id) + "|" + d->comment + "|" + d->label + "|" + d->type + "|" +
+               std::to_string(d->min) + "|" + std::to_string(d->max) + "\n";
+    for (const SoundGroupNode& n : c.GetSoundGroupParts()) Dump(n, 0, &out);
+    return out;
+}
 
 class SoundGroups : public ::testing::Test {
 protected:
@@ -102,37 +127,129 @@ TEST_F(SoundGroups, UserValuesSaved)
 }
 
 // Same-named siblings each read the one element their path reaches, with its subtree: the tree
-// may hold as many nodes as the file has elements, no more. Past that the file is refused whole.
-TEST(SoundGroupBound, TreesBeyondTheFilesElementsAreRefused)
+// may hold as many nodes as the file has elements, and texts of a few times its bytes, no more.
+// Past that, or when the file cannot be read whole, the file is refused whole: no tree, nothing
+// loaded, and the user's file stays as it was.
+TEST(SoundGroupBound, RefusedOrUnreadableDefinitionsKeepNoTreeAndWriteNothingBack)
 {
     std::string nine, repeated; // 10 children named "a" per level, 8 levels deep: 10^8 nodes asked
     for (int i = 0; i < 9; ++i) nine += "<a></a>";
     for (int level = 0; level < 8; ++level) repeated = nine + "<a>" + (level ? "<part>" + repeated + "</part>" : "") + "</a>";
+    const std::string text(1000, 'x');
+    std::string inheritors, plain; // 200 children copying 2,000 bytes each; 100 siblings reading 2,000 bytes each
+    for (int i = 0; i < 200; ++i) inheritors += "<b" + std::to_string(i) + "></b" + std::to_string(i) + ">";
+    for (int i = 0; i < 100; ++i) plain += "<a></a>";
+    std::string nested;
+    for (int i = 0; i < kcXmlMaxDepth; ++i) nested = "<e>" + nested + "</e>";
+    const char* nodeBound = u8"はノード数が要素数";
+    const char* textBound = u8"はテキストが";
     const struct {
-        std::string definition;
-        size_t nodes; // below "PART"; 0: refused
+        std::string definition; // "": an empty file
+        bool server;
+        long long sparse; // a file of this size that begins with the definition
+        size_t nodes;     // below "PART"; 0: refused
+        const char* log;
     } cases[] = {
-        {"<PART><a></a><a><part><b></b><b></b></part></a></PART>", 6},                  // as many nodes as its 6 elements
-        {"<PART><a></a><a></a><a><part><b></b><b></b></part></a></PART>", 0},           // 9 nodes of 7 elements
-        {"<MASTER><part><a></a><a></a><a><part><b></b><b></b></part></a></part></MASTER>", 0},           // 9 of 8
-        {"<PART>" + repeated + "</PART>", 0},
+        {XmlDoc("<PART><a></a><a><part><b></b><b></b></part></a></PART>"), false, 0, 6, nullptr}, // as many nodes as its 6 elements
+        {XmlDoc("<PART><a></a><a><part><b></b><b></b></part></a></PART>"), true, 0, 6, nullptr},
+        {XmlDoc("<PART><a></a><a></a><a><part><b></b><b></b></part></a></PART>"), false, 0, 0, nodeBound}, // 9 nodes of 7 elements
+        {XmlDoc("<MASTER><part><a></a><a></a><a><part><b></b><b></b></part></a></part></MASTER>"), false, 0, 0, nodeBound}, // 9 of 8
+        {XmlDoc("<PART>" + repeated + "</PART>"), false, 0, 0, nodeBound},
+        {XmlDoc("<PART><a><head>" + text + "</head><int>" + text + "</int><part>" + inheritors + "</part></a></PART>"), false, 0, 0,
+         textBound},
+        {XmlDoc("<PART>" + plain + "<a><name>" + text + "</name><type>" + text + "</type></a></PART>"), true, 0, 0, textBound},
+        {XmlDoc("<PART><a><volume>1</volume></PART>"), false, 0, 0, "kcXml : File open error"}, // malformed
+        {XmlDoc("<PART><a><volume>1</volume></PART>"), true, 0, 0, "kcXml : OpenMem error."},
+        {XmlDoc("<PART><a>" + nested + "</a></PART>"), false, 0, 0, "kcXml : File open error"}, // nested too deep
+        {XmlDoc("<PART><a></a></PART>"), false, 9 << 20, 0, "kcXml : File open error"},        // over 8 MiB
+        {XmlDoc("<PART><a></a></PART>"), true, 9 << 20, 0, "is larger than"},
+        {"", true, 0, 0, nullptr}, // empty
+        {"", false, 0, 0, "kcXml : File open error"},
     };
-    for (auto& c : cases) { // a refused file keeps no tree and writes nothing back
-        SCOPED_TRACE(c.definition.substr(0, 70));
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.definition.substr(0, 100) + (c.server ? " (server)" : ""));
         ConfigFolder folder;
+        std::unique_ptr<kcFileServer> server(c.server ? new kcFileServer() : nullptr);
         const std::string user = XmlDoc("<PART><a><volume>7</volume></a></PART>");
-        ASSERT_TRUE(folder.Write(L"sg.xml", XmlDoc(c.definition)) && folder.Write(L"save\\sg.xml", user));
+        ASSERT_TRUE(folder.Write(L"save\\sg.xml", user));
+        ASSERT_TRUE(c.sparse ? WriteSparseFile(folder.File(L"sg.xml"), c.sparse, c.definition) : folder.Write(L"sg.xml", c.definition));
         kcConfig& config = folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>");
         LogCapture log;
         EXPECT_EQ(c.nodes > 0, config.OpenSoundGroups());
         EXPECT_EQ(c.nodes > 0, config.IsSoundGroupLoaded() != 0);
-        EXPECT_EQ(c.nodes == 0, log.Contains(Sjis(u8"はノード数が要素数")));
+        EXPECT_TRUE(!c.log || log.Contains(Sjis(c.log)));
         size_t nodes = 0;
         for (const SoundGroupNode* n = config.BeginSoundGroupNodes(); n; n = config.NextSoundGroupNode()) ++nodes;
         EXPECT_EQ(c.nodes, nodes);
         config.SaveUserSettings(0);
         std::string saved;
         EXPECT_TRUE(c.nodes || (config.GetSoundGroupParts().empty() && ReadBytes(folder.File(L"save\\sg.xml"), &saved) && saved == user));
+        kcReleaseConfig(); // before the server goes
+    }
+}
+
+// Same-named siblings each read what a path through their name reaches: the first complete
+// match in table order (the last element of the file first), later siblings filling in what
+// the first lacks. These trees were taken from the reader that resolved every path from the root.
+TEST(SoundGroupSiblings, SameNamedSiblingsGiveTheSameTree)
+{
+    // Each "a" under PART: its keys from the first "a" that has them, its children from the first "part".
+    const std::string kA = R"(a|second|t3|hd|ARC 3 -1 -1 -1 -1 -1 -1 -1 0 1 0 44 1 -1 -1 -1 1 0
+  y|||hd|ARC -1 -1 -1 -1 -1 -1 -1 -1 0 0 0 -1 -1 -1 -1 -1 0 0
+  x|||hd|ARC -1 -1 -1 5 0 -1 -1 -1 0 0 0 5 0 -1 -1 -1 1 0
+    deep|||| -1 -1 -1 5 0 -1 -1 -1 0 0 0 5 0 -1 -1 -1 0 0
+)";
+    const struct {
+        std::string definition, user, tree;
+    } cases[] = {
+        {XmlDoc("<SOUNDGROUP><g><id>4</id><label>L</label></g><g><id>5</id><comment>c</comment></g><h><min>1</min></h></SOUNDGROUP>"
+                "<MASTER><volume>90</volume><part><m><volume>1</volume></m><m><play>0</play></m></part></MASTER>"
+                "<PART>"
+                " <a><id>1</id><part><x><volume>5</volume></x></part></a>"
+                " <a><name>second</name><head>HD</head><int>ARC</int><part></part></a>"
+                " <a><type>t3</type><id>3</id><part><x><play>0</play><part><deep></deep></part></x><y></y></part></a>"
+                " <B><volume>70</volume><part><a><sameid>2</sameid></a><a><mastervol>9</mastervol></a></part></B>"
+                " <a><mute>1</mute></a>"
+                "</PART>"),
+         XmlDoc("<PART><a><volume>44</volume><part><x><mute>1</mute></x></part></a><a><play>1</play></a></PART>"),
+         std::string(R"(master 90 -1 -1 0
+def -1||||1|-1
+def 5|c|L||-1|-1
+)") + kA + R"(b|||| -1 -1 -1 70 -1 -1 -1 -1 0 0 0 70 -1 -1 -1 -1 0 0
+  a|||| -1 -1 9 70 -1 -1 -1 -1 2 0 0 70 -1 -1 -1 -1 0 0
+  a|||| -1 -1 9 70 -1 -1 -1 -1 2 0 0 70 -1 -1 -1 -1 0 0
+)" + kA + kA + kA},
+        // The first "part" that the path reaches is empty: no children, though a later one has some.
+        {XmlDoc("<PART><a><part><x></x></part></a><a><volume>2</volume><part></part></a></PART>"), "", R"(master -1 -1 -1 0
+a|||| -1 -1 -1 2 -1 -1 -1 -1 0 0 0 2 -1 -1 -1 -1 0 0
+a|||| -1 -1 -1 2 -1 -1 -1 -1 0 0 0 2 -1 -1 -1 -1 0 0
+)"},
+        // A name holding '/' is one name to the getters but two to the children's walk.
+        {XmlDoc("<PART><x/y><volume>3</volume><part><z></z></part></x/y><x><y><part><q><volume>6</volume></q></part></y></x></PART>"), "",
+         R"(master -1 -1 -1 0
+x|||| -1 -1 -1 -1 -1 -1 -1 -1 0 0 0 -1 -1 -1 -1 -1 0 0
+x/y|||| -1 -1 -1 3 -1 -1 -1 -1 0 0 0 3 -1 -1 -1 -1 0 0
+  q|||| -1 -1 -1 3 -1 -1 -1 -1 0 0 0 3 -1 -1 -1 -1 0 0
+)"},
+        // Another root than "document": getters start at the top, children are never found.
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><MASTER><volume>9</volume><part><c></c></part></MASTER>", "", "master 9 -1 -1 0\n"},
+    };
+    // Each file also with 600 empty sections ahead of its own: lookups that miss then enter
+    // more elements than a direct search takes, and the document answers through its cache.
+    std::string sections;
+    for (int i = 0; i < 200; ++i) sections += "<SOUNDGROUP></SOUNDGROUP><MASTER></MASTER><PART></PART>";
+    for (int padded = 0; padded < 2; ++padded)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.definition.substr(0, 90) + (padded ? " (padded)" : ""));
+        ConfigFolder folder;
+        std::string definition = c.definition;
+        size_t body = definition.find("<document>");
+        if (padded && body != std::string::npos) definition.insert(body + 10, sections);
+        ASSERT_TRUE(folder.Write(L"sg.xml", definition));
+        ASSERT_TRUE(c.user.empty() || folder.Write(L"save\\sg.xml", c.user));
+        kcConfig& config = folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>");
+        EXPECT_TRUE(config.OpenSoundGroups());
+        EXPECT_EQ(c.tree, Dump(config));
     }
 }
 

@@ -71,20 +71,25 @@ TEST(XmlDocument, GettersAndTheDocumentRoot)
 TEST(XmlDocument, SameNamedSiblingsFindChildrenAndLargeLevels)
 {
     // Getters reach the last in the file and backtrack; setters take the first in the table
-    // (the last in the file) and never backtrack. The large level takes any indexed road.
-    std::string many;
+    // (the last in the file) and never backtrack. The large level takes any indexed road; the
+    // many empty A take the road for many same-named elements (a lookup that misses enters all).
+    std::string many, empty;
     for (int i = 0; i < 100; ++i) many += "<k" + std::to_string(i) + ">" + std::to_string(i) + "</k" + std::to_string(i) + ">";
-    for (const std::string& extra : {std::string(), many}) {
+    for (int i = 0; i < 200; ++i) empty += "<A></A>";
+    for (const std::string& extra : {std::string(), many, empty}) {
         SCOPED_TRACE(extra.size());
         kcXml x;
         Load(x, "<document><S>" + extra + "<item>1</item><item>2</item><A><B>9</B></A><A><C>0</C></A></S></document>");
+        EXPECT_EQ(-1, x.GetInt(-1, 3, "S", "A", "missing"));
         EXPECT_EQ(2, x.GetInt(0, 2, "S", "item"));
         EXPECT_EQ(9, x.GetInt(0, 3, "S", "A", "B")); // the later A has no B: the search goes on
         EXPECT_EQ(1, x.SetInt(5, 3, "S", "A", "B"));  // made under the later A
         EXPECT_EQ(5, x.GetInt(0, 3, "S", "A", "B"));
         EXPECT_EQ(1, x.SetInt(3, 2, "S", "item"));
         EXPECT_EQ(3, x.GetInt(0, 2, "S", "item"));
-        if (!extra.empty()) EXPECT_EQ(42, x.GetInt(-1, 2, "S", "k42"));
+        if (extra == many) EXPECT_EQ(42, x.GetInt(-1, 2, "S", "k42"));
+        EXPECT_EQ(-1, x.GetInt(-1, 3, "S", "A", "missing"));
+        EXPECT_EQ(0, x.GetInt(-1, 3, "S", "A", "C"));
         kcXmlIterator none; // a null name finds nothing, in a small level and in an indexed one
         EXPECT_TRUE(x.GetInt(-1, 1, nullptr) == -1 && x.GetInt(-1, 3, "S", nullptr, "B") == -1 && !x.FindChildren(&none, 2, "S", nullptr));
     }
