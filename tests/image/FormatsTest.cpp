@@ -38,10 +38,8 @@ bool Loads(kcImage* img, const std::string& file)
 }
 
 const char* kWrongType = "イメージのタイプが違います";
-const char* kNoPixelMemory = "ピクセルイメージ用バッファの確保に失敗しました";
 
-// The headers of a one-component progressive JPEG up to its first scan (a DC scan) and a byte
-// of data: what a header parse reads, declaring any size.
+// A one-component progressive JPEG of any declared size: headers, a DC scan, a byte of data.
 std::string ProgressiveJpeg(int width, int height)
 {
     const std::string quant = "\xFF\xDB" + Be16(67) + '\0' + std::string(64, '\1');
@@ -188,11 +186,9 @@ TEST(FormatsTest, BadFilesFailCleanly)
     const std::string jpeg = Saved(jsrc), webp = Saved(wsrc);
     std::string unsupported = jpeg;
     unsupported[unsupported.find("\xFF\xC0") + 1] = '\xCF'; // a coding the library does not take
-    // Refused for its declared size before the decoder reserves anything; the probe reads only
-    // the header and takes it.
-    const std::string huge = ProgressiveJpeg(30000, 30000);
+    const std::string huge = ProgressiveJpeg(30000, 30000); // refused before the decoder reserves anything
     MemoryBlock hugeIn = View(huge);
-    EXPECT_TRUE(kcImageJpeg::Probe(&hugeIn));
+    EXPECT_TRUE(kcImageJpeg::Probe(&hugeIn)); // which reads only the header
     struct Case {
         const char* what;
         kcImage* (*make)();
@@ -239,7 +235,7 @@ TEST(FormatsTest, BadFilesFailCleanly)
         {"JPEG: 11 bytes", New<kcImageJpeg>, jpeg.substr(0, 11), nullptr},
         {"JPEG: damaged frame header", New<kcImageJpeg>, std::string("\xFF\xD8\xFF\xC0\0\x04\0\0\xFF\xD9\0\0", 12), nullptr},
         {"JPEG: unsupported coding", New<kcImageJpeg>, unsupported, nullptr},
-        {"JPEG: progressive, 30000 x 30000", New<kcImageJpeg>, huge, kNoPixelMemory},
+        {"JPEG: progressive, 30000 x 30000", New<kcImageJpeg>, huge, "ピクセルイメージ用バッファの確保に失敗しました"},
         {"WebP: cut in half", New<kcImageWebP>, webp.substr(0, webp.size() / 2), nullptr},
         {"WebP: junk", New<kcImageWebP>, std::string(64, 'A'), nullptr},
     };

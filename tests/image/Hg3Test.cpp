@@ -151,8 +151,10 @@ TEST(Hg3Test, BadFilesFailWithTheirMessages)
 {
     std::string px = Pattern(8, 8, 4, 8);
     const std::string good = Hg3Builder().StdInfo(Info(8, 8, 32)).Bands(Bytes(px), 32, 8, 8, 4, 8).Build();
-    const size_t frame = 12, chunk = 20, info = 36, band = 20 + 16 + 40 + 16;
+    const size_t frame = 12, chunk = 20, info = 36, band = 20 + 16 + 40 + 16, kWhole = SIZE_MAX; // bytes: the whole file
     const char* kBroken = "HG3 : データが壊れています";
+    Hg2Coded longTail = Hg2Encode(Bytes(px), 32, 8, 1, 4); // its byte area inflates on past its raw size
+    longTail.packedArea = ZlibLongTail(longTail.area, 2000);
     struct Case {
         const char* what;
         size_t offset;
@@ -177,15 +179,15 @@ TEST(Hg3Test, BadFilesFailWithTheirMessages)
         {"bands at 16 bits", info + 8, Le16(16), kBroken},
         {"bands at 28 bits", info + 8, Le16(28), kBroken},
         {"24 bits past the pixel limit at 4 bytes", info, Le32(1) + Le32(0x4000001) + Le16(24), kBroken},
-        {"JPEG at 16 bits", 0, "", kBroken},
+        {"JPEG at 16 bits", kWhole, Hg3Builder().StdInfo(Info(8, 8, 16)).Chunk("img_jpg", "\xFF\xD8 not really").Build(), kBroken},
+        {"bands whose streams share bytes", kWhole, Hg3SharedTail(16, 4, 3, 1, 10), kBroken},
+        {"byte area past its raw size", kWhole, Hg3Builder().StdInfo(Info(8, 1, 32)).CodedBand(0, 0, 1, longTail).Build(),
+         "kcImageHg3 : バイト領域のサイズが異常です"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string file = good;
-        if (c.bytes.empty())
-            file = Hg3Builder().StdInfo(Info(8, 8, 16)).Chunk("img_jpg", "\xFF\xD8 not really").Build();
-        else
-            file.replace(c.offset, c.bytes.size(), c.bytes);
+        std::string file = c.offset == kWhole ? c.bytes : good;
+        if (c.offset != kWhole) file.replace(c.offset, c.bytes.size(), c.bytes);
         LogCapture log;
         kcImageHg3 img;
         EXPECT_FALSE(Load(img, file));
@@ -272,70 +274,34 @@ TEST(Hg3Test, JpegAndWebPFramesAndWhichPictureIsTaken)
     // "img_jpa" alone marks a JPEG frame: band pixels come out with red and blue exchanged.
     ASSERT_TRUE(Load(img, Hg3Builder().StdInfo(Info(w, h, 32)).Bands(Bytes(bgra), w * 4, w, h, 4, h).Chunk("img_jpa", "x").Build()));
     EXPECT_EQ(SwappedFirst(bgra), Px(img, 0, 0));
+    // A plane of 1024 bytes or more whose stream inflates on past its raw size is cut there and taken.
+    Paint(&jsrc, 32, 32, 3);
+    const std::string plane = Pattern(32, 32, 1, 7), packed = ZlibLongTail(plane, 2000);
+    ASSERT_TRUE(Load(img, Hg3Builder().StdInfo(Info(32, 32, 32)).Chunk("img_jpg", Saved(jsrc))
+                              .Chunk("img_al", Le32(uint32_t(packed.size())) + Le32(32 * 32) + packed).Build()));
+    EXPECT_EQ(uint8_t(plane[33]), img.PixelAt(1, 1)[3]);
 }
 
-// A band's streams are its own bytes: all bands' streams with their fixed headers take at most
-// the file's bytes.
+// All bands' streams with their fixed headers take at most the file's bytes: band 0's bit stream
+// runs on over band 1 (inflate ignores what follows its end) until the sum is the file's size,
+// or one byte more.
 TEST(Hg3Test, BandStreamsSharingBytesAreRefused)
 {
-    const char* kBroken = "HG3 : データが壊れています";
-    {
-        LogCapture log;
-        kcImageHg3 img;
-        EXPECT_FALSE(Load(img, Hg3SharedTail(16, 4, 3, 1, 10)));
-        EXPECT_TRUE(log.Contains(kBroken));
-    }
-    // Band 0's bit stream runs on over band 1 (inflate ignores what follows its end) until the
-    // sum is the file's size, or one byte more.
     std::string px;
     for (uint32_t i = 0, seed = 5; i < 8 * 8 * 4; i++) px += char((seed = seed * 1664525 + 1013904223) >> 24);
     const std::string two = Hg3Builder().StdInfo(Info(8, 8, 32)).Bands(Bytes(px), 32, 8, 8, 4, 4).Build();
     const size_t band0 = two.find(std::string("img0000", 8)) + 16, band1 = two.find(std::string("img0001", 8)) + 16;
-    uint32_t streams = 48;
-    for (size_t at : {band0 + 8, band0 + 16, band1 + 8, band1 + 16}) streams += At32(two, at);
+    const uint32_t streams = At32(two, band0 - 4) + At32(two, band1 - 4); // each chunk: 24 bytes, then its two streams
     for (uint32_t extra : {0, 1}) {
         const uint32_t more = uint32_t(two.size()) - streams + extra;
-        ASSERT_LE(band0 + At32(two, band0 - 4) + more, two.size());
         std::string file = two;
         file.replace(band0 - 4, 4, Le32(At32(two, band0 - 4) + more));
         file.replace(band0 + 16, 4, Le32(At32(two, band0 + 16) + more));
         LogCapture log;
         kcImageHg3 img;
-        EXPECT_EQ(!extra, Load(img, file)) << extra;
-        EXPECT_EQ(extra == 1, log.Contains(kBroken)) << extra;
-        if (!extra) {
-            EXPECT_EQ(px, Rows(img));
-        }
+        EXPECT_EQ(!extra, Load(img, file) && Rows(img) == px) << extra;
+        EXPECT_EQ(extra == 1, log.Contains("HG3 : データが壊れています")) << extra;
     }
-}
-
-// A stream that inflates on past its raw size: a band's byte area is refused for its size, an
-// alpha plane is cut at its raw size and taken, as ever.
-TEST(Hg3Test, StreamsInflatingPastTheirRawSize)
-{
-    const std::string px = Pattern(4, 1, 4, 41);
-    Hg2Coded c = Hg2Encode(Bytes(px), 16, 4, 1, 4);
-    c.packedArea = ZlibLongTail(c.area, 2000);
-    LogCapture log;
-    kcImageHg3 img;
-    EXPECT_FALSE(Load(img, Hg3Builder().StdInfo(Info(4, 1, 32)).CodedBand(0, 0, 1, c).Build()));
-    EXPECT_TRUE(log.Contains("kcImageHg3 : バイト領域のサイズが異常です"));
-
-    kcImageJpeg jsrc;
-    Paint(&jsrc, 32, 32, 3);
-    const std::string jpeg = Saved(jsrc);
-    std::string alpha;
-    for (int i = 0; i < 32 * 32; i++) alpha += char(i * 3);
-    const std::string packed = ZlibLongTail(alpha, 2000);
-    kcImageHg3 plain, tail;
-    ASSERT_TRUE(Load(plain, Hg3Builder().StdInfo(Info(32, 32, 32)).Chunk("img_jpg", jpeg).Alpha(alpha).Build()));
-    ASSERT_TRUE(Load(tail, Hg3Builder()
-                               .StdInfo(Info(32, 32, 32))
-                               .Chunk("img_jpg", jpeg)
-                               .Chunk("img_al", Le32(uint32_t(packed.size())) + Le32(32 * 32) + packed)
-                               .Build()));
-    EXPECT_EQ(Rows(plain), Rows(tail));
-    EXPECT_EQ(uint8_t(alpha[33]), tail.PixelAt(1, 1)[3]);
 }
 
 // Side by side, no band is begun once one has failed: the top band (decoded last) leaves the
@@ -347,13 +313,8 @@ TEST(Hg3Test, BandWorkersStopAtTheFirstFailure)
     const Hg2Coded ca = Hg2Encode(Bytes(a), w * 4, w, rows, 4), cb = Hg2Encode(Bytes(b), w * 4, w, rows, 4);
     Hg2Coded broken = cb;
     broken.area.resize(size_t(w) * rows * 4 + 4097); // a byte area too large for its rows
-    Hg3Builder good, bad;
-    good.StdInfo(Info(w, h, 32));
-    bad.StdInfo(Info(w, h, 32));
-    for (int i = 0; i < h / rows; i++) {
-        good.CodedBand(i, i * rows, rows, ca);
-        bad.CodedBand(i, i * rows, rows, i ? cb : broken);
-    }
+    Hg3Builder good = Hg3Builder().StdInfo(Info(w, h, 32)), bad = good;
+    for (int i = 0; i < h / rows; i++) good.CodedBand(i, i * rows, rows, ca), bad.CodedBand(i, i * rows, rows, i ? cb : broken);
     kcImageHg3 img;
     ASSERT_TRUE(Load(img, good.Build()));
     LogCapture log;

@@ -73,8 +73,7 @@ TEST(PluginInit, ApplyKeepsTheTablesAndWritesNothingFromARecordNeverFilled)
         gx7SetInitStepHook(FailOne), conf->Init(nullptr), gx7SetInitStepHook(nullptr);
         ASSERT_TRUE(kcConfigCurrentBlock && kcConfigCurrentBlock->scriptReplace && kcConfigCurrentBlock->languages);
         const void* tables[] = {kcConfigCurrentBlock->scriptReplace, kcConfigCurrentBlock->languages};
-        conf->workingRecord.scriptReplace = nullptr, conf->workingRecord.languages = nullptr;
-        conf->modified = 1;
+        conf->workingRecord.scriptReplace = nullptr, conf->workingRecord.languages = nullptr, conf->modified = 1;
         ApplySettings(conf.get());
         EXPECT_TRUE(tables[0] == kcConfigCurrentBlock->scriptReplace && tables[1] == kcConfigCurrentBlock->languages) << recordFails;
         EXPECT_EQ(recordFails == 0, GetFileAttributesW(game.SetupXml().c_str()) != INVALID_FILE_ATTRIBUTES) << recordFails;

@@ -125,14 +125,7 @@ public:
         SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
     }
     void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0), Pump(); }
-    void ClickEntry(int id, int entry) // as the mouse does: the list selects and notifies
-    {
-        RECT r = {};
-        SendMessageW(Item(id), LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&r));
-        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP})
-            SendMessageW(Item(id), m, m == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(r.left + 2, r.top + 2));
-    }
-    void Command(int id) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
+    void Command(int id, int code = BN_CLICKED) { SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id))); }
     void Reset() { Command(IDC_RESET), Pump(); }
     HWND Item(int id) const { return GetDlgItem(page, id); }
     bool Checked(int id) const { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
@@ -221,8 +214,7 @@ static HINSTANCE WINAPI OpenSpy(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR
     return reinterpret_cast<HINSTANCE>(33);
 }
 
-// Puts the shell back as the opener however the test ends.
-struct SpyOpener {
+struct SpyOpener { // puts the shell back as the opener however the test ends
     const kcHelpOpener previous = SetHelpOpener(OpenSpy);
     ~SpyOpener() { SetHelpOpener(previous); }
 };
@@ -247,9 +239,8 @@ TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
             if (exists)
                 SendMessageW(f.sheet, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         }
-        if (exists) {
+        if (exists)
             EXPECT_EQ(std::vector<std::wstring>(pages.size(), L"open C:\\マニュアル.html"), g_opened);
-        }
     }
 }
 
@@ -319,7 +310,7 @@ TEST(Display1Page, LimitBoxFlipsTheSettingAndTheButtonsAtOnce)
     ASSERT_FALSE(f.Enabled(IDC_SIZE_4));
     for (int id : {IDC_SIZE_1, IDC_FPS_60, IDC_CURSOR_ORIGINAL})
         f.Click(id);
-    f.ClickEntry(IDC_FULL_LIST, 1);
+    f.Send(IDC_FULL_LIST, LB_SETCURSEL, 1), f.Command(IDC_FULL_LIST, LBN_SELCHANGE); // as a click does
     f.owner.modified = 0;
     f.Click(IDC_SIZE_LIMIT);
     EXPECT_TRUE(f.Get("WINDOW", "limit") == 0 && f.Enabled(IDC_SIZE_4) && f.owner.modified == 1);

@@ -157,27 +157,22 @@ std::string ZlibLongTail(const std::string& raw, size_t tailBytes)
 {
     z_stream s = {};
     deflateInit(&s, 9);
-    std::string out;
-    // A full flush makes what follows independent of what came before, so one block of zeros
+    // A full flush makes what follows independent of what came before, so the block of zeros
     // can be repeated.
-    auto run = [&](const std::string& in) {
+    auto run = [&s](const std::string& in) {
+        std::string out(deflateBound(&s, static_cast<uLong>(in.size())) + 64, '\0');
         s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
         s.avail_in = static_cast<uInt>(in.size());
-        Bytef piece[65536];
-        do {
-            s.next_out = piece;
-            s.avail_out = sizeof piece;
-            deflate(&s, Z_FULL_FLUSH);
-            out.append(reinterpret_cast<char*>(piece), sizeof piece - s.avail_out);
-        } while (s.avail_out == 0);
+        s.next_out = reinterpret_cast<Bytef*>(&out[0]);
+        s.avail_out = static_cast<uInt>(out.size());
+        deflate(&s, Z_FULL_FLUSH);
+        out.resize(out.size() - s.avail_out);
+        return out;
     };
-    run(raw);
-    const size_t head = out.size();
-    run(std::string(1 << 20, '\0'));
+    std::string out = run(raw);
+    const std::string zeros = run(std::string(1 << 20, '\0'));
     deflateEnd(&s);
-    const std::string zeros = out.substr(head);
-    out.resize(head);
-    while (out.size() < head + tailBytes) out += zeros;
+    for (const size_t head = out.size(); out.size() < head + tailBytes;) out += zeros;
     return out;
 }
 
@@ -195,7 +190,6 @@ std::string Hg3SharedTail(int width, int height, int bands, int rowsPerBand, uin
     tail += std::string("\x01\0\0\xFF\xFF", 5); // the last block; no check value follows
     const uint32_t chunkBytes = 16 + 24 + 7, packed2 = static_cast<uint32_t>(c.packedBits.size());
     for (int k = 0; k < bands; k++) {
-        // The stored block holds the later bands' chunks; the rest of stream 1 is the tail.
         const uint32_t stored = static_cast<uint32_t>(bands - 1 - k) * chunkBytes;
         const uint32_t packed1 = 7 + stored + static_cast<uint32_t>(tail.size());
         std::string name = "img0000";

@@ -59,10 +59,9 @@ private:
 // zeros, without an end: what it inflates to runs far past raw.
 std::string ZlibLongTail(const std::string& raw, size_t tailBytes);
 
-// A 32-bit frame of `bands` bands (at most 1395), each claiming the bottom rowsPerBand rows,
-// whose streams share bytes: each band's stream 1 opens with a stored block that runs over the
-// later bands' chunks up to one tail of emptyBlocks empty stored blocks, and every band's bit
-// stream (all planes zero) is the same bytes at the end. Each band alone decodes.
+// A 32-bit frame of `bands` bands (at most 1395), each claiming the bottom rowsPerBand rows and
+// decoding alone, whose streams share bytes: each stream 1 is a stored block over the later bands'
+// chunks, then one tail of emptyBlocks empty stored blocks; every bit stream is the bytes at the end.
 std::string Hg3SharedTail(int width, int height, int bands, int rowsPerBand, uint32_t emptyBlocks);
 
 // A one-frame 32-bit HG-3 (bands in the HG-2 coding) from top-down B, G, R, A pixels.

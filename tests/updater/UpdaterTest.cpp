@@ -241,8 +241,8 @@ TEST(InstallLog, MergedSortedAndUniqueByteForByte)
 }
 
 // A log the list would not give back byte for byte (a Latin-1 or Shift_JIS line, a NUL byte,
-// an overlong form) is left as it is, without the new entry, and a log line says so; the copy
-// goes ahead without it. A line beyond the first plane, or with a CR inside, comes back whole.
+// an overlong form) is left as it is, without the new entry, and a log line says so. A line
+// beyond the first plane, or with a CR inside, comes back whole.
 TEST(InstallLog, ALogThatIsNotUtf8KeepsEveryByte)
 {
     using namespace std::string_literals;
@@ -255,8 +255,7 @@ TEST(InstallLog, ALogThatIsNotUtf8KeepsEveryByte)
         SCOPED_TRACE(testing::PrintToString(before));
         ASSERT_TRUE(WriteBytes(log, before));
         LogCapture capture;
-        const std::vector<std::wstring> files = kept ? std::vector<std::wstring>{L"new.txt"} : std::vector<std::wstring>{};
-        EXPECT_EQ(!kept, WriteInstallLog(log.c_str(), files));
+        EXPECT_EQ(!kept, WriteInstallLog(log.c_str(), kept ? std::vector<std::wstring>{L"new.txt"} : std::vector<std::wstring>{}));
         std::string after;
         EXPECT_TRUE(ReadBytes(log, &after) && after == before) << testing::PrintToString(after);
         EXPECT_EQ(kept, capture.Contains("is not UTF-8 or holds a NUL byte"));
