@@ -239,8 +239,9 @@ TEST(Pages, HelpOnlyForAnExistingManualAndItOpensThePath)
             if (exists)
                 SendMessageW(f.sheet, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         }
-        if (exists)
+        if (exists) {
             EXPECT_EQ(std::vector<std::wstring>(pages.size(), L"open C:\\マニュアル.html"), g_opened);
+        }
     }
 }
 
