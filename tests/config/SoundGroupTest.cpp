@@ -128,56 +128,51 @@ TEST_F(SoundGroups, UserValuesSaved)
 
 // Same-named siblings each read the one element their path reaches, with its subtree: the tree
 // may hold as many nodes as the file has elements, and texts of a few times its bytes, no more.
-// Past that, or when the file cannot be read whole, the file is refused whole: no tree, nothing
-// loaded, and the user's file stays as it was.
+// Past that, or when the file cannot be read whole (directly or through the server), the file is
+// refused whole: no tree, nothing loaded, and the user's file stays as it was.
 TEST(SoundGroupBound, RefusedOrUnreadableDefinitionsKeepNoTreeAndWriteNothingBack)
 {
-    std::string nine, repeated; // 10 children named "a" per level, 8 levels deep: 10^8 nodes asked
+    std::string nine, repeated, inheritors, plain, nested;
     for (int i = 0; i < 9; ++i) nine += "<a></a>";
     for (int level = 0; level < 8; ++level) repeated = nine + "<a>" + (level ? "<part>" + repeated + "</part>" : "") + "</a>";
-    const std::string text(1000, 'x');
-    std::string inheritors, plain; // 200 children copying 2,000 bytes each; 100 siblings reading 2,000 bytes each
     for (int i = 0; i < 200; ++i) inheritors += "<b" + std::to_string(i) + "></b" + std::to_string(i) + ">";
     for (int i = 0; i < 100; ++i) plain += "<a></a>";
-    std::string nested;
     for (int i = 0; i < kcXmlMaxDepth; ++i) nested = "<e>" + nested + "</e>";
-    const char* nodeBound = u8"はノード数が要素数";
-    const char* textBound = u8"はテキストが";
+    const std::string text(1000, 'x'), user = XmlDoc("<PART><a><volume>7</volume></a></PART>");
+    const char *kNodes = u8"はノード数が要素数", *kTexts = u8"はテキストが";
+    const char *kOpen = "kcXml : File open error", *kMem = "kcXml : OpenMem error.";
     const struct {
         std::string definition; // "": an empty file
-        bool server;
-        long long sparse; // a file of this size that begins with the definition
-        size_t nodes;     // below "PART"; 0: refused
-        const char* log;
+        long long sparse;       // a file of this size that begins with the definition
+        size_t nodes;           // below "PART"; 0: refused
+        const char *log, *serverLog;
     } cases[] = {
-        {XmlDoc("<PART><a></a><a><part><b></b><b></b></part></a></PART>"), false, 0, 6, nullptr}, // as many nodes as its 6 elements
-        {XmlDoc("<PART><a></a><a><part><b></b><b></b></part></a></PART>"), true, 0, 6, nullptr},
-        {XmlDoc("<PART><a></a><a></a><a><part><b></b><b></b></part></a></PART>"), false, 0, 0, nodeBound}, // 9 nodes of 7 elements
-        {XmlDoc("<MASTER><part><a></a><a></a><a><part><b></b><b></b></part></a></part></MASTER>"), false, 0, 0, nodeBound}, // 9 of 8
-        {XmlDoc("<PART>" + repeated + "</PART>"), false, 0, 0, nodeBound},
-        {XmlDoc("<PART><a><head>" + text + "</head><int>" + text + "</int><part>" + inheritors + "</part></a></PART>"), false, 0, 0,
-         textBound},
-        {XmlDoc("<PART>" + plain + "<a><name>" + text + "</name><type>" + text + "</type></a></PART>"), true, 0, 0, textBound},
-        {XmlDoc("<PART><a><volume>1</volume></PART>"), false, 0, 0, "kcXml : File open error"}, // malformed
-        {XmlDoc("<PART><a><volume>1</volume></PART>"), true, 0, 0, "kcXml : OpenMem error."},
-        {XmlDoc("<PART><a>" + nested + "</a></PART>"), false, 0, 0, "kcXml : File open error"}, // nested too deep
-        {XmlDoc("<PART><a></a></PART>"), false, 9 << 20, 0, "kcXml : File open error"},        // over 8 MiB
-        {XmlDoc("<PART><a></a></PART>"), true, 9 << 20, 0, "is larger than"},
-        {"", true, 0, 0, nullptr}, // empty
-        {"", false, 0, 0, "kcXml : File open error"},
+        {"<PART><a></a><a><part><b></b><b></b></part></a></PART>", 0, 6, nullptr, nullptr},     // as many nodes as its 6 elements
+        {"<PART><a></a><a></a><a><part><b></b><b></b></part></a></PART>", 0, 0, kNodes, kNodes}, // 9 nodes of 7 elements
+        {"<MASTER><part><a></a><a></a><a><part><b></b><b></b></part></a></part></MASTER>", 0, 0, kNodes, kNodes}, // 9 of 8
+        {"<PART>" + repeated + "</PART>", 0, 0, kNodes, kNodes}, // 10 "a" per level, 8 levels deep: 10^8 nodes asked
+        // 200 children copying 2,000 bytes each; 100 siblings reading 2,000 bytes each
+        {"<PART><a><head>" + text + "</head><int>" + text + "</int><part>" + inheritors + "</part></a></PART>", 0, 0, kTexts, kTexts},
+        {"<PART>" + plain + "<a><name>" + text + "</name><type>" + text + "</type></a></PART>", 0, 0, kTexts, kTexts},
+        {"<PART><a><volume>1</volume></PART>", 0, 0, kOpen, kMem},             // malformed
+        {"<PART><a>" + nested + "</a></PART>", 0, 0, kOpen, kMem},             // nested too deep
+        {"<PART><a></a></PART>", 9 << 20, 0, kOpen, "is larger than"}, // over 8 MiB
+        {"", 0, 0, kOpen, nullptr},                                     // empty
     };
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.definition.substr(0, 100) + (c.server ? " (server)" : ""));
+    for (int server = 0; server < 2; ++server)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.definition.substr(0, 100) + (server ? " (server)" : ""));
         ConfigFolder folder;
-        std::unique_ptr<kcFileServer> server(c.server ? new kcFileServer() : nullptr);
-        const std::string user = XmlDoc("<PART><a><volume>7</volume></a></PART>");
+        std::unique_ptr<kcFileServer> files(server ? new kcFileServer() : nullptr);
+        const std::string doc = c.definition.empty() ? "" : XmlDoc(c.definition);
         ASSERT_TRUE(folder.Write(L"save\\sg.xml", user));
-        ASSERT_TRUE(c.sparse ? WriteSparseFile(folder.File(L"sg.xml"), c.sparse, c.definition) : folder.Write(L"sg.xml", c.definition));
+        ASSERT_TRUE(c.sparse ? WriteSparseFile(folder.File(L"sg.xml"), c.sparse, doc) : folder.Write(L"sg.xml", doc));
         kcConfig& config = folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>");
         LogCapture log;
+        const char* line = server ? c.serverLog : c.log;
         EXPECT_EQ(c.nodes > 0, config.OpenSoundGroups());
         EXPECT_EQ(c.nodes > 0, config.IsSoundGroupLoaded() != 0);
-        EXPECT_TRUE(!c.log || log.Contains(Sjis(c.log)));
+        EXPECT_TRUE(line ? log.Contains(Sjis(line)) : !log.Contains(Sjis(kNodes)));
         size_t nodes = 0;
         for (const SoundGroupNode* n = config.BeginSoundGroupNodes(); n; n = config.NextSoundGroupNode()) ++nodes;
         EXPECT_EQ(c.nodes, nodes);
@@ -188,9 +183,10 @@ TEST(SoundGroupBound, RefusedOrUnreadableDefinitionsKeepNoTreeAndWriteNothingBac
     }
 }
 
-// Same-named siblings each read what a path through their name reaches: the first complete
-// match in table order (the last element of the file first), later siblings filling in what
-// the first lacks. These trees were taken from the reader that resolved every path from the root.
+// Same-named siblings each read what a path through their name reaches: the first complete match
+// in table order (the last element of the file first), later siblings filling in what the first
+// lacks; trees taken from the reader that resolved every path from the root. Each file is read also
+// behind 600 empty sections, where lookups that miss enter enough elements to use the cache.
 TEST(SoundGroupSiblings, SameNamedSiblingsGiveTheSameTree)
 {
     // Each "a" under PART: its keys from the first "a" that has them, its children from the first "part".
@@ -199,54 +195,45 @@ TEST(SoundGroupSiblings, SameNamedSiblingsGiveTheSameTree)
   x|||hd|ARC -1 -1 -1 5 0 -1 -1 -1 0 0 0 5 0 -1 -1 -1 1 0
     deep|||| -1 -1 -1 5 0 -1 -1 -1 0 0 0 5 0 -1 -1 -1 0 0
 )";
+    const std::string kA2 = "a|||| -1 -1 -1 2 -1 -1 -1 -1 0 0 0 2 -1 -1 -1 -1 0 0\n";
     const struct {
-        std::string definition, user, tree;
+        std::string definition, user, tree; // a definition that begins with "<?xml" is the whole file
     } cases[] = {
-        {XmlDoc("<SOUNDGROUP><g><id>4</id><label>L</label></g><g><id>5</id><comment>c</comment></g><h><min>1</min></h></SOUNDGROUP>"
-                "<MASTER><volume>90</volume><part><m><volume>1</volume></m><m><play>0</play></m></part></MASTER>"
-                "<PART>"
-                " <a><id>1</id><part><x><volume>5</volume></x></part></a>"
-                " <a><name>second</name><head>HD</head><int>ARC</int><part></part></a>"
-                " <a><type>t3</type><id>3</id><part><x><play>0</play><part><deep></deep></part></x><y></y></part></a>"
-                " <B><volume>70</volume><part><a><sameid>2</sameid></a><a><mastervol>9</mastervol></a></part></B>"
-                " <a><mute>1</mute></a>"
-                "</PART>"),
-         XmlDoc("<PART><a><volume>44</volume><part><x><mute>1</mute></x></part></a><a><play>1</play></a></PART>"),
-         std::string(R"(master 90 -1 -1 0
-def -1||||1|-1
-def 5|c|L||-1|-1
-)") + kA + R"(b|||| -1 -1 -1 70 -1 -1 -1 -1 0 0 0 70 -1 -1 -1 -1 0 0
+        {"<SOUNDGROUP><g><id>4</id><label>L</label></g><g><id>5</id><comment>c</comment></g><h><min>1</min></h></SOUNDGROUP>"
+         "<MASTER><volume>90</volume><part><m><volume>1</volume></m><m><play>0</play></m></part></MASTER>"
+         "<PART>"
+         " <a><id>1</id><part><x><volume>5</volume></x></part></a>"
+         " <a><name>second</name><head>HD</head><int>ARC</int><part></part></a>"
+         " <a><type>t3</type><id>3</id><part><x><play>0</play><part><deep></deep></part></x><y></y></part></a>"
+         " <B><volume>70</volume><part><a><sameid>2</sameid></a><a><mastervol>9</mastervol></a></part></B>"
+         " <a><mute>1</mute></a>"
+         "</PART>",
+         "<PART><a><volume>44</volume><part><x><mute>1</mute></x></part></a><a><play>1</play></a></PART>",
+         "master 90 -1 -1 0\ndef -1||||1|-1\ndef 5|c|L||-1|-1\n" + kA + R"(b|||| -1 -1 -1 70 -1 -1 -1 -1 0 0 0 70 -1 -1 -1 -1 0 0
   a|||| -1 -1 9 70 -1 -1 -1 -1 2 0 0 70 -1 -1 -1 -1 0 0
   a|||| -1 -1 9 70 -1 -1 -1 -1 2 0 0 70 -1 -1 -1 -1 0 0
 )" + kA + kA + kA},
-        // The first "part" that the path reaches is empty: no children, though a later one has some.
-        {XmlDoc("<PART><a><part><x></x></part></a><a><volume>2</volume><part></part></a></PART>"), "", R"(master -1 -1 -1 0
-a|||| -1 -1 -1 2 -1 -1 -1 -1 0 0 0 2 -1 -1 -1 -1 0 0
-a|||| -1 -1 -1 2 -1 -1 -1 -1 0 0 0 2 -1 -1 -1 -1 0 0
-)"},
+        // The first "part" that a path reaches is empty: no children, though a later one has some.
         // A name holding '/' is one name to the getters but two to the children's walk.
-        {XmlDoc("<PART><x/y><volume>3</volume><part><z></z></part></x/y><x><y><part><q><volume>6</volume></q></part></y></x></PART>"), "",
-         R"(master -1 -1 -1 0
+        {"<PART><a><part><x></x></part></a><a><volume>2</volume><part></part></a>"
+         "<x/y><volume>3</volume><part><z></z></part></x/y><x><y><part><q><volume>6</volume></q></part></y></x></PART>",
+         "", R"(master -1 -1 -1 0
 x|||| -1 -1 -1 -1 -1 -1 -1 -1 0 0 0 -1 -1 -1 -1 -1 0 0
 x/y|||| -1 -1 -1 3 -1 -1 -1 -1 0 0 0 3 -1 -1 -1 -1 0 0
   q|||| -1 -1 -1 3 -1 -1 -1 -1 0 0 0 3 -1 -1 -1 -1 0 0
-)"},
+)" + kA2 + kA2},
         // Another root than "document": getters start at the top, children are never found.
-        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><MASTER><volume>9</volume><part><c></c></part></MASTER>", "", "master 9 -1 -1 0\n"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><MASTER><volume>9</volume><part><c></c></part></MASTER>", "",
+         "master 9 -1 -1 0\n"},
     };
-    // Each file also with 600 empty sections ahead of its own: lookups that miss then enter
-    // more elements than a direct search takes, and the document answers through its cache.
     std::string sections;
     for (int i = 0; i < 200; ++i) sections += "<SOUNDGROUP></SOUNDGROUP><MASTER></MASTER><PART></PART>";
-    for (int padded = 0; padded < 2; ++padded)
+    for (const std::string& padding : {std::string(), sections})
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.definition.substr(0, 90) + (padded ? " (padded)" : ""));
+        SCOPED_TRACE(c.definition.substr(0, 90) + (padding.empty() ? "" : " (padded)"));
         ConfigFolder folder;
-        std::string definition = c.definition;
-        size_t body = definition.find("<document>");
-        if (padded && body != std::string::npos) definition.insert(body + 10, sections);
-        ASSERT_TRUE(folder.Write(L"sg.xml", definition));
-        ASSERT_TRUE(c.user.empty() || folder.Write(L"save\\sg.xml", c.user));
+        ASSERT_TRUE(folder.Write(L"sg.xml", c.definition[1] == '?' ? c.definition : XmlDoc(padding + c.definition)));
+        ASSERT_TRUE(c.user.empty() || folder.Write(L"save\\sg.xml", XmlDoc(c.user)));
         kcConfig& config = folder.Start("<FOLDER><save>save</save></FOLDER><SOUNDCONFIG>sg.xml</SOUNDCONFIG>");
         EXPECT_TRUE(config.OpenSoundGroups());
         EXPECT_EQ(c.tree, Dump(config));
