@@ -18,49 +18,29 @@ void LogFailure(const wchar_t* what, const wchar_t* path, DWORD error)
     kcLogW(L"kcSaveWholeFile : %s failed (%d) : %s", what, (int)error, path);
 }
 
-// A name of the temporary's kind that nothing has now, for the old file while it is replaced.
-bool FreeName(const wchar_t* path, wchar_t* out)
-{
-    for (int attempt = 0; attempt < kMaxAttempts; ++attempt)
-        if (kcSaveTempName(path, attempt, out, KCFILE_NAME_UNITS) &&
-            GetFileAttributesW(out) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-            return true;
-    SetLastError(ERROR_FILE_EXISTS);
-    return false;
-}
-
-// Puts the closed temporary in the destination's place. An existing destination keeps what the
-// user set on it: its attributes here, and on Windows its access list and creation time through
-// the replace. A read-only one is refused, as writing it directly would be.
+// Puts the closed temporary in the destination's place with one rename, so the destination is
+// never missing, and a link there is replaced by the file rather than its target being touched.
+// An existing destination hands on its attributes (with archive set, as any write sets it) and
+// its creation time; a read-only one is refused, as writing it directly would be.
 bool Replace(const wchar_t* temp, const wchar_t* path)
 {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) // not there yet; a move never overwrites
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &old)) // not there yet; a move never overwrites
         return StepAllowed(KCSAVE_STEP_MOVE) && MoveFileExW(temp, path, MOVEFILE_WRITE_THROUGH);
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+    if (old.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
-    const DWORD kept = attributes & settable;
-    // A backup name of our own: with it a failed replace leaves each file under its own name
-    // (without one, Windows may have removed the old file and Wine leaves a file of its naming).
-    wchar_t backup[KCFILE_NAME_UNITS];
-    if (!SetFileAttributesW(temp, kept ? kept : FILE_ATTRIBUTE_NORMAL) || !FreeName(path, backup) ||
-        !StepAllowed(KCSAVE_STEP_MOVE))
-        return false;
-    // Merge errors are not ignored: the old file whole rather than a new one without its access list.
-    if (ReplaceFileW(path, temp, backup, 0, nullptr, nullptr)) {
-        if (!DeleteFileW(backup)) LogFailure(L"removing the old file", backup, GetLastError());
-        return true;
-    }
-    const DWORD error = GetLastError();
-    // The old file went to the backup name, the new one not into its place: the old one goes back.
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !MoveFileExW(backup, path, MOVEFILE_WRITE_THROUGH))
-        LogFailure(L"restoring the old file", backup, GetLastError());
-    SetLastError(error);
-    return false;
+    const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                           FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+    if (!SetFileAttributesW(temp, (old.dwFileAttributes & settable) | FILE_ATTRIBUTE_ARCHIVE)) return false;
+    // The creation time is the user's to keep; without it the save goes on.
+    HANDLE h = CreateFileW(temp, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE || !SetFileTime(h, &old.ftCreationTime, nullptr, nullptr))
+        LogFailure(L"keeping the creation time", path, GetLastError());
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return StepAllowed(KCSAVE_STEP_MOVE) &&
+           MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 } // namespace
 

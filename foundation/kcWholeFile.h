@@ -6,10 +6,13 @@
 //
 // Saving: the file on disk is either the old one, whole, or the new one, whole: the bytes go to
 // a new temporary file in the destination's folder, are flushed to the disk and closed, and only
-// then does the temporary replace the destination, taking on its attributes (and, on Windows,
-// its access list and creation time); a read-only destination is refused. Only a destination
-// that does not exist yet is a plain move. On any failure the temporary is removed and the
-// destination is left as it was.
+// then does one rename put the temporary in the destination's place. An existing destination
+// hands on its attributes (archive set, as by any write) and its creation time; the new file
+// takes its folder's inherited access list, as any new file there would. A destination that is
+// a link is replaced by the new file, and the link's target is left as it was. A read-only
+// destination is refused. On any failure the temporary is removed and the destination is left as
+// it was; a temporary left by a save that never finished (the process killed) is not removed
+// later, since a file of that name may be the user's.
 class kcFileBase;
 
 // The open file's bytes in a block of the private heap (release with kcHeapRelease), followed by

@@ -5,7 +5,9 @@
 #include "support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <set>
+#include <string>
 
 namespace {
 typedef std::vector<std::wstring> Names;
@@ -62,13 +64,13 @@ TEST(WholeFile, AFailedStepLeavesTheOldFileWholeAndNoTemporary)
     }
 }
 
-// A save keeps the attributes the user set on the file (0x22 stays hidden), also when it takes
+// A save keeps the attributes the user set on the file (0x22 stays hidden, 0x26 hidden and system), also when it takes
 // a name whose temporary would end inside a surrogate pair; a read-only file, or a replace that
 // fails, leaves the old bytes, the attributes and no temporary. 0: no file before the save.
 TEST(WholeFile, ASaveKeepsTheFilesAttributes)
 {
     const struct { const wchar_t* name; DWORD before; bool replaceFails; } rows[] = {
-        {L"setup.xml", 0x22, false}, {L"setup.xml", 0x22, true}, {L"setup.xml", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, false},
+        {L"setup.xml", 0x22, false}, {L"setup.xml", 0x22, true}, {L"setup.xml", 0x26, false}, {L"setup.xml", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, false},
         {L"\U0001F600abc", 0x20, false}, {L"\U0001F600abc", 0, false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.before << (r.replaceFails ? " failing" : ""));
@@ -85,6 +87,81 @@ TEST(WholeFile, ASaveKeepsTheFilesAttributes)
         EXPECT_EQ(r.before ? r.before : DWORD(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesW(path.c_str()));
         EXPECT_EQ(Names{r.name}, FilesIn(dir.Path()));
     }
+}
+
+// The destination is replaced in one step: a reader looking for it during many saves always finds it.
+TEST(WholeFile, TheDestinationIsNeverMissingDuringSaves)
+{
+    TempDir dir;
+    const std::wstring path = dir.File(L"install.log");
+    ASSERT_TRUE(WriteBytes(path, "first"));
+    std::atomic<bool> done{false};
+    std::atomic<int> polls{0}, missing{0};
+    {
+        JoinedThread poller([&] {
+            while (!done) {
+                if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) ++missing;
+                ++polls;
+            }
+        });
+        for (int i = 0; i < 250; ++i) {
+            const std::string bytes(1000 + i, char('a' + i % 26));
+            ASSERT_EQ(KCSAVE_OK, kcSaveWholeFile(path.c_str(), bytes.data(), (int)bytes.size())) << i;
+        }
+        done = true;
+    }
+    EXPECT_EQ(0, missing.load()) << "in " << polls.load() << " polls";
+    EXPECT_EQ(Names{L"install.log"}, FilesIn(dir.Path()));
+}
+
+namespace {
+// A host symbolic link made by the host's own ln (Wine's CreateSymbolicLinkW makes nothing, and
+// ln's exit code does not read back): made when the link reads as its target.
+bool MakeHostLink(const std::wstring& folder, const std::wstring& target, const std::wstring& link, const std::string& bytes)
+{
+    std::wstring command = L"ln -s " + target + L" " + link;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(L"Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // Wine may signal a host program's handle before the program has run: wait for the effect.
+    std::string read;
+    for (int i = 0; i < 100 && !(ReadBytes(folder + L"\\" + link, &read) && read == bytes); ++i) Sleep(50);
+    return read == bytes;
+}
+} // namespace
+
+// A save through a link never touches the link's target (beside it, in a subfolder, on another
+// file system): the link becomes a plain file holding the new bytes.
+TEST(WholeFile, ASaveThroughALinkKeepsItsTarget)
+{
+    TempDir dir;
+    ASSERT_TRUE(CreateDirectoryW(dir.File(L"sub").c_str(), nullptr));
+    const std::wstring shm = L"kc-save-" + std::to_wstring(GetCurrentProcessId());
+    const struct { std::wstring target, windowsTarget; } rows[] = {
+        {L"target.xml", dir.File(L"target.xml")},
+        {L"sub/target.xml", dir.File(L"sub\\target.xml")},
+        {L"/dev/shm/" + shm, L"Z:\\dev\\shm\\" + shm}};
+    int made = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.target.c_str());
+        const std::wstring name = L"setup" + std::to_wstring(&r - rows) + L".xml", link = dir.File(name);
+        if (!WriteBytes(r.windowsTarget, "the target's own") || !MakeHostLink(dir.Path(), r.target, name, "the target's own")) {
+            DeleteFileW(r.windowsTarget.c_str());
+            continue;
+        }
+        ++made;
+        EXPECT_EQ(KCSAVE_OK, kcSaveWholeFile(link.c_str(), "new", 3));
+        std::string target, saved;
+        EXPECT_TRUE(ReadBytes(r.windowsTarget, &target) && target == "the target's own") << target;
+        EXPECT_TRUE(ReadBytes(link, &saved) && saved == "new") << saved;
+        DeleteFileW(r.windowsTarget.c_str());
+    }
+    if (!made) GTEST_SKIP() << "no host symbolic link can be made here (no Z:\\bin\\ln, or not Wine)";
 }
 
 // A byte above its reader's bound, or beyond a 32-bit size: refused, logged, the list kept.
