@@ -61,6 +61,10 @@ void Drive()
         WaitGone(save, 5000);
         std::printf("driver: report saved\n");
     }
+    // What the save dialog covered is repainted only when the sheet's thread gets to it: have the
+    // whole sheet painted now, and be sure its thread is done before the picture.
+    RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SendMessageW(sheet, WM_NULL, 0, 0);
     SaveWindowPicture(sheet, Picture(L"99_info_after_save").c_str());
     PressSheetButton(sheet, PSBTN_OK);
 }

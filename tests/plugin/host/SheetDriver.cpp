@@ -145,7 +145,8 @@ bool SaveWindowPicture(HWND window, const wchar_t* bmpPath)
         ReleaseDC(window, source);
     GdiFlush();
     const DWORD size = ((header.biWidth * 3 + 3) & ~3u) * header.biHeight;
-    BITMAPFILEHEADER file = {0x4D42, sizeof(file) + sizeof(header) + size, 0, 0, sizeof(file) + sizeof(header)};
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(header);
+    BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
     bool written = false;
     HANDLE out = CreateFileW(bmpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (out != INVALID_HANDLE_VALUE) {

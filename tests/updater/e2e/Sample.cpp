@@ -7,7 +7,7 @@
 #include "support/Hg3Builder.h"
 
 const SampleTexts kSampleJapanese = {
-    L"サンプル更新", L"アップデートを開始します。\nよろしいですか？", L"アップデートが完了しました。%s %n 100%",
+    L"サンプル更新", L"アップデートを開始します。\nよろしいですか？", L"アップデートが完了しました。",
     L"バージョンが古いため更新できません。", L"インストール先が見つかりません。", L"コピーに失敗しました。",
     L"アップデート中です。しばらくお待ちください。", L"言語", L"ゲームまたは設定ツールが起動しています。", L"エラー",
 };
@@ -114,7 +114,7 @@ bool WritePackage(const std::wstring& folder, const SamplePackage& p)
            "</major><minor>" + std::to_string(p.minor) + "</minor></version>\r\n<language><default>jp</default>" +
            "<lang00><code>1041</code><prifix>jp</prifix></lang00>" +
            (p.english ? "<lang01><code>1033</code><prifix>en</prifix></lang01>" : "") + "</language>\r\n" +
-           LanguageXml("jp", kSampleJapanese) + (p.english ? LanguageXml("en", kSampleEnglish) : "") + "</document>\r\n";
+           LanguageXml("jp", *p.japanese) + (p.english ? LanguageXml("en", kSampleEnglish) : "") + "</document>\r\n";
     CreateDirectoryW(folder.c_str(), nullptr);
     bool ok = WriteFileBytes(folder + L"\\updateinfo.xml", xml);
     if (!p.background.empty())

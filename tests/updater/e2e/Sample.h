@@ -23,6 +23,7 @@ extern const SampleTexts kSampleJapanese, kSampleEnglish;
 struct SamplePackage {
     std::wstring brand = L"kcSample", app = L"sample", mutex = L"kcSample_game", confmutex = L"kcSample_conf";
     int major = 1, minor = 2;
+    const SampleTexts* japanese = &kSampleJapanese; // the texts of "jp"
     bool english = false;   // a second language "en" beside "jp"
     std::string background; // bytes of "updatebg.hg3", none when empty
     std::vector<SampleFile> files;

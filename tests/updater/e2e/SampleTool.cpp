@@ -20,7 +20,9 @@ int Make(const std::wstring& packageFolder, const std::wstring& install)
     package.english = true;
     package.background = SampleBackgroundHg3(320, 200);
     package.files = SampleFiles();
-    const bool ok = WritePackage(packageFolder, package) && WriteInstallation(install, 1, 2) &&
+    // A real package raises the installed version itself: the updater never writes it.
+    const bool ok = WritePackage(packageFolder, package) && WriteInstallation(packageFolder + L"\\data", 1, 3) &&
+                    WriteInstallation(install, 1, 2) &&
                     WriteFileBytes(install + L"\\readme.txt", "Sample game 1.2: old readme.\r\n") &&
                     WriteInstallPathFile(package.brand, package.app, Utf8(install));
     Print(L"package: " + packageFolder + L"\ninstallation: " + install + L"\ninstallation-folder file: " +
@@ -30,16 +32,18 @@ int Make(const std::wstring& packageFolder, const std::wstring& install)
 
 int Run(const std::wstring& packageFolder)
 {
-    auto shoot = [](HWND window, const std::wstring& name) {
-        RECT r;
+    auto shoot = [](const RECT& r, const std::wstring& name) {
         Picture picture;
-        return GetWindowRect(window, &r) && CaptureScreen(r, &picture) && SaveBmp(ScreenshotFolder() + L"\\" + name, picture);
+        return CaptureScreen(r, &picture) && SaveBmp(ScreenshotFolder() + L"\\" + name, picture);
     };
     int count = 0;
     const RunResult run = RunUpdater(packageFolder, [&](const BoxRecord& box, HWND window, DWORD pid) {
-        if (++count == 1)
-            shoot(FindUpdateWindow(pid), L"demo_window.bmp");
-        shoot(window, L"demo_box" + std::to_wstring(count) + L".bmp");
+        RECT boxRect = {}, windowRect = {}, both;
+        GetWindowRect(window, &boxRect);
+        // The confirmation can be wider than the window it stands on: take the two together.
+        if (++count == 1 && GetWindowRect(FindUpdateWindow(pid), &windowRect) && UnionRect(&both, &windowRect, &boxRect))
+            shoot(both, L"demo_window.bmp");
+        shoot(boxRect, L"demo_box" + std::to_wstring(count) + L".bmp");
         Print(L"box " + std::to_wstring(count) + L" [" + box.caption + L"]: " + box.text + L"\n");
         return IDOK;
     });

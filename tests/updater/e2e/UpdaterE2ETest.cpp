@@ -9,7 +9,12 @@ void PrintTo(const BoxRecord& box, std::ostream* os) { *os << "[" << Utf8(box.ca
 
 namespace {
 
-const SampleTexts& t = kSampleJapanese;
+// The success text carries format characters: a box shows them as they stand.
+const SampleTexts t = {
+    kSampleJapanese.wndtitle, kSampleJapanese.intoro, L"アップデートが完了しました。%s %n 100%",
+    kSampleJapanese.error_version, kSampleJapanese.error_inst, kSampleJapanese.error_copy, kSampleJapanese.copying,
+    kSampleJapanese.language, kSampleJapanese.boot, kSampleJapanese.title,
+};
 typedef std::vector<BoxRecord> Boxes;
 class UpdaterE2E;
 
@@ -34,6 +39,7 @@ public:
     void SetUp() override
     {
         package.brand = L"kcE2E";
+        package.japanese = &t;
         package.background = SampleBackgroundHg3(320, 200);
         package.files = SampleFiles();
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
