@@ -1,11 +1,13 @@
 # Sourced by the scripts: build folder, Wine prefix and a private X display.
 # kc_start_wine is the one start-up of Wine and Xvfb that the test, the demo and every driver use:
 # it returns only when the display answers, the prefix is complete and a persistent server has
-# run a program, and it returns non-zero with a message on stderr otherwise.
+# run a program; a failed start is stopped and tried once more, and a second failure returns
+# non-zero with a message on stderr.
 #
-# Two roads. Where the host runs 32-bit code: the i686 build in build/, run by wine32. Where it
-# does not (or with KC_WIN64=1): the i686 deliverables are still built in build/, and a 64-bit
-# build of the same sources in build64/ runs every test under wine64 (kc_choose_road).
+# Two roads. Where the host runs 32-bit code and wine32 is installed: the i686 build in build/,
+# run by wine32. Otherwise (or with KC_WIN64=1): the i686 deliverables are still built in build/,
+# and a 64-bit build of the same sources in build64/ runs every test under wine64, its tests
+# reading the i686 deliverables as data too (kc_choose_road).
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD32="${KC_BUILD:-$ROOT/build}"
 BUILD="$BUILD32"
@@ -21,41 +23,104 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 # Everything Wine and Xvfb print during start-up goes here, never to the caller's pipe.
 KC_START_LOG="$BUILD/wine-start.log"
 
-# Does this host execute 32-bit x86 code natively? A 64-bit program far-calls into the 32-bit code
-# segment as a child process; a signal or any other failure means no. An i386 emulator registered
-# with binfmt cannot fool it. The answer is kept in KC_HOST32 (1 or 0) for the child scripts.
+# The i386 packages that the 32-bit road runs on: Wine, and the Mesa that Direct3D 9 needs.
+KC_I386_PKGS=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
+
+# Prints the packages of the list that are not installed.
+kc_missing_pkgs() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+
+# apt-get update, tried three times: a mirror in the middle of a sync refuses an index for a
+# while. When it still fails, the lists already there stay and the install decides; the reason is
+# in KC_APT_UPDATE_FAILED. Argument: the name its messages start with.
+kc_apt_update() {
+  local try out
+  KC_APT_UPDATE_FAILED=""
+  for try in 1 2 3; do
+    out="$(${SUDO:-} apt-get update -q 2>&1)" && return 0
+    KC_APT_UPDATE_FAILED="$(grep -m 1 '^E: ' <<<"$out" | sed 's/^E: //; s/ *\[IP: [^]]*\]//')"
+    [ $try = 3 ] && break
+    echo "$1: apt-get update failed (${KC_APT_UPDATE_FAILED:-no reason given}); trying again in $((try * 10)) s" >&2
+    sleep $((try * 10))
+  done
+  echo "$1: apt-get update failed 3 times; going on with the package lists there are" >&2
+  return 1
+}
+
+# Does this host run 32-bit x86 code natively? scripts/probe32.c, built and run in the build folder
+# as a child process, asks the processor and the kernel; an i386 emulator registered with binfmt
+# cannot fool it. Only a fault signal or the probe's own "no" (exit 3) means no. Returns 0 (yes),
+# 1 (no) or 2 (the probe could not answer; KC_PROBE32_WHY says why). The answer is kept in
+# KC_HOST32 (1 or 0; KC_HOST32_BY=probe when the probe gave it), and a failure in KC_PROBE32_WHY,
+# for the child scripts.
 kc_host_runs_32bit() {
   if [ -z "${KC_HOST32:-}" ]; then
-    local dir
-    if ! command -v gcc >/dev/null; then
-      echo "env: installing gcc for the 32-bit probe" >&2
-      apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends gcc libc6-dev >/dev/null
-    fi
-    dir="$(mktemp -d "${TMPDIR:-/tmp}/kc-probe32.XXXXXX")" || return 1
-    KC_HOST32=0
-    if gcc -O1 -no-pie -o "$dir/probe32" "$ROOT/scripts/probe32.c" 2>"$dir/cc.log"; then
-      ("$dir/probe32") >/dev/null 2>&1 && KC_HOST32=1
-    else
-      echo "env: the 32-bit probe does not compile:" >&2; cat "$dir/cc.log" >&2
-    fi
-    rm -rf "$dir"
-    export KC_HOST32
+    [ -z "${KC_PROBE32_WHY:-}" ] && kc_probe32
+    if [ -n "${KC_PROBE32_WHY:-}" ]; then export KC_PROBE32_WHY; return 2; fi
+    export KC_HOST32 KC_HOST32_BY=probe
   fi
   [ "$KC_HOST32" = 1 ]
 }
 
-# Chooses the road and says which in one line.
+kc_probe32() {
+  local dir rc=0
+  if ! command -v gcc >/dev/null; then
+    echo "env: installing gcc for the 32-bit probe" >&2
+    kc_apt_update env
+    apt-get install -y -q --no-install-recommends gcc libc6-dev >/dev/null
+    command -v gcc >/dev/null || { KC_PROBE32_WHY="gcc is not installed and could not be installed"; return; }
+  fi
+  mkdir -p "$BUILD32" 2>/dev/null && dir="$(mktemp -d "$BUILD32/probe32.XXXXXX" 2>/dev/null)" ||
+    { KC_PROBE32_WHY="cannot make a folder for it in $BUILD32"; return; }
+  if ! gcc -O1 -no-pie -o "$dir/probe32" "$ROOT/scripts/probe32.c" 2>"$dir/cc.log"; then
+    KC_PROBE32_WHY="it does not compile ($(grep -m 1 'error' "$dir/cc.log" || head -n 1 "$dir/cc.log"))"
+  else
+    # In a group whose output goes nowhere, so that bash's report of a signal goes nowhere too.
+    { "$dir/probe32"; rc=$?; } >/dev/null 2>&1
+    case $rc in
+      0) KC_HOST32=1 ;;
+      3 | 132 | 133 | 135 | 139) KC_HOST32=0 ;; # its own no; SIGILL, SIGTRAP, SIGBUS, SIGSEGV
+      126) KC_PROBE32_WHY="$BUILD32 does not let it run (exit 126: mounted noexec?)" ;;
+      *) KC_PROBE32_WHY="it ended with status $rc$( ((rc > 128)) && echo " (SIG$(kill -l $((rc - 128))))")" ;;
+    esac
+  fi
+  rm -rf "$dir"
+}
+
+# Chooses the road and says which in one line. Where the host runs 32-bit code, the packages are
+# settled first (scripts/setup --packages): without wine32 the 64-bit road is taken. Returns
+# non-zero when the probe cannot answer and neither KC_HOST32 nor KC_WIN64 names the road, or when
+# the packages cannot be installed.
 kc_choose_road() {
-  local why=""
-  if ! kc_host_runs_32bit; then
-    why="this kernel runs no 32-bit code"
+  local why="" host32=0
+  kc_host_runs_32bit || host32=$?
+  if [ $host32 = 2 ]; then
+    if [ "${KC_WIN64:-0}" != 1 ]; then
+      echo "host: the 32-bit probe (scripts/probe32.c) could not answer: $KC_PROBE32_WHY." \
+        "Name the road with KC_HOST32=1 or 0, or KC_WIN64=1." >&2
+      return 1
+    fi
+    why="KC_WIN64=1 (the 32-bit probe could not answer: $KC_PROBE32_WHY)"
+  elif [ $host32 = 1 ]; then
+    why="KC_HOST32=0"
+    [ "${KC_HOST32_BY:-}" != probe ] || why="this kernel runs no 32-bit code"
   elif [ "${KC_WIN64:-0}" = 1 ]; then
     why="KC_WIN64=1"
+  else
+    "$ROOT/scripts/setup" --packages "$BUILD32" || return 1
+    [ -z "$(kc_missing_pkgs "${KC_I386_PKGS[@]}")" ] ||
+      why="runs 32-bit code, but wine32 could not be installed ($(cat "$BUILD32/wine32.missing" 2>/dev/null))"
   fi
   if [ -z "$why" ]; then
     echo "host: runs 32-bit code; the i686 build in $BUILD32 runs under wine32"
     return 0
   fi
+  # This road runs no i386 Wine: the set-ups of this run leave it out.
+  export KC_WINE32=0
   KC_ROAD=win64
   KC_ROAD_ARCH=x86_64
   BUILD="${KC_BUILD64:-$ROOT/build64}"
@@ -72,8 +137,9 @@ kc_choose_road() {
 kc_configure() {
   local build="${1:-$BUILD}" arch="${2:-$KC_ROAD_ARCH}" deps
   if [ "$build" = "$BUILD32" ]; then deps="${KC_DEPS_PREFIX:-$build/deps/prefix}"; else deps="$build/deps/prefix"; fi
+  # The 64-bit tests also read the i686 deliverables as data.
   cmake -S "$ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
-    -DKC_DEPS_PREFIX="$deps" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DKC_DEPS_PREFIX="$deps" -DCMAKE_BUILD_TYPE=Release -DKC_I686_BUILD="$BUILD32" >/dev/null
 }
 
 # Installs, configures and builds the i686 tree and, on the 64-bit road, the 64-bit tree too.
@@ -92,8 +158,21 @@ kc_build() {
   cmake --build "$BUILD" -j"${KC_JOBS:-$(nproc)}" "${t64[@]}"
 }
 
+# A failure of the first start-up attempt goes to the log only (kc_start_twice starts again);
+# one of the second is reported with the first one's cause.
 kc_fail() {
-  echo "kc_start_wine: $*" >&2
+  if [ "${KC_START_ATTEMPT:-}" = 1 ]; then
+    KC_START_FIRST_CAUSE="$*"
+    echo "== $(date -u +%T) attempt 1 failed: $*" >>"$KC_START_LOG"
+    return 1
+  fi
+  if [ "${KC_START_ATTEMPT:-}" = 2 ] && [ "$*" = "$KC_START_FIRST_CAUSE" ]; then
+    echo "kc_start_wine: $* (on both attempts)" >&2
+  elif [ "${KC_START_ATTEMPT:-}" = 2 ]; then
+    echo "kc_start_wine: $* (on the second attempt; the first: $KC_START_FIRST_CAUSE)" >&2
+  else
+    echo "kc_start_wine: $*" >&2
+  fi
   if [ -s "$KC_START_LOG" ]; then
     echo "kc_start_wine: last lines of $KC_START_LOG:" >&2
     tail -n 15 "$KC_START_LOG" >&2
@@ -211,6 +290,25 @@ kc_start_log() {
 # A server left by an earlier run on this prefix (the build's own) is stopped first.
 kc_start_wineserver() {
   kc_start_log || return 1
+  kc_start_twice kc_start_wineserver_once
+}
+
+# Runs a start-up step; when it fails, stops what it started and runs it once more. A Wine start
+# on a loaded machine fails now and then for nothing.
+kc_start_twice() {
+  local rc=0
+  KC_START_ATTEMPT=1 KC_START_FIRST_CAUSE="unknown"
+  if ! "$@"; then
+    kc_stop_wine
+    echo "== $(date -u +%T) stopped what attempt 1 started; attempt 2" >>"$KC_START_LOG"
+    KC_START_ATTEMPT=2
+    "$@" || rc=1
+  fi
+  KC_START_ATTEMPT=""
+  return $rc
+}
+
+kc_start_wineserver_once() {
   command -v "$KC_WINE" >/dev/null && command -v wineserver >/dev/null ||
     { kc_fail "wine is not installed (run scripts/setup)"; return 1; }
   if [ -n "$(kc_wine_pids)" ]; then
@@ -233,9 +331,10 @@ kc_start_wine() {
   # A second start in one shell replaces the first instead of leaving its Xvfb behind.
   [ -z "${KC_XVFB_PID:-}${KC_WINE_STARTED:-}" ] || kc_stop_wine
   kc_start_log && : >"$KC_START_LOG" || return 1
-  kc_start_xvfb || { kc_stop_wine; return 1; }
-  kc_start_wineserver || { kc_stop_wine; return 1; }
+  kc_start_twice kc_start_xvfb_and_wine || { kc_stop_wine; return 1; }
 }
+
+kc_start_xvfb_and_wine() { kc_start_xvfb && kc_start_wineserver_once; }
 
 kc_stop_wine() {
   if [ -n "${KC_WINE_STARTED:-}" ]; then

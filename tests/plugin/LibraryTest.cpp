@@ -19,6 +19,7 @@
 #include "plugin/host/SheetDriver.h"
 #include "plugin/host/gx7Host.h"
 #include "plugin/kcDXCaps.h"
+#include "support/PeFile.h"
 
 namespace {
 struct ApplyCounter {
@@ -109,6 +110,35 @@ protected:
     gx7Plugin plugin;
 };
 
+// The library file's headers: four exports by name and ordinal; only system libraries imported
+// (no MinGW runtime beside the plug-in); from DSOUND one function, by ordinal 3 and no name, in a
+// thunk of the file's own width (IMAGE_THUNK_DATA32 in the i686 build). Returns that import.
+PeImport CheckLibraryFile(const std::wstring& path, bool is64)
+{
+    PeFile pe;
+    PeImport dsound;
+    SCOPED_TRACE(Utf8(path));
+    if (!pe.Read(path)) {
+        ADD_FAILURE() << "missing or not a PE file";
+        return dsound;
+    }
+    EXPECT_EQ(is64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386, pe.machine);
+    EXPECT_TRUE(pe.Is64() == is64 && pe.ordinalBase == 1 && pe.functionCount == 4);
+    EXPECT_EQ((std::vector<PeExport>{{4, "GetPluginType"}, {3, "GetPluginVersion"}, {1, "MakeInstance"}, {2, "ReleaseInstance"}}),
+              pe.exports);
+    int dsounds = 0;
+    for (PeImport import : pe.imports) {
+        std::transform(import.dll.begin(), import.dll.end(), import.dll.begin(), ::tolower);
+        for (const char* runtime : {"libgcc", "libstdc++", "libwinpthread", "msvcp", "vcruntime"})
+            EXPECT_EQ(std::string::npos, import.dll.find(runtime)) << import.dll;
+        if (import.dll == "dsound.dll" && ++dsounds == 1)
+            dsound = import;
+    }
+    EXPECT_EQ(1, dsounds);
+    EXPECT_EQ(std::vector<uint64_t>{pe.OrdinalFlag() | 3}, dsound.thunks) << std::hex << pe.OrdinalFlag();
+    return dsound;
+}
+
 TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
 {
     const char* names[] = {"MakeInstance", "ReleaseInstance", "GetPluginVersion", "GetPluginType"};
@@ -120,35 +150,15 @@ TEST_F(Library, FourExportsOnlySystemImportsAndDsoundByOrdinal)
     EXPECT_EQ(0x00010003u, plugin.GetPluginVersion());
     EXPECT_EQ(0u, plugin.GetPluginType());
 
-    const auto* base = reinterpret_cast<const BYTE*>(plugin.module);
-    const IMAGE_DATA_DIRECTORY* directories =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)->OptionalHeader.DataDirectory;
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directories[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-    EXPECT_TRUE(exports->Base == 1 && exports->NumberOfFunctions == 4);
-    ASSERT_EQ(4u, exports->NumberOfNames);
-    std::vector<std::string> exported;
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-        exported.push_back(reinterpret_cast<const char*>(base + reinterpret_cast<const DWORD*>(base + exports->AddressOfNames)[i]));
-    EXPECT_EQ((std::vector<std::string>{"GetPluginType", "GetPluginVersion", "MakeInstance", "ReleaseInstance"}), exported);
-
-    // Only system libraries: no MinGW runtime beside the plug-in. From DSOUND one function, by
-    // ordinal 3 and no name, bound to what its name gives: DirectSoundEnumerateW.
-    int dsound = 0;
-    const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; import->Name; ++import) {
-        std::string name = reinterpret_cast<const char*>(base + import->Name);
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        for (const char* runtime : {"libgcc", "libstdc++", "libwinpthread", "msvcp", "vcruntime"})
-            EXPECT_EQ(std::string::npos, name.find(runtime)) << name;
-        if (name != "dsound.dll" || ++dsound != 1)
-            continue;
-        // The loaded module's own word size: IMAGE_THUNK_DATA32 on the i686 build.
-        const auto* wanted = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-        const FARPROC byName = GetProcAddress(GetModuleHandleW(L"dsound.dll"), "DirectSoundEnumerateW");
-        EXPECT_TRUE(wanted[0].u1.Ordinal == (IMAGE_ORDINAL_FLAG | 3) && !wanted[1].u1.Ordinal) << std::hex << wanted[0].u1.Ordinal;
-        EXPECT_TRUE(byName && reinterpret_cast<uintptr_t>(byName) == reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->FirstThunk)->u1.Function);
-    }
-    EXPECT_EQ(1, dsound);
+    // The loaded library's DSOUND import is bound to what the name gives: DirectSoundEnumerateW.
+    const PeImport dsound = CheckLibraryFile(KC_GX7CONF_DLL, sizeof(void*) == 8);
+    const FARPROC byName = GetProcAddress(GetModuleHandleW(L"dsound.dll"), "DirectSoundEnumerateW");
+    EXPECT_TRUE(byName && dsound.boundRva &&
+                *reinterpret_cast<const FARPROC*>(reinterpret_cast<const BYTE*>(plugin.module) + dsound.boundRva) == byName);
+#if !defined(__i386__)
+    // The 64-bit road: the shipped i686 library, read as data.
+    CheckLibraryFile(KC_I686_GX7CONF_DLL, false);
+#endif
 }
 
 // Each slot pops exactly its arguments; a second cycle leaves what the first left.

@@ -21,6 +21,7 @@ if(TARGET plugin_tests)
   if(TARGET gx7conf)
     target_link_libraries(plugin_tests PRIVATE gx7host_lib)
     target_compile_definitions(plugin_tests PRIVATE KC_GX7CONF_DLL=L"Z:$<TARGET_FILE:gx7conf>")
+    kc_i686_deliverable(plugin_tests KC_I686_GX7CONF_DLL gx7conf.dll)
     add_dependencies(plugin_tests gx7conf)
   endif()
   # A second process for the DirectX capability tests: serves kcDXCaps's items over DDE.

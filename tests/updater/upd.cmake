@@ -19,6 +19,7 @@ add_executable(updater_e2e_tests ${KC_UPD_E2E}/UpdaterE2ETest.cpp ${KC_UPD_SUPPO
 target_link_libraries(updater_e2e_tests PRIVATE updater_sample_lib gtest gtest_main)
 target_include_directories(updater_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(updater_e2e_tests updater)
+kc_i686_deliverable(updater_e2e_tests KC_I686_UPDATER_EXE updater.exe)
 # Libraries of two versions for the road where a newer installed one stays (copier.cmake makes them).
 foreach(fixture copier_v1004 copier_v1005)
   if(TARGET ${fixture})

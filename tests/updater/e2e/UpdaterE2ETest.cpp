@@ -3,6 +3,7 @@
 
 #include "updater/e2e/Sample.h"
 #include "support/Hg3Builder.h"
+#include "support/PeFile.h"
 #include "support/TestSupport.h"
 
 void PrintTo(const BoxRecord& box, std::ostream* os) { *os << "[" << Utf8(box.caption) << "] " << Utf8(box.text); }
@@ -304,10 +305,15 @@ BOOL CALLBACK CollectManifest(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PT
     return TRUE;
 }
 
-TEST(UpdaterExe, CarriesItsResourcesAndOneManifest)
+// The road's own build and, on the 64-bit road, the shipped i686 one, read as data: one manifest
+// asking for the highest available rights, the two icons and the main dialog.
+void CheckUpdaterResources(const std::wstring& path, bool is64)
 {
-    HMODULE exe = LoadLibraryExW(UpdaterExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(exe);
+    SCOPED_TRACE(Utf8(path));
+    PeFile pe;
+    EXPECT_TRUE(pe.Read(path) && pe.Is64() == is64 && pe.machine == (is64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386));
+    HMODULE exe = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe) << GetLastError();
     std::vector<std::string> manifests;
     EnumResourceNamesW(exe, RT_MANIFEST, CollectManifest, reinterpret_cast<LONG_PTR>(&manifests));
     ASSERT_EQ(1u, manifests.size());
@@ -315,4 +321,12 @@ TEST(UpdaterExe, CarriesItsResourcesAndOneManifest)
     EXPECT_TRUE(FindResourceW(exe, MAKEINTRESOURCEW(103), RT_GROUP_ICON) && FindResourceW(exe, MAKEINTRESOURCEW(104), RT_GROUP_ICON) &&
                 FindResourceW(exe, MAKEINTRESOURCEW(1003), RT_DIALOG));
     FreeLibrary(exe);
+}
+
+TEST(UpdaterExe, CarriesItsResourcesAndOneManifest)
+{
+    CheckUpdaterResources(UpdaterExePath(), sizeof(void*) == 8);
+#if !defined(__i386__)
+    CheckUpdaterResources(KC_I686_UPDATER_EXE, false);
+#endif
 }
