@@ -130,7 +130,8 @@ static std::string PartsShape(int n, int m, bool twin)
     const char* filler = twin ? "<FILL><z>1</z></FILL>" : "<PART><z>1</z></PART>";
     for (int i = 0; i < n; ++i) x += filler;
     x += "<PART>";
-    const char* const keys[] = {"id", "group", "mastervol", "volume", "play", "sysplay", "voicevol", "skipvol", "sameid", "mute"};
+    const char* const keys[] = {"id",      "group",    "mastervol", "volume", "play",
+                                "sysplay", "voicevol", "skipvol",   "sameid", "mute"};
     for (int i = 0; i < m; ++i) {
         std::string c = "c" + std::to_string(i), v = std::to_string(i % 100);
         x += "<" + c + "><name>n" + v + "</name><type>t</type><head>h" + v + "</head><int>arc</int><part></part>";

@@ -143,7 +143,7 @@ static const size_t kDeadEnds = 128;
 class kcXmlPaths {
 public:
     struct Group {
-        size_t deadEnds = 0;
+        size_t deadEnds = 0; // entered by searches so far, the answers' own paths aside
         bool filed = false;
         std::vector<const kcXmlElement*> children; // of every member, each name's run in search order
         std::vector<uint32_t> runs;                // where each run starts, and where the last ends
@@ -155,7 +155,8 @@ public:
         {
             Reached r{nullptr, nullptr, children.data(), 0};
             if (slots.empty()) return r;
-            uint32_t s = slots[Slot(slots, name, [&](uint32_t run) { return children[runs[run]]->name.c_str(); })];
+            auto nameOf = [&](uint32_t run) { return std::string_view(children[runs[run]]->name); };
+            uint32_t s = slots[Slot(slots, name, nameOf)];
             if (s) {
                 r.run = &children[runs[s - 1]];
                 r.count = runs[s] - runs[s - 1];
@@ -167,12 +168,14 @@ public:
     std::unordered_map<const kcXmlElement*, Group> groups;
 
 private:
-    // The slot of name: its run's, or the free one where it would go.
-    template <class NameOf> static size_t Slot(const std::vector<uint32_t>& slots, const char* name, NameOf nameOf)
+    // The slot of name: its run's, or the free one where it would go. Names compare whole, as
+    // the depth-first search compares them.
+    template <class NameOf>
+    static size_t Slot(const std::vector<uint32_t>& slots, std::string_view name, NameOf nameOf)
     {
         size_t mask = slots.size() - 1;
         size_t i = std::hash<std::string_view>()(name) & mask;
-        while (slots[i] && strcmp(nameOf(slots[i] - 1), name) != 0) i = (i + 1) & mask;
+        while (slots[i] && nameOf(slots[i] - 1) != name) i = (i + 1) & mask;
         return i;
     }
 };
@@ -187,6 +190,7 @@ void kcXmlPaths::Group::File(const Reached& members)
     if (total >= UINT32_MAX / 4) throw std::bad_alloc();
     std::vector<uint32_t> newSlots, runOf, newRuns;
     std::vector<const kcXmlElement*> firsts, placed(total);
+    auto firstName = [&](uint32_t run) { return std::string_view(firsts[run]->name); };
     runOf.reserve(total);
     size_t size = 1;
     while (size < 2 * total) size <<= 1;
@@ -195,7 +199,7 @@ void kcXmlPaths::Group::File(const Reached& members)
     ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
         if (!m.children) return nullptr;
         for (const kcXmlElement& c : m.children->items) {
-            uint32_t& s = newSlots[Slot(newSlots, c.name.c_str(), [&](uint32_t run) { return firsts[run]->name.c_str(); })];
+            uint32_t& s = newSlots[Slot(newSlots, c.name, firstName)];
             if (!s) {
                 firsts.push_back(&c);
                 newRuns.push_back(0);
@@ -227,7 +231,7 @@ void kcXmlPaths::Group::File(const Reached& members)
     if (size < newSlots.size()) {
         newSlots.assign(size, 0);
         for (uint32_t run = 0; run < firsts.size(); ++run)
-            newSlots[Slot(newSlots, firsts[run]->name.c_str(), [&](uint32_t r) { return firsts[r]->name.c_str(); })] = run + 1;
+            newSlots[Slot(newSlots, firstName(run), firstName)] = run + 1;
     }
     children.swap(placed);
     runs.swap(newRuns);
