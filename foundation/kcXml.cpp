@@ -75,8 +75,9 @@ template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, co
             if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
         return nullptr;
     }
+    const std::string_view whole(name); // measured once, not at every item
     for (size_t i = 0; i < level->items.size(); ++i)
-        if (level->items[i].name == name)
+        if (level->items[i].name == whole)
             if (const kcXmlElement* r = visit(level->items[i])) return r;
     return nullptr;
 }
