@@ -4,11 +4,16 @@
 // leaves open (languages, dictionary entries, replacements) grow tenfold; the record's rows are fixed.
 // Also timed apart: the readers and the writer over documents already parsed, the XML parser's share,
 // and the installed-font list and special-folder lookups that construction makes. Last, a sound-group
-// definition of 16,000 same-named parts against one of 16,000 distinct names, each loaded whole.
+// definition of 16,000 same-named parts against one of 16,000 distinct names, each loaded whole, and
+// one of 100,000 same-named filler parts against its twin, each loaded by a child run for its peak
+// memory.
+#include "bench/BenchChild.h"
 #include "bench/BenchClock.h"
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "config/kcConfig.h"
@@ -116,6 +121,37 @@ static double LoadSoundGroups(const wchar_t* name, int rounds, size_t* nodes)
     return (Now() - t) * 1000.0 / rounds;
 }
 
+// n fillers <PART><z>1</z></PART>, then, last in the file and so first in table order, a PART with
+// m differently named children that carry every key the reader asks (the first one read has no
+// voicemute). The twin's fillers are named FILL.
+static std::string PartsShape(int n, int m, bool twin)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>";
+    const char* filler = twin ? "<FILL><z>1</z></FILL>" : "<PART><z>1</z></PART>";
+    for (int i = 0; i < n; ++i) x += filler;
+    x += "<PART>";
+    const char* const keys[] = {"id",      "group",    "mastervol", "volume", "play",
+                                "sysplay", "voicevol", "skipvol",   "sameid", "mute"};
+    for (int i = 0; i < m; ++i) {
+        std::string c = "c" + std::to_string(i), v = std::to_string(i % 100);
+        x += "<" + c + "><name>n" + v + "</name><type>t</type><head>h" + v + "</head><int>arc</int><part></part>";
+        for (const char* k : keys) x += std::string("<") + k + ">" + v + "</" + k + ">";
+        if (i != m - 1) x += "<voicemute>0</voicemute>";
+        x += "</" + c + ">";
+    }
+    return x + "</PART></document>\r\n";
+}
+
+// The child's work: the definition loaded whole.
+static int Child(const wchar_t* result, const wchar_t* name, size_t parts)
+{
+    double t = Now();
+    BenchSoundGroups tree(name);
+    if (!tree.OpenSoundGroups() || tree.GetSoundGroupParts().size() != parts) return 1;
+    ReportChild(result, (Now() - t) * 1e3);
+    return 0;
+}
+
 static double Construct(int rounds)
 {
     double t = Now();
@@ -126,9 +162,10 @@ static double Construct(int rounds)
     return (Now() - t) * 1000.0 / rounds;
 }
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
     kcHeapCreate(0x1000000);
+    if (argc == 5 && wcscmp(argv[1], L"--child") == 0) return Child(argv[2], argv[3], (size_t)_wtoi(argv[4]));
     wchar_t base[MAX_PATH], dir[MAX_PATH], old[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
     kcFormatW(dir, MAX_PATH, L"%skcbench_config_%lu", base, GetCurrentProcessId());
@@ -244,6 +281,24 @@ int wmain()
                (unsigned)sameNodes, (unsigned)same.size(), distinctMs, (unsigned)distinctNodes, (unsigned)distinct.size());
         printf("soundgroup_siblings_ratio=%.2f\n", sameMs / distinctMs);
     }
+    // Same-named filler parts, each file loaded by child runs.
+    bool parts = true;
+    {
+        const int n = 100000, m = 10000;
+        ChildRun runs[2];
+        for (int twin = 0; twin < 2; ++twin) {
+            const wchar_t* name = twin ? L"sg_parts_twin.xml" : L"sg_parts.xml";
+            FILE* f = _wfopen(name, L"wb");
+            std::string bytes = PartsShape(n, m, twin);
+            bool written = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+            if (f) fclose(f);
+            runs[twin] = written ? RunChild(std::wstring(name) + L" " + std::to_wstring(m), dir, 3) : ChildRun{false, 0, 0};
+            DeleteFileW(name);
+        }
+        char sizes[64];
+        kcFormat(sizes, sizeof sizes, "N=%d M=%d", n, m);
+        parts = PrintShape("soundgroup_parts", sizes, runs[0], runs[1], true);
+    }
     SetCurrentDirectoryW(old);
     // Leave nothing behind.
     for (const wchar_t* f : {L"config\\startup.xml", L"voices.xml", L"save\\setup.xml", L"sg_same.xml", L"sg_distinct.xml",
@@ -256,5 +311,5 @@ int wmain()
     RemoveDirectoryW(dir);
     printf("config_cycle_ms=%.3f\n", cycle);
     kcHeapDestroy();
-    return 0;
+    return parts ? 0 : 1;
 }

@@ -1,11 +1,18 @@
 // Parse and query cost of "setup.xml"-like documents written by the writer, at 1x, 10x and 100x:
-// time per MB and per key lookup should stay flat as the document grows.
+// time per MB and per key lookup should stay flat as the document grows. Then files full of
+// same-named elements against twins whose fillers have names of their own, read by the
+// document's lookups and by the updater's "updateinfo.xml" reader, each in a child run for its
+// peak memory ("--shape lookup|updater N M" runs one pair at other sizes).
+#include "bench/BenchChild.h"
 #include "bench/BenchClock.h"
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
+#include "updater/UpdateInfo.h"
 #include <windows.h>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -74,12 +81,110 @@ static void Run(int scale, bool flat)
            tSave * 1e3 / mb, tBuild * 1e6 / (double)keys.size(), tGet * 1e6 / (double)keys.size(), sum);
 }
 
-int wmain()
+static std::string Tag(const char* name, int n)
 {
+    char text[32];
+    kcFormat(text, sizeof text, name, n);
+    return text;
+}
+
+// The lookup shape: n fillers <a><z>1</z></a>, then, last in the file and so first in table
+// order, one <a> with m children <cI><k>I</k></cI>. The twin's fillers are named f.
+static std::string LookupShape(int n, int m, bool twin)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>";
+    const char* filler = twin ? "<f><z>1</z></f>" : "<a><z>1</z></a>";
+    for (int i = 0; i < n; ++i) x += filler;
+    x += "<a>";
+    for (int i = 0; i < m; ++i) {
+        std::string c = Tag("c%d", i);
+        x += "<" + c + "><k>" + std::to_string(i) + "</k></" + c + ">";
+    }
+    return x + "</a></document>\r\n";
+}
+
+// Its lookups: a/zz/k once, then a/cI/k for every I.
+static long long LookupShapeRead(const wchar_t* path, int m)
+{
+    kcXml x;
+    if (!x.Open(path)) return -1;
+    long long sum = x.GetInt(0, 3, "a", "zz", "k");
+    for (int i = 0; i < m; ++i) sum += x.GetInt(0, 3, "a", Tag("c%d", i).c_str(), "k");
+    return sum;
+}
+
+// The updater's shape: 130 <version>1</version>, <version><major>1</major></version>, n fillers
+// <language><z></z></language>, then one <language> holding lang00, lang01, ... with code and
+// prifix. The twin's fillers are named langfill.
+static std::string UpdaterShape(int n, int m, bool twin)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>";
+    for (int i = 0; i < 130; ++i) x += "<version>1</version>";
+    x += "<version><major>1</major></version>";
+    const char* filler = twin ? "<langfill><z></z></langfill>" : "<language><z></z></language>";
+    for (int i = 0; i < n; ++i) x += filler;
+    x += "<language>";
+    for (int i = 0; i < m; ++i) {
+        std::string l = Tag("lang%02d", i);
+        x += "<" + l + "><code>" + std::to_string(1000 + i) + "</code><prifix>" + Tag("p%d", i) + "</prifix></" + l + ">";
+    }
+    return x + "</language></document>\r\n";
+}
+
+static bool WriteFile(const std::wstring& path, const std::string& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+// The child's work: one file read and asked.
+static int Child(const wchar_t* result, const wchar_t* kind, const wchar_t* path, int m)
+{
+    double t = Now();
+    if (wcscmp(kind, L"lookup") == 0) {
+        if (LookupShapeRead(path, m) < 0) return 1;
+    } else {
+        UpdateInfo info;
+        if (!LoadUpdateInfo(info, path) || (int)info.languages.size() != m) return 1;
+    }
+    ReportChild(result, (Now() - t) * 1e3);
+    return 0;
+}
+
+// A shape and its twin, each read by child runs.
+static bool RunShape(const char* name, const wchar_t* kind, int n, int m)
+{
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    ChildRun runs[2];
+    for (int twin = 0; twin < 2; ++twin) {
+        std::wstring path = std::wstring(tmp) + L"bench_xml_shape" + (twin ? L"_twin.xml" : L".xml");
+        bool lookup = wcscmp(kind, L"lookup") == 0;
+        if (!WriteFile(path, lookup ? LookupShape(n, m, twin) : UpdaterShape(n, m, twin))) return false;
+        runs[twin] = RunChild(std::wstring(kind) + L" \"" + path + L"\" " + std::to_wstring(m), nullptr, 3);
+        DeleteFileW(path.c_str());
+    }
+    char sizes[64];
+    kcFormat(sizes, sizeof sizes, "N=%d M=%d", n, m);
+    return PrintShape(name, sizes, runs[0], runs[1], wcscmp(kind, L"lookup") == 0);
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc == 6 && wcscmp(argv[1], L"--child") == 0) {
+        kcHeapCreate(0x100000); // the parser's buffers; a small start keeps out of the peak what is not used
+        return Child(argv[2], argv[3], argv[4], _wtoi(argv[5]));
+    }
     kcHeapCreate(0x4000000);
+    if (argc == 5 && wcscmp(argv[1], L"--shape") == 0)
+        return RunShape("shape", argv[2], _wtoi(argv[3]), _wtoi(argv[4])) ? 0 : 1;
     for (int scale : {1, 10, 100}) Run(scale, false);
     // Every key in one level: lookups must not scan the level.
     for (int scale : {1, 10, 100}) Run(scale, true);
     kcHeapDestroy();
-    return 0;
+    bool ok = RunShape("xml_lookup_samename", L"lookup", 32000, 32000);
+    ok = RunShape("updateinfo_samename", L"updater", 250000, 10000) && ok;
+    return ok ? 0 : 1;
 }

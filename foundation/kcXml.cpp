@@ -4,9 +4,12 @@
 #include "foundation/kcString.h"
 #include "foundation/kcXmlParser.h"
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
@@ -72,71 +75,170 @@ template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, co
             if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
         return nullptr;
     }
+    const std::string_view whole(name); // measured once, not at every item
     for (size_t i = 0; i < level->items.size(); ++i)
-        if (level->items[i].name == name)
+        if (level->items[i].name == whole)
             if (const kcXmlElement* r = visit(level->items[i])) return r;
     return nullptr;
 }
 
-// What FindElement gives when it ran out of visits.
+// The elements that a path reaches, in search order: the same-named children of one level, or
+// a run of a filed group (below).
+struct Reached {
+    kcXmlLevel* level;
+    const char* name;
+    const kcXmlElement* const* run; // when not null: count elements
+    size_t count;
+};
+
+template <class F> static const kcXmlElement* ForEachReached(const Reached& r, F visit)
+{
+    if (r.run) {
+        for (size_t i = 0; i < r.count; ++i)
+            if (const kcXmlElement* e = visit(*r.run[i])) return e;
+        return nullptr;
+    }
+    return r.level ? ForEachNamed(r.level, r.name, visit) : nullptr;
+}
+
+// What FindFrom gives when it ran out of visits.
 static const kcXmlElement kGaveUp{};
 
-// Depth first; the first complete match in table order wins (a dead end backtracks). Each
-// element of a path's names that is entered takes one of *visits; when none is left the search
-// gives up with kGaveUp.
-static const kcXmlElement* FindElement(kcXmlLevel* level, const char* const* names, int count, int depth, size_t* visits)
+// From the elements reached by names[0..depth], depth first: the first complete match in table
+// order wins (a dead end backtracks). Each element entered takes one of *visits; when none is
+// left the search gives up with kGaveUp.
+static const kcXmlElement* FindFrom(const Reached& r, const char* const* names, int count, int depth, size_t* visits)
 {
-    if (!level || depth >= count) return nullptr;
-    return ForEachNamed(level, names[depth], [&](const kcXmlElement& e) -> const kcXmlElement* {
+    return ForEachReached(r, [&](const kcXmlElement& e) -> const kcXmlElement* {
         if (*visits == 0) return &kGaveUp;
         --*visits;
         if (depth == count - 1) return &e;
-        return FindElement(e.children, names, count, depth + 1, visits);
+        if (!e.children) return nullptr;
+        return FindFrom(Reached{e.children, names[depth + 1], nullptr, 0}, names, count, depth + 1, visits);
     });
 }
 
-// A search that enters more elements than this meets many same-named ones: from then on the
-// document answers through kcXmlPaths.
-static const size_t kDirectVisits = 128;
+// The first element reached, and the next one in *second (null when it is alone).
+static const kcXmlElement* FirstTwo(const Reached& r, const kcXmlElement** second)
+{
+    const kcXmlElement* first = nullptr;
+    *second = ForEachReached(r, [&](const kcXmlElement& e) -> const kcXmlElement* {
+        if (first) return &e;
+        first = &e;
+        return nullptr;
+    });
+    return first;
+}
 
-// The elements that each path asked so far reaches, in the order of the search above: a trie
-// over the table. Same-named siblings make a path reach many elements, and the search walks
-// all of them again for every path through them that fails; a reader that asks every key of
-// every such sibling would pay the square of their number. Only a shortcut, dropped whenever
-// the table changes; a document without many same-named elements never builds it.
+// Dead ends that searches may walk among the same-named elements of one path before the
+// children of all of them are filed by name.
+static const size_t kDeadEnds = 128;
+
+// Same-named elements make a path reach many elements, and a search walks the dead ends among
+// them again for every later name asked through them: a reader asking every key of every such
+// element would pay the square of their number. So searches there are counted per group (the
+// elements that one path reaches, known by the first), and once their dead ends run out the
+// group's children are filed by name in one walk: every later step through the group is a
+// lookup. Groups of different paths share no element, so all the files together hold at most
+// one entry per element. Only a shortcut, dropped whenever the table changes.
 class kcXmlPaths {
 public:
-    struct Node {
-        const kcXmlElement* first = nullptr; // the first complete match
-        std::vector<kcXmlLevel*> levels;     // the children of every match, in table order
-        std::unordered_map<std::string, std::unique_ptr<Node>> next;
+    struct Group {
+        size_t deadEnds = 0; // entered by searches so far, the answers' own paths aside
+        bool filed = false;
+        std::vector<const kcXmlElement*> children; // of every member, each name's run in search order
+        std::vector<uint32_t> runs;                // where each run starts, and where the last ends
+        std::vector<uint32_t> slots;               // open addressing by name: 0 free, else run + 1
+
+        // Throws std::bad_alloc, leaving the group as it was.
+        void File(const Reached& members);
+        Reached Run(const char* name) const
+        {
+            Reached r{nullptr, nullptr, children.data(), 0};
+            if (slots.empty()) return r;
+            auto nameOf = [&](uint32_t run) { return std::string_view(children[runs[run]]->name); };
+            uint32_t s = slots[Slot(slots, name, nameOf)];
+            if (s) {
+                r.run = &children[runs[s - 1]];
+                r.count = runs[s] - runs[s - 1];
+            }
+            return r;
+        }
     };
 
-    explicit kcXmlPaths(kcXmlLevel* top) { root.levels.push_back(top); }
-
-    // The path extended by one name (not null). Throws std::bad_alloc, leaving the trie whole.
-    Node* Step(Node* n, const char* name)
-    {
-        if (n->levels.empty()) return &dead;
-        auto it = n->next.find(name);
-        if (it != n->next.end()) return it->second.get();
-        std::unique_ptr<Node> m(new Node());
-        for (kcXmlLevel* level : n->levels)
-            ForEachNamed(level, name, [&](const kcXmlElement& e) -> const kcXmlElement* {
-                if (!m->first) m->first = &e;
-                if (e.children) m->levels.push_back(e.children);
-                return nullptr;
-            });
-        Node* r = m.get();
-        n->next.emplace(name, std::move(m));
-        return r;
-    }
-
-    Node root;
+    std::unordered_map<const kcXmlElement*, Group> groups;
 
 private:
-    Node dead; // what every path through an element without children reaches: nothing
+    // The slot of name: its run's, or the free one where it would go. Names compare whole, as
+    // the depth-first search compares them.
+    template <class NameOf>
+    static size_t Slot(const std::vector<uint32_t>& slots, std::string_view name, NameOf nameOf)
+    {
+        size_t mask = slots.size() - 1;
+        size_t i = std::hash<std::string_view>()(name) & mask;
+        while (slots[i] && nameOf(slots[i] - 1) != name) i = (i + 1) & mask;
+        return i;
+    }
 };
+
+void kcXmlPaths::Group::File(const Reached& members)
+{
+    size_t total = 0;
+    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
+        if (m.children) total += m.children->items.size();
+        return nullptr;
+    });
+    if (total >= UINT32_MAX / 4) throw std::bad_alloc();
+    std::vector<uint32_t> newSlots, runOf, newRuns;
+    std::vector<const kcXmlElement*> firsts, placed(total);
+    auto firstName = [&](uint32_t run) { return std::string_view(firsts[run]->name); };
+    runOf.reserve(total);
+    size_t size = 1;
+    while (size < 2 * total) size <<= 1;
+    newSlots.assign(size, 0);
+    // First walk: each name's run and its length.
+    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
+        if (!m.children) return nullptr;
+        for (const kcXmlElement& c : m.children->items) {
+            uint32_t& s = newSlots[Slot(newSlots, c.name, firstName)];
+            if (!s) {
+                firsts.push_back(&c);
+                newRuns.push_back(0);
+                s = (uint32_t)firsts.size();
+            }
+            ++newRuns[s - 1];
+            runOf.push_back(s - 1);
+        }
+        return nullptr;
+    });
+    // Starts from lengths, then the second walk puts every child at its run's next place.
+    uint32_t at = 0;
+    for (uint32_t& r : newRuns) {
+        uint32_t length = r;
+        r = at;
+        at += length;
+    }
+    newRuns.push_back(at);
+    std::vector<uint32_t> next(newRuns.begin(), newRuns.end() - 1);
+    size_t k = 0;
+    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
+        if (m.children)
+            for (const kcXmlElement& c : m.children->items) placed[next[runOf[k++]]++] = &c;
+        return nullptr;
+    });
+    // The slots sized again for the names alone.
+    size = 1;
+    while (size < 2 * firsts.size()) size <<= 1;
+    if (size < newSlots.size()) {
+        newSlots.assign(size, 0);
+        for (uint32_t run = 0; run < firsts.size(); ++run)
+            newSlots[Slot(newSlots, firstName(run), firstName)] = run + 1;
+    }
+    children.swap(placed);
+    runs.swap(newRuns);
+    slots.swap(newSlots);
+    filed = true;
+}
 
 // The names of a variadic call, kept on the stack for ordinary path lengths.
 class NameList {
@@ -333,27 +435,53 @@ const kcXmlElement* kcXml::Find(const char* const* names, int count)
 }
 
 // The first complete match of the names from the top level, or, with underDocument, from the
-// children of the top level's single "document".
+// children of the top level's single "document". A single element is stepped through; from
+// same-named ones the search goes on depth first until their group is filed.
 const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool underDocument)
 {
     for (int i = 0; i < count; ++i)
         if (!names[i]) return nullptr; // a null name finds nothing
     kcXmlLevel* start = underDocument ? elements->items[0].children : elements;
-    if (!paths) {
-        size_t visits = kDirectVisits;
-        const kcXmlElement* e = FindElement(start, names, count, 0, &visits);
-        if (e != &kGaveUp) return e;
-    }
     try {
-        if (!paths) paths = new kcXmlPaths(elements);
-        kcXmlPaths::Node* n = underDocument ? paths->Step(&paths->root, "document") : &paths->root;
-        for (int i = 0; i < count; ++i) n = paths->Step(n, names[i]);
-        return n->first;
+        Reached r{start, names[0], nullptr, 0};
+        for (int d = 0;; ++d) {
+            const kcXmlElement* second;
+            const kcXmlElement* first = FirstTwo(r, &second);
+            if (!first || d == count - 1) return first;
+            if (!second) {
+                r = Reached{first->children, names[d + 1], nullptr, 0};
+                continue;
+            }
+            kcXmlPaths::Group* g = nullptr;
+            if (paths) {
+                auto it = paths->groups.find(first);
+                if (it != paths->groups.end()) g = &it->second;
+            }
+            if (!g || !g->filed) {
+                // The answer's own path is free: a first match among the first elements costs
+                // the group nothing.
+                const size_t path = (size_t)(count - d);
+                const size_t credit = g && g->deadEnds >= kDeadEnds ? 0 : kDeadEnds - (g ? g->deadEnds : 0);
+                size_t visits = credit + path;
+                const kcXmlElement* e = FindFrom(r, names, count, d, &visits);
+                const size_t deadEnds = credit + path - visits - (e && e != &kGaveUp ? path : 0);
+                if (!g && (deadEnds || e == &kGaveUp)) {
+                    if (!paths) paths = new kcXmlPaths();
+                    g = &paths->groups[first];
+                }
+                if (e != &kGaveUp) {
+                    if (g) g->deadEnds += deadEnds;
+                    return e;
+                }
+                g->File(r);
+            }
+            r = g->Run(names[d + 1]);
+        }
     } catch (const std::bad_alloc&) {
         DropPaths(); // and search without it
     }
     size_t visits = (size_t)-1;
-    return FindElement(start, names, count, 0, &visits);
+    return FindFrom(Reached{start, names[0], nullptr, 0}, names, count, 0, &visits);
 }
 
 void kcXml::DropPaths()

@@ -104,6 +104,6 @@ private:
 
     kcXmlParser* parser;
     kcXmlLevel* elements;
-    // Lookups made so far, once a search met many same-named elements; null again after any change.
+    // What searches learnt about groups of same-named elements; null again after any change.
     kcXmlPaths* paths;
 };

@@ -80,3 +80,31 @@ TEST(XmlAllocation, EachFailedAllocationFailsTheCallAndLeavesTheDocumentUsable)
         EXPECT_GT(n, 10); // every step of the call was reached
     }
 }
+
+// Lookups through 201 same-named elements, the first of which files them, answer alike when memory
+// runs out at any allocation on the way, and leak nothing.
+TEST(XmlAllocation, LookupsThatFileSameNamedElementsAnswerAlike)
+{
+    std::string body = "<A><B>7</B></A>"; // first in the file: the last the search reaches
+    for (int i = 0; i < 200; ++i) {
+        const std::string c = "c" + std::to_string(i % 50);
+        body += "<A><" + c + ">" + std::to_string(i) + "</" + c + "></A>";
+    }
+    const std::string file = DL + "<document>" + body + "</document>";
+    long n = 0;
+    for (bool failed = true; failed;) {
+        SCOPED_TRACE(++n);
+        const long live = g_live;
+        {
+            kcXml x;
+            ASSERT_EQ(1, x.OpenMemory(file.data(), (int)file.size()));
+            g_calls = 0, g_failAt = n;
+            const int b = x.GetInt(-1, 2, "A", "B"), c = x.GetInt(-1, 2, "A", "c7"), none = x.GetInt(-1, 2, "A", "d");
+            failed = g_calls >= n;
+            g_failAt = 0;
+            EXPECT_TRUE(b == 7 && c == 157 && none == -1) << b << " " << c << " " << none;
+        }
+        EXPECT_EQ(live, (long)g_live) << "leaked";
+    }
+    EXPECT_GT(n, 5);
+}
