@@ -179,7 +179,9 @@ TEST(XmlParser, FilesReadAndWritten)
     EXPECT_EQ(KCXML_ERR_OPEN, q.ParseFile(longPath.c_str()));
     char narrowDir[1024];
     ASSERT_GT(kcWideToSjisN(narrowDir, sizeof narrowDir, dir.Path().c_str()), 0);
-    EXPECT_EQ(511u, strlen(q.GetMessage()));
+    // Cut to 511 bytes on a character boundary: the folder's length decides where the last 表 ends.
+    const size_t head = 9 + strlen(narrowDir) + 1;
+    EXPECT_EQ(head + (511 - head) / 2 * 2, strlen(q.GetMessage()));
     EXPECT_EQ(0u, std::string(q.GetMessage()).find(std::string("ファイル ") + narrowDir + "\\表表"));
 
     EXPECT_EQ(KCXML_ERR_CREATE, p.WriteFile(dir.File(L"no\\such\\x.xml").c_str()));
