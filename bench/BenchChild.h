@@ -63,14 +63,26 @@ inline ChildRun RunChild(const std::wstring& args, const wchar_t* dir, int round
     return best;
 }
 
+// Writes a shape's file, has child runs read it (args name it), then removes it.
+inline ChildRun RunChildOnFile(const std::wstring& path, const std::string& bytes, const std::wstring& args,
+                               const wchar_t* dir, int rounds)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    const bool written = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool closed = f && fclose(f) == 0;
+    const ChildRun run = written && closed ? RunChild(args, dir, rounds) : ChildRun{false, 0, 0};
+    DeleteFileW(path.c_str());
+    return run;
+}
+
 // A shape against its twin: one line of figures, then name_ratio= and, when asked, name_mem_ratio=.
-inline bool PrintShape(const char* name, const char* sizes, const ChildRun& shape, const ChildRun& twin, bool mem)
+inline bool PrintShape(const char* name, int n, int m, const ChildRun& shape, const ChildRun& twin, bool mem)
 {
     if (!shape.ok || !twin.ok) {
         printf("%s: a child run failed\n", name);
         return false;
     }
-    printf("%s: %s shape_ms=%.1f shape_peak_mb=%.1f twin_ms=%.1f twin_peak_mb=%.1f\n", name, sizes, shape.ms, shape.peakMb,
+    printf("%s: N=%d M=%d shape_ms=%.1f shape_peak_mb=%.1f twin_ms=%.1f twin_peak_mb=%.1f\n", name, n, m, shape.ms, shape.peakMb,
            twin.ms, twin.peakMb);
     printf("%s_ratio=%.2f\n", name, shape.ms / twin.ms);
     if (mem) printf("%s_mem_ratio=%.2f\n", name, shape.peakMb / twin.peakMb);

@@ -287,17 +287,10 @@ int wmain(int argc, wchar_t** argv)
         const int n = 100000, m = 10000;
         ChildRun runs[2];
         for (int twin = 0; twin < 2; ++twin) {
-            const wchar_t* name = twin ? L"sg_parts_twin.xml" : L"sg_parts.xml";
-            FILE* f = _wfopen(name, L"wb");
-            std::string bytes = PartsShape(n, m, twin);
-            bool written = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-            if (f) fclose(f);
-            runs[twin] = written ? RunChild(std::wstring(name) + L" " + std::to_wstring(m), dir, 3) : ChildRun{false, 0, 0};
-            DeleteFileW(name);
+            const std::wstring name = twin ? L"sg_parts_twin.xml" : L"sg_parts.xml";
+            runs[twin] = RunChildOnFile(name, PartsShape(n, m, twin), name + L" " + std::to_wstring(m), dir, 3);
         }
-        char sizes[64];
-        kcFormat(sizes, sizeof sizes, "N=%d M=%d", n, m);
-        parts = PrintShape("soundgroup_parts", sizes, runs[0], runs[1], true);
+        parts = PrintShape("soundgroup_parts", n, m, runs[0], runs[1], true);
     }
     SetCurrentDirectoryW(old);
     // Leave nothing behind.

@@ -131,14 +131,6 @@ static std::string UpdaterShape(int n, int m, bool twin)
     return x + "</language></document>\r\n";
 }
 
-static bool WriteFile(const std::wstring& path, const std::string& bytes)
-{
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    if (!f) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
-}
-
 // The child's work: one file read and asked.
 static int Child(const wchar_t* result, const wchar_t* kind, const wchar_t* path, int m)
 {
@@ -158,17 +150,14 @@ static bool RunShape(const char* name, const wchar_t* kind, int n, int m)
 {
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
+    const bool lookup = wcscmp(kind, L"lookup") == 0;
     ChildRun runs[2];
     for (int twin = 0; twin < 2; ++twin) {
         std::wstring path = std::wstring(tmp) + L"bench_xml_shape" + (twin ? L"_twin.xml" : L".xml");
-        bool lookup = wcscmp(kind, L"lookup") == 0;
-        if (!WriteFile(path, lookup ? LookupShape(n, m, twin) : UpdaterShape(n, m, twin))) return false;
-        runs[twin] = RunChild(std::wstring(kind) + L" \"" + path + L"\" " + std::to_wstring(m), nullptr, 3);
-        DeleteFileW(path.c_str());
+        runs[twin] = RunChildOnFile(path, lookup ? LookupShape(n, m, twin) : UpdaterShape(n, m, twin),
+                                    std::wstring(kind) + L" \"" + path + L"\" " + std::to_wstring(m), nullptr, 3);
     }
-    char sizes[64];
-    kcFormat(sizes, sizeof sizes, "N=%d M=%d", n, m);
-    return PrintShape(name, sizes, runs[0], runs[1], wcscmp(kind, L"lookup") == 0);
+    return PrintShape(name, n, m, runs[0], runs[1], lookup);
 }
 
 int wmain(int argc, wchar_t** argv)
