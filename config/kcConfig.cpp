@@ -339,6 +339,23 @@ void kcConfig::SetUserPartDefaults()
 
 // ---- files ----
 
+bool kcConfig::IsTextWhole(const kcSetting* s) const
+{
+    for (const kcSetting* cut : m_cutTexts)
+        if (cut == s) return false;
+    return true;
+}
+
+void kcConfig::MarkTextWhole(const kcSetting* s, bool whole)
+{
+    for (size_t i = 0; i < m_cutTexts.size(); ++i)
+        if (m_cutTexts[i] == s) {
+            if (whole) m_cutTexts.erase(m_cutTexts.begin() + (long)i);
+            return;
+        }
+    if (!whole) m_cutTexts.push_back(s);
+}
+
 void kcConfig::GetSettingsPath(wchar_t* out) const
 {
     if (!kcJoinPathN(out, 260, 2, m_current->saveFolder, m_settingsName)) out[0] = 0;
@@ -517,11 +534,22 @@ int kcConfig::FindArchiveRow(const char* group, const char* sjisName, std::strin
     int i = FindArchiveIndex(group, sjisName);
     if (i < 0) return 0;
     const kcIntRow& r = m_current->intRows[i];
-    // The record holds UTF-8; the server works in Shift_JIS.
-    std::string d(r.dir, strnlen(r.dir, sizeof r.dir)), e(r.ext, strnlen(r.ext, sizeof r.ext));
-    char buffer[1024];
-    if (dir) *dir = kcUtf8ToSjis(d.c_str(), buffer, sizeof buffer) ? std::string(buffer) : d;
-    if (ext) *ext = kcUtf8ToSjis(e.c_str(), buffer, sizeof buffer) ? std::string(buffer) : e;
+    // The record holds UTF-8; the server works in Shift_JIS. Either goes into a path, so it is
+    // taken only when it converts whole both ways.
+    const char* fields[2] = {r.dir, r.ext};
+    const size_t sizes[2] = {sizeof r.dir, sizeof r.ext};
+    std::string* outs[2] = {dir, ext};
+    for (int k = 0; k < 2; ++k) {
+        wchar_t wide[260];
+        char sjis[520];
+        size_t n = strnlen(fields[k], sizes[k]);
+        if (n == sizes[k] || !kcUtf8ToWideWhole(fields[k], n, wide, 260, nullptr) ||
+            !kcWideToSjisWhole(wide, sjis, sizeof sjis)) {
+            kcLog("kcConfig : the folder or extension of archive row %d has no whole Shift_JIS form", i);
+            return 0;
+        }
+        if (outs[k]) *outs[k] = sjis;
+    }
     return 1;
 }
 

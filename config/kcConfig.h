@@ -13,6 +13,7 @@
 #include "foundation/kcFileServer.h"
 
 class kcXml;
+struct kcSetting;
 struct kcSettingStep;
 
 class kcConfig : public kcSoundGroupTree, public kcFileServerResolver {
@@ -98,6 +99,9 @@ public:
 
     const wchar_t* GetStartupPath() const { return m_startupPath; }
     const wchar_t* GetSettingsName() const { return m_settingsName; }
+    // Texts shown cut (APP/brand, APP/title) go into paths only when they were read whole.
+    bool IsTextWhole(const kcSetting* s) const;
+    void MarkTextWhole(const kcSetting* s, bool whole);
 
 protected:
     const wchar_t* SoundGroupSaveFolder() const override;
@@ -116,6 +120,7 @@ private:
     ConfigBlock* m_backup;
     int m_ddeMode;
     std::vector<VoiceDictionaryEntry> m_voiceDictionary;
+    std::vector<const kcSetting*> m_cutTexts;
 };
 
 // Create the object unless one exists (a second call keeps the first); release it.

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "config/kcConfig.h"
@@ -125,8 +126,8 @@ void kcConfig::ReadVoiceDictionary()
     m_voiceDictionary.clear();
     ConfigBlock* b = m_current;
     kcXml xml;
-    if (!b->ttsTable[0] || !xml.Open(b->ttsTable)) return;
-    xml.GetStringW(b->ttsDictionary, 260, b->ttsDictionary, 1, "dic");
+    if (!b->ttsTable[0] || !wmemchr(b->ttsTable, 0, 260) || !xml.Open(b->ttsTable)) return;
+    xml.GetPathW(b->ttsDictionary, 260, 1, "dic"); // refused whole: the field stays
     b->ttsVolume = xml.GetFloat(1.0f, 1, "volume");
     int def = xml.GetInt(0, 1, "default");
     for (int n = 0;; ++n) {

@@ -118,6 +118,8 @@ void kcConfigReader::Value(const kcSetting* s, int row, int slot, bool user, boo
             std::vector<wchar_t> text(s->size + 1);
             kcSettingGetText(b, s, text.data(), (int)text.size(), row);
             m_xml.SetStringWVec(text.data(), m_path);
+        } else if (s->flags & KCSET_PATH) {
+            m_xml.GetPathVec(static_cast<char*>(field), s->size, m_path); // refused: the field stays
         } else {
             m_xml.GetStringVec(static_cast<char*>(field), s->size, static_cast<char*>(field), m_path);
         }
@@ -127,6 +129,11 @@ void kcConfigReader::Value(const kcSetting* s, int row, int slot, bool user, boo
             std::vector<wchar_t> text(s->size / 2 + 1);
             kcSettingGetText(b, s, text.data(), (int)text.size(), row);
             m_xml.SetStringWVec(text.data(), m_path);
+        } else if (s->flags & (KCSET_PATH | KCSET_PATH_PART)) {
+            wchar_t* w = static_cast<wchar_t*>(field);
+            int whole = m_xml.GetPathWVec(w, s->size / 2, m_path);
+            if (whole < 0 && (s->flags & KCSET_PATH_PART)) m_xml.GetStringWVec(w, s->size / 2, w, m_path);
+            if (whole && (s->flags & KCSET_PATH_PART)) m_config.MarkTextWhole(s, whole > 0);
         } else {
             wchar_t* w = static_cast<wchar_t*>(field);
             m_xml.GetStringWVec(w, s->size / 2, w, m_path);
@@ -219,10 +226,15 @@ void kcConfigReader::Special(int code)
         wchar_t* fields[2] = {b->saveFolder, b->imageLibFolder};
         const char* keys[2] = {"FOLDER/save", "FOLDER/imglib"};
         for (int i = 0; i < 2; ++i) {
-            wchar_t text[260];
+            wchar_t text[260], expanded[260];
             Split(keys[i], &m_path);
-            m_xml.GetStringWVec(text, 260, fields[i], m_path);
-            kcExpandPathMacrosW(fields[i], 260, text);
+            int got = m_xml.GetPathWVec(text, 260, m_path);
+            if (got < 0) continue; // refused whole: the field keeps its value
+            if (got == 0) kcCopyStringWN(text, 260, fields[i]);
+            if (kcExpandPathMacrosW(expanded, 260, text))
+                kcCopyStringWN(fields[i], 260, expanded);
+            else
+                kcLog("kcConfig : %s is not taken: its macros do not expand whole into 259 characters", keys[i]);
         }
         break;
     }
@@ -258,8 +270,7 @@ void kcConfigReader::Special(int code)
     case KCS_SOUNDCONFIG: {
         wchar_t name[260];
         Split("SOUNDCONFIG", &m_path);
-        m_xml.GetStringWVec(name, 260, m_config.m_soundName.c_str(), m_path);
-        m_config.m_soundName = name;
+        if (m_xml.GetPathWVec(name, 260, m_path) > 0) m_config.m_soundName = name;
         break;
     }
     case KCS_WNDCOLOR: {
@@ -380,7 +391,10 @@ void kcConfigReader::Languages()
         if (code == 0) break;
         if (code == id) b->languageDefault = b->languageUI = b->languageMain = n;
         LanguageEntry e;
-        e.prefix = readText(n, "prefix");
+        // The prefix names "language_<prefix>.txt" and fills "%LANG%": whole, or empty.
+        kcFormat(path, sizeof path, "language/L%02d/prefix", n);
+        Split(path, &m_path);
+        m_xml.GetPathTextWVec(&e.prefix, m_path);
         e.lang = readText(n, "lang");
         std::wstring accel = readText(n, "accel"), accelSub = readText(n, "accelsub");
         e.accelKey = accel.empty() ? 0 : (uint16_t)accel[0];

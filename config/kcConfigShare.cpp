@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "config/kcConfig.h"
 #include "config/kcDisplayModes.h"
 #include "config/kcPathMacros.h"
+#include "config/kcSettings.h"
 #include "foundation/kcDDE.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcLog.h"
@@ -32,6 +34,26 @@ void ModuleFolder(wchar_t* out)
 bool SameMode(const kcDisplayMode& m, const kcDisplayMode& current)
 {
     return kcRefreshRateMatches(m.RefreshRate, current.RefreshRate) && m.Format == current.Format;
+}
+
+// A peer's text that does not end inside its field would be read past it: the field keeps its
+// value (paths among them, which must never be taken cut).
+void KeepUnendedTexts(ConfigBlock* fetched, const ConfigBlock* own)
+{
+    int count = 0;
+    const kcSetting* table = kcSettingTable(&count);
+    for (int i = 0; i < count; ++i) {
+        const kcSetting& s = table[i];
+        if (s.type != KCSET_STR && s.type != KCSET_WSTR) continue;
+        for (int row = 0; row < s.rows; ++row) {
+            void* field = kcSettingAddress(fetched, &s, row);
+            bool ended = s.type == KCSET_STR ? memchr(field, 0, s.size) != nullptr
+                                             : wmemchr(static_cast<wchar_t*>(field), 0, s.size / 2) != nullptr;
+            if (ended) continue;
+            memcpy(field, kcSettingAddress(own, &s, row), s.size);
+            kcLog("kcConfig : the DDE peer's %s row %d does not end inside its field; kept", s.gameKey ? s.gameKey : s.userKey, row);
+        }
+    }
 }
 
 } // namespace
@@ -126,6 +148,7 @@ int kcConfig::FetchFromDde()
     if (ok) {
         fetched->scriptReplace = m_current->scriptReplace;
         fetched->languages = m_current->languages;
+        KeepUnendedTexts(fetched, m_current);
         memcpy(m_current, fetched, sizeof(ConfigBlock));
     }
     delete fetched;

@@ -24,6 +24,8 @@ enum kcSettingFlags : uint8_t {
     KCSET_USER_CONST = 2,      // the "setup.xml" reader's default is `readDefault`, not the field
     KCSET_WRITE_ONLY = 4,      // written to "setup.xml" and never read back
     KCSET_USER_SLOT_FIRST = 8, // the "setup.xml" key formats the slot before the row
+    KCSET_PATH = 16,           // a path or part of one: read only whole, else the field stays
+    KCSET_PATH_PART = 32,      // a text shown cut, which goes into paths only when read whole
 };
 
 struct kcSetting {

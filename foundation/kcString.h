@@ -104,3 +104,15 @@ int kcWideToUtf8(const wchar_t* src, char* dst);
 wchar_t* kcUtf8ToWide(const char* src, wchar_t* dst);
 int kcWideToUtf8N(const wchar_t* src, char* dst, int dstBytes);
 int kcUtf8ToWideN(const char* src, wchar_t* dst, int dstUnits);
+
+// Whole or nothing, for text that becomes a path or part of one. The UTF-16 form of all `bytes`
+// bytes of src, terminated, or false with dst untouched: a byte that starts no well-formed
+// character (a NUL, the FF FF form of U+FFFF, an unmapped Shift_JIS pair) or a result longer
+// than dstUnits - 1 units is refused. *stop (may be null) gets the offset of the first byte not
+// taken, `bytes` on success.
+bool kcUtf8ToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop);
+bool kcSjisToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop);
+// True when all `bytes` bytes are well-formed UTF-8 (no NUL, no FF FF).
+bool kcUtf8IsWhole(const char* src, size_t bytes, size_t* stop);
+// Code page 932 form of src, false (dst untouched) when a character has none or it does not fit.
+bool kcWideToSjisWhole(const wchar_t* src, char* dst, int dstBytes);

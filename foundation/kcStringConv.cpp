@@ -129,6 +129,115 @@ int kcWideToUtf8(const wchar_t* src, char* dst)
 int kcUtf8ToWideN(const char* src, wchar_t* dst, int dstUnits) { return utf8ToWide(src, dst, dstUnits); }
 int kcWideToUtf8N(const wchar_t* src, char* dst, int dstBytes) { return wideToUtf8(src, dst, dstBytes); }
 
+// ---- whole or nothing, for texts that become paths ----
+
+// One well-formed UTF-8 character at p (at most `left` bytes): its length and UTF-16 units, or 0.
+static int wholeUtf8Char(const unsigned char* p, size_t left, wchar_t units[2], int* count)
+{
+    int len = p[0] < 0x80 ? 1 : p[0] < 0xC2 ? 0 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : p[0] < 0xF5 ? 4 : 0;
+    if (!len || p[0] == 0 || (size_t)len > left) return 0;
+    for (int i = 1; i < len; i++)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    unsigned cp = len == 1 ? p[0] : decodeUtf8(p, len);
+    // decodeUtf8 answers U+FFFD for overlong forms, surrogates and values past U+10FFFF.
+    if (cp == 0xFFFD && !(len == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] == 0xBD)) return 0;
+    *count = 1;
+    if (cp > 0xFFFF) {
+        cp -= 0x10000;
+        units[0] = (wchar_t)(0xD800 + (cp >> 10));
+        units[1] = (wchar_t)(0xDC00 + (cp & 0x3FF));
+        *count = 2;
+    } else {
+        units[0] = (wchar_t)cp;
+    }
+    return len;
+}
+
+// One Shift_JIS character as code page 932 maps it, refusing what it cannot map.
+static int wholeSjisChar(const unsigned char* p, size_t left, wchar_t units[2], int* count)
+{
+    if (p[0] == 0) return 0;
+    int len = IsDBCSLeadByteEx(kSjis, p[0]) ? 2 : 1;
+    if ((size_t)len > left || (len == 2 && p[1] == 0)) return 0;
+    wchar_t out[2];
+    int n = MultiByteToWideChar(kSjis, MB_ERR_INVALID_CHARS, (const char*)p, len, out, 2);
+    if (n != 1 || out[0] == 0xFFFD || out[0] == 0xFFFF) return 0;
+    units[0] = out[0];
+    *count = 1;
+    return len;
+}
+
+typedef int (*wholeChar)(const unsigned char*, size_t, wchar_t*, int*);
+
+// Two passes, so that dst is written only when the whole text converts and fits.
+static bool convertWhole(wholeChar step, const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
+{
+    const unsigned char* p = (const unsigned char*)(src ? src : "");
+    if (!src) bytes = 0;
+    size_t units = 0;
+    wchar_t u[2];
+    int count = 0;
+    for (size_t i = 0; i < bytes;) {
+        int len = step(p + i, bytes - i, u, &count);
+        if (!len || !dst || dstUnits <= 0 || units + count > (size_t)dstUnits - 1) {
+            if (stop) *stop = i;
+            return false;
+        }
+        units += count;
+        i += len;
+    }
+    size_t n = 0;
+    for (size_t i = 0; i < bytes;) {
+        i += step(p + i, bytes - i, u, &count);
+        for (int k = 0; k < count; k++) dst[n++] = u[k];
+    }
+    if (!dst || dstUnits <= 0) {
+        if (stop) *stop = 0;
+        return false;
+    }
+    dst[n] = 0;
+    if (stop) *stop = bytes;
+    return true;
+}
+
+bool kcUtf8ToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
+{
+    return convertWhole(wholeUtf8Char, src, bytes, dst, dstUnits, stop);
+}
+
+bool kcSjisToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
+{
+    return convertWhole(wholeSjisChar, src, bytes, dst, dstUnits, stop);
+}
+
+bool kcUtf8IsWhole(const char* src, size_t bytes, size_t* stop)
+{
+    const unsigned char* p = (const unsigned char*)(src ? src : "");
+    if (!src) bytes = 0;
+    wchar_t u[2];
+    int count;
+    for (size_t i = 0; i < bytes;) {
+        int len = wholeUtf8Char(p + i, bytes - i, u, &count);
+        if (!len) {
+            if (stop) *stop = i;
+            return false;
+        }
+        i += len;
+    }
+    if (stop) *stop = bytes;
+    return true;
+}
+
+bool kcWideToSjisWhole(const wchar_t* src, char* dst, int dstBytes)
+{
+    if (!src || !dst || dstBytes <= 0) return false;
+    BOOL lossy = FALSE;
+    // No best fit either: "ü" as "u" would name another file.
+    int need = WideCharToMultiByte(kSjis, WC_NO_BEST_FIT_CHARS, src, -1, nullptr, 0, nullptr, &lossy);
+    if (need <= 0 || need > dstBytes || lossy) return false;
+    return WideCharToMultiByte(kSjis, WC_NO_BEST_FIT_CHARS, src, -1, dst, dstBytes, nullptr, nullptr) == need;
+}
+
 // ---- code page 932 ----
 
 int kcSjisToWideN(wchar_t* dst, int dstUnits, const char* src)

@@ -596,6 +596,70 @@ int kcXml::GetTextWVec(std::wstring* out, const std::vector<std::string>& path)
     return 1;
 }
 
+// A path text is taken whole or not at all: a cut one names another place.
+static void LogRefusedPath(const char* const* names, int count, const std::string& text, int room)
+{
+    std::string key;
+    for (int i = 0; i < count; ++i) key.append(i ? "/" : "").append(names[i]);
+    size_t stop = 0;
+    if (!kcUtf8IsWhole(text.data(), text.size(), &stop))
+        kcLog("kcXml : %s is not taken: byte %u of its text is not UTF-8", key.c_str(), (unsigned)stop);
+    else
+        kcLog("kcXml : %s is not taken: it does not fit %d units", key.c_str(), room - 1);
+}
+
+int kcXml::GetPathWAt(wchar_t* dst, int dstUnits, const char* const* names, int count)
+{
+    const kcXmlElement* e = Find(names, count);
+    if (!e) return 0;
+    if (kcUtf8ToWideWhole(e->text.data(), e->text.size(), dst, dstUnits, nullptr)) return 1;
+    LogRefusedPath(names, count, e->text, dstUnits);
+    return -1;
+}
+
+int kcXml::GetPathW(wchar_t* dst, int dstUnits, int count, ...)
+{
+    va_list a;
+    va_start(a, count);
+    NameList names(count, a);
+    va_end(a);
+    return GetPathWAt(dst, dstUnits, names.data, names.n);
+}
+
+int kcXml::GetPathWVec(wchar_t* dst, int dstUnits, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    return GetPathWAt(dst, dstUnits, names.data, names.n);
+}
+
+int kcXml::GetPathTextWVec(std::wstring* out, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    const kcXmlElement* e = Find(names.data, names.n);
+    if (!e) return 0;
+    // A UTF-8 byte gives at most one UTF-16 unit.
+    std::vector<wchar_t> wide(e->text.size() + 1);
+    if (!kcUtf8ToWideWhole(e->text.data(), e->text.size(), wide.data(), (int)wide.size(), nullptr)) {
+        LogRefusedPath(names.data, names.n, e->text, (int)wide.size());
+        return -1;
+    }
+    if (out) *out = wide.data();
+    return 1;
+}
+
+int kcXml::GetPathVec(char* dst, int dstBytes, const std::vector<std::string>& path)
+{
+    NameList names(path);
+    const kcXmlElement* e = Find(names.data, names.n);
+    if (!e) return 0;
+    if (!dst || dstBytes <= 0 || e->text.size() >= (size_t)dstBytes || !kcUtf8IsWhole(e->text.data(), e->text.size(), nullptr)) {
+        LogRefusedPath(names.data, names.n, e->text, dstBytes);
+        return -1;
+    }
+    memcpy(dst, e->text.c_str(), e->text.size() + 1);
+    return 1;
+}
+
 int kcXml::FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any)
 {
     if (!elements || !it) return 0;

@@ -75,6 +75,14 @@ public:
     // The whole text, however long: UTF-8 bytes, or UTF-16. 0 (out untouched) when absent.
     int GetTextVec(std::string* out, const std::vector<std::string>& path);
     int GetTextWVec(std::wstring* out, const std::vector<std::string>& path);
+    // Texts that are, or go into, paths: taken whole or not at all. 1 when the text converted
+    // whole and fits dst (terminator included); 0 when absent; -1 with a log line when it holds
+    // a byte that is not UTF-8 or does not fit. dst or out is written only on 1.
+    int GetPathW(wchar_t* dst, int dstUnits, int count, ...);
+    int GetPathWVec(wchar_t* dst, int dstUnits, const std::vector<std::string>& path);
+    int GetPathTextWVec(std::wstring* out, const std::vector<std::string>& path);
+    // Narrow fields that keep the UTF-8 bytes.
+    int GetPathVec(char* dst, int dstBytes, const std::vector<std::string>& path);
 
     // Children of document/<names split at '/'>; the last child of the file comes first.
     int FindChildren(kcXmlIterator* it, int count, ...);
@@ -94,6 +102,7 @@ private:
     const kcXmlElement* Find(const char* const* names, int count);
     int GetStringAt(char* dst, int dstBytes, const char* def, const char* const* names, int count);
     int GetStringWAt(wchar_t* dst, int dstUnits, const wchar_t* def, const char* const* names, int count);
+    int GetPathWAt(wchar_t* dst, int dstUnits, const char* const* names, int count);
     int SetStringWAt(const wchar_t* text, const char* const* names, int count);
     int FindChildrenAt(kcXmlIterator* it, const std::vector<std::string>& parts, bool any);
     int SetValue(const std::string& text, const char* const* names, int count);

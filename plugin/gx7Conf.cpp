@@ -105,9 +105,14 @@ void gx7Conf::Init(HWND host)
     before.reset();
 
     if (!InitStep(GX7_INIT_LANGUAGE, [&] {
-            wchar_t code[64] = {}, mainCode[64] = {}, subCode[64] = {};
+            wchar_t code[MAX_PATH] = {}, mainCode[MAX_PATH] = {}, subCode[MAX_PATH] = {};
             if (config)
-                config->GetLanguageCodes(code, mainCode, subCode, 64);
+                config->GetLanguageCodes(code, mainCode, subCode, MAX_PATH);
+            // A name cut to its buffer would load another language's file.
+            if (wcslen(code) + wcslen(L"language_.txt") >= MAX_PATH) {
+                kcLog("gx7Conf : the language code is too long for a file name; no language file is read");
+                return;
+            }
             wchar_t languageFile[MAX_PATH];
             kcFormatW(languageFile, MAX_PATH, L"language_%s.txt", code);
             LoadLanguageText(languageFile);

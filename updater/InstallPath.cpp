@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "updater/UpdaterState.h"
 #include "foundation/kcFolder.h"
 #include "foundation/kcFormat.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 
 namespace {
@@ -20,24 +22,26 @@ const size_t kPathTextBytes = 519;
 
 } // namespace
 
-bool ParseInstallPath(const char* bytes, size_t size, wchar_t* path)
+bool ParseInstallPath(const char* bytes, size_t size, wchar_t* path, size_t* stop)
 {
     std::string text;
+    if (stop) *stop = SIZE_MAX;
     if (!TextBetween(bytes, "<path>", "</path>", &text) || text.size() > kPathTextBytes)
         return false;
-    char utf8[kPathTextBytes + 1] = {};
-    if (size >= sizeof(kSjisDeclaration) - 1 &&
-        memcmp(bytes, kSjisDeclaration, sizeof(kSjisDeclaration) - 1) == 0) {
-        kcSjisToUtf8(text.c_str(), utf8, sizeof(utf8));
-        if (!text.empty() && !utf8[0])
-            return false; // did not fit
-    } else {
-        memcpy(utf8, text.c_str(), text.size() + 1);
+    const bool sjis = size >= sizeof(kSjisDeclaration) - 1 &&
+                      memcmp(bytes, kSjisDeclaration, sizeof(kSjisDeclaration) - 1) == 0;
+    // Whole or not at all: a path cut at its first bad byte names a parent folder, or the root.
+    wchar_t wide[kPathChars];
+    size_t taken = 0;
+    const bool whole = sjis ? kcSjisToWideWhole(text.data(), text.size(), wide, kPathChars, &taken)
+                            : kcUtf8ToWideWhole(text.data(), text.size(), wide, kPathChars, &taken);
+    if (!whole) {
+        if (stop) *stop = (size_t)kcFindStringA(bytes, "<path>") + 6 + taken;
+        return false;
     }
-    // A wide text never has more units than its UTF-8 form has bytes.
-    wchar_t wide[kPathTextBytes + 1];
-    kcUtf8ToWide(utf8, wide);
-    if (wcslen(wide) >= kPathChars)
+    // The Shift_JIS text passes through a UTF-8 buffer of 520 bytes.
+    char utf8[kPathTextBytes + 1];
+    if (sjis && !kcWideToUtf8N(wide, utf8, sizeof(utf8)))
         return false;
     wcscpy(path, wide);
     return true;
@@ -47,8 +51,15 @@ bool ReadInstallPathFile(const wchar_t* file, wchar_t* path)
 {
     std::vector<char> bytes;
     wchar_t text[kPathChars];
-    if (!ReadWholeFile(file, bytes, kInstallPathFileMaxBytes) || !ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text))
+    size_t stop = SIZE_MAX;
+    if (!ReadWholeFile(file, bytes, kInstallPathFileMaxBytes))
         return false;
+    if (!ParseInstallPath(bytes.data(), bytes.size() - kFilePadding, text, &stop)) {
+        if (stop != SIZE_MAX)
+            kcLogW(L"updater : %s: the path is not taken, it does not convert whole or fit; byte %u (0x%x) is the first not taken", file,
+                   (unsigned)stop, (unsigned)stop);
+        return false;
+    }
     // An empty path, a relative one (it would follow the current folder into the package) or one
     // that names no folder would install into the wrong place. (A folder search would also refuse
     // a folder written with a closing backslash.) Windows takes "X:/" as it takes "X:\".
@@ -67,9 +78,14 @@ bool ReadInstallPath(const wchar_t* brand, const wchar_t* app)
     wchar_t folder[kPathChars];
     if (!kcGetSpecialFolder(8, folder))
         return false;
+    // A name cut to its buffer would read another product's file.
+    if (wcslen(app) + 4 >= (size_t)kPathChars)
+        return false;
     wchar_t name[kPathChars];
     kcFormatW(name, kPathChars, L"%s.xml", app);
     const std::wstring file = JoinPath({folder, brand, name});
+    if (file.size() >= (size_t)kPathChars)
+        return false;
     return ReadInstallPathFile(file.c_str(), Updater().installPath);
 }
 

@@ -15,6 +15,7 @@ void UpdateInfo::Clear()
 {
     brand[0] = app[0] = mutex[0] = confmutex[0] = 0;
     major[0] = minor[0] = defaultLanguage[0] = 0;
+    namesWhole = true;
     languages.clear();
     memset(&current, 0, sizeof(current));
 }
@@ -107,6 +108,9 @@ bool LoadUpdateInfo(UpdateInfo& info, const wchar_t* path)
 
     ReadText(xml, info.brand, L"", "brand");
     ReadText(xml, info.app, L"", "app");
+    wchar_t whole[sizeof(info.brand) / sizeof(wchar_t)];
+    info.namesWhole = xml.GetPathW(whole, sizeof(info.brand) / sizeof(wchar_t), 1, "brand") >= 0 &&
+                      xml.GetPathW(whole, sizeof(info.app) / sizeof(wchar_t), 1, "app") >= 0;
     ReadText(xml, info.mutex, L"", "mutex");
     ReadText(xml, info.confmutex, L"", "confmutex");
     ReadText(xml, info.major, L"", "version", "major");

@@ -27,6 +27,8 @@ struct UpdateInfo {
     wchar_t major[256];
     wchar_t minor[256];
     wchar_t defaultLanguage[64];
+    // brand and app are cut to their fields for display; only whole ones name a file.
+    bool namesWhole;
     std::map<std::wstring, LanguageRecord> languages;
     LanguageRecord current;
 

@@ -103,7 +103,7 @@ void ConfirmAndCheck(HWND window)
         PostMessageW(window, WM_UPDATE_CLOSE, 0, 0);
         return;
     }
-    if (!ReadInstallPath(state.info.brand, state.info.app))
+    if (!state.info.namesWhole || !ReadInstallPath(state.info.brand, state.info.app))
         return Refuse(window, texts.error_inst, texts.wndtitle);
     if (ReadInstalledVersion() < RequiredVersion(state.info))
         return Refuse(window, texts.error_version, texts.title);

@@ -62,6 +62,28 @@ TEST_F(ConfigDde, RecordFetchedFromATrustedPeer)
     EXPECT_EQ(peer.Finish(), 0u);
 }
 
+// A text that does not end inside its field would be read past it, and a path taken so would
+// name another place: such fields keep this process's values, the rest is the peer's.
+TEST_F(ConfigDde, APeersUnendedTextsAreNotTaken)
+{
+    Peer peer(L"unended " + folder.File(L"served.bin"), L"config_peer.exe");
+    ASSERT_TRUE(peer.Ready());
+    kcDDE dde;
+    kcConfig* c = Client();
+    ConfigBlock* b = kcConfigCurrentBlock;
+    const std::wstring save = b->saveFolder;
+    strcpy(b->intRows[0].dir, "mine");
+    LogCapture log;
+    ASSERT_EQ(c->FetchFromDde(), 1);
+    EXPECT_STREQ(L"Mine", b->title);
+    EXPECT_EQ(save, b->saveFolder);
+    EXPECT_STREQ("mine", b->intRows[0].dir);
+    EXPECT_EQ(1, b->dontSave);
+    EXPECT_TRUE(log.Contains("kcConfig : the DDE peer's FOLDER/save row 0 does not end inside its field; kept"));
+    kcReleaseConfig();
+    EXPECT_EQ(peer.Finish(), 0u);
+}
+
 TEST_F(ConfigDde, UntrustedOrShortPeersAreRefused)
 {
     // A peer run from another folder.

@@ -97,6 +97,13 @@ TEST(ConfigObject, ArchivesVoicesAndVolumes)
     EXPECT_EQ(c.FindArchiveRow("bgm", "a.ogg", &dir, &ext), 1);
     EXPECT_EQ(dir + "." + ext, "music.ogg");
     EXPECT_EQ(c.FindArchiveRow("none", "a", &dir, &ext), 0);
+    // A folder goes into a path: one with no whole Shift_JIS form is refused, not taken "best fit".
+    kcIntRow& row = kcConfigCurrentBlock->intRows[c.FindArchiveIndex("bgm", "a.ogg")];
+    strcpy(row.dir, u8"音楽");
+    EXPECT_EQ(c.FindArchiveRow("bgm", "a.ogg", &dir, &ext), 1);
+    EXPECT_EQ(dir, Sjis(u8"音楽"));
+    strcpy(row.dir, u8"müsic");
+    EXPECT_EQ(c.FindArchiveRow("bgm", "a.ogg", &dir, &ext), 0);
     EXPECT_EQ(kcFileServer::GetResolver(), &c);
 }
 
@@ -205,10 +212,12 @@ TEST(PathMacros, Tokens)
     }
     kcExpandPathMacros(out, 400, "%title%\\x");
     EXPECT_STREQ(out, L"T\\x");
-    // A result too long is cut to the output.
-    wchar_t small[4];
-    kcExpandPathMacrosW(small, 4, L"%brand%%title%%imglib%%save%");
-    EXPECT_STREQ(small, L"BTI");
+    // A result too long would name another folder: refused, the output untouched.
+    wchar_t small[5] = L"old";
+    EXPECT_EQ(0, kcExpandPathMacrosW(small, 4, L"%brand%%title%%imglib%%save%"));
+    EXPECT_STREQ(small, L"old");
+    EXPECT_EQ(1, kcExpandPathMacrosW(small, 5, L"%brand%%title%%imglib%%save%"));
+    EXPECT_STREQ(small, L"BTIS");
     kcPathMacroValueW(out, 400, L"%other%");
     EXPECT_STREQ(out, L"%other%");
 }

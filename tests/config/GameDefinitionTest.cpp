@@ -7,6 +7,7 @@
 #include "config/ConfigTestSupport.h"
 #include "config/kcConfig.h"
 #include "config/kcLanguage.h"
+#include "config/kcSettings.h"
 #include "foundation/kcFontList.h"
 
 namespace {
@@ -221,3 +222,100 @@ TEST(GameDefinition, ListsStopAtTheFirstGapNumbersKeepTheirLowBits)
 }
 
 } // namespace
+
+namespace {
+
+// "A/b/c" holding text, as nested elements.
+std::string Element(const std::string& path, const std::string& text)
+{
+    std::string open, close;
+    for (size_t start = 0;;) {
+        size_t slash = path.find('/', start);
+        std::string name = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        open += "<" + name + ">";
+        close = "</" + name + ">" + close;
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return open + text + close;
+}
+
+} // namespace
+
+// A new object from a new game definition (Start keeps an object that exists).
+kcConfig& Restart(const ConfigFolder& folder, const std::string& body)
+{
+    kcReleaseConfig();
+    return folder.Start(body);
+}
+
+// A path taken cut names another place: every path field of the table, in the game definition
+// and in "setup.xml", keeps its default when its text has a bad byte or is longer than the
+// field, and takes a whole one.
+TEST(GameDefinition, PathFieldsAreTakenWholeOrKeepTheirDefaults)
+{
+    ConfigFolder folder;
+    const std::string here = "<FOLDER><save>.</save></FOLDER>"; // "setup.xml" in the test's folder
+    Restart(folder, "");
+    const ConfigBlock gameDefaults = *kcConfigCurrentBlock;
+    Restart(folder, here);
+    const ConfigBlock userDefaults = *kcConfigCurrentBlock;
+    int count = 0;
+    const kcSetting* table = kcSettingTable(&count);
+    int rows = 0;
+    for (const kcSetting* s = table; s < table + count; ++s) {
+        for (bool user : {false, true}) {
+            char key[192];
+            if (!(s->flags & KCSET_PATH) || !(user ? kcSettingUserName : kcSettingGameName)(s, 0, 0, key, sizeof key)) continue;
+            ++rows;
+            const size_t units = s->type == KCSET_WSTR ? s->size / 2u : s->size;
+            for (const std::string& text : {std::string("ok\x80x"), std::string("ok\xFF\xFF"), std::string(units, 'p'), std::string("ok")}) {
+                SCOPED_TRACE(std::string(key) + " = " + text.substr(0, 8));
+                Restart(folder, user ? here : Element(key, text));
+                if (user) {
+                    ASSERT_TRUE(folder.Write(L"setup.xml", XmlDoc(Element(key, text))));
+                    kcConfig::Instance()->LoadUserSettings(0);
+                }
+                if (text == "ok") {
+                    wchar_t value[300];
+                    kcSettingGetText(kcConfigCurrentBlock, s, value, 300);
+                    EXPECT_STREQ(L"ok", value);
+                } else {
+                    EXPECT_EQ(0, memcmp(kcSettingAddress(kcConfigCurrentBlock, s), kcSettingAddress(user ? &userDefaults : &gameDefaults, s), s->size));
+                }
+            }
+        }
+    }
+    DeleteFileW(folder.File(L"setup.xml").c_str());
+    EXPECT_GE(rows, 20);
+}
+
+// The save folder keeps its default when its text, or its expansion, would be cut: "setup.xml"
+// goes nowhere else, and no folder is made on the way.
+TEST(GameDefinition, ASaveFolderThatWouldBeCutKeepsItsDefault)
+{
+    ConfigFolder folder;
+    Restart(folder, "");
+    wchar_t defaultPath[260];
+    kcConfig::Instance()->GetSettingsPath(defaultPath);
+    const std::string longName(200, 'n');
+    const std::string cases[] = {
+        "<FOLDER><save>sub\\\x80x</save></FOLDER>",
+        "<FOLDER><save>sub\\" + std::string(300, 'x') + "</save></FOLDER>",
+        "<APP><brand>sub\x81x</brand></APP><FOLDER><save>%brand%\\x</save></FOLDER>",
+        "<APP><title>sub" + std::string(300, 't') + "</title></APP><FOLDER><save>%title%</save></FOLDER>",
+        "<APP><brand>sub" + longName + "</brand><title>" + longName + "</title></APP><FOLDER><save>%brand%%title%</save></FOLDER>",
+    };
+    for (const std::string& body : cases) {
+        SCOPED_TRACE(body.substr(0, 60));
+        kcConfig& c = Restart(folder, body);
+        wchar_t path[260];
+        c.GetSettingsPath(path);
+        EXPECT_STREQ(defaultPath, path);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"sub").c_str()));
+    }
+    // A brand cut for display is still shown, and a whole one still expands.
+    EXPECT_EQ(0, wcsncmp(kcConfigCurrentBlock->brand, L"subnnn", 6));
+    kcConfig& c = Restart(folder, "<APP><brand>B</brand></APP><FOLDER><save>sub\\%brand%</save></FOLDER>");
+    EXPECT_STREQ(L"sub\\B", c.GetBlock()->saveFolder);
+}

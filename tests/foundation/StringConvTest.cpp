@@ -132,3 +132,52 @@ TEST(StringConv, ShiftJisUtf8WritesOnlyWhatFits)
     ASSERT_EQ(6000u, kana.size()); // 2000 bytes that need 6000 of UTF-8: converted whole
     EXPECT_EQ(u8"ｱ", kana.substr(5997));
 }
+
+TEST(StringConv, WholeFormsTakeEveryByteOrNothing)
+{
+    const std::string sjis = Sjis(u8"テスト版");
+    const struct {
+        bool shiftJis;
+        std::string bytes;
+        int units;              // of the destination
+        const wchar_t* expected; // null: refused, the destination untouched
+        size_t stop;
+    } cases[] = {
+        {false, u8"C:\\ゲーム", 8, L"C:\\ゲーム", 12},
+        {false, "\xF0\xA0\xAE\xB7", 3, L"\xD842\xDFB7", 4},
+        {false, "\xEF\xBF\xBD", 2, L"\xFFFD", 3}, // U+FFFD written as itself is whole
+        {false, "", 1, L"", 0},
+        {false, u8"C:\\ゲーム", 6, nullptr, 9},  // one unit short
+        {false, "\xF0\xA0\xAE\xB7", 2, nullptr, 0}, // a pair is never split
+        {false, "C:\\\x80x", 8, nullptr, 3},
+        {false, "ab\xC0\x80", 8, nullptr, 2},     // overlong
+        {false, "a\xED\xA0\x80", 8, nullptr, 1},  // encoded surrogate
+        {false, "a\xF4\x90\x80\x80", 8, nullptr, 1},
+        {false, "a\xF8\x88\x80\x80\x80", 8, nullptr, 1},
+        {false, "a\xFF\xFF", 8, nullptr, 1},      // U+FFFF's reserved form
+        {false, "a\xE3\x81", 8, nullptr, 1},      // cut at the end
+        {false, std::string("a\0b", 3), 8, nullptr, 1},
+        {true, "C:\\" + sjis, 8, L"C:\\テスト版", 11},
+        {true, "C:\\" + sjis, 7, nullptr, 9},
+        {true, "a\x83", 8, nullptr, 1},           // a lead byte without its trail
+        {true, std::string("a\x83\0", 3), 8, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        wchar_t dst[8] = L"old";
+        size_t stop = 99;
+        bool whole = c.shiftJis ? kcSjisToWideWhole(c.bytes.data(), c.bytes.size(), dst, c.units, &stop)
+                                : kcUtf8ToWideWhole(c.bytes.data(), c.bytes.size(), dst, c.units, &stop);
+        EXPECT_EQ(c.expected != nullptr, whole) << c.bytes;
+        EXPECT_STREQ(c.expected ? c.expected : L"old", dst) << c.bytes;
+        EXPECT_EQ(c.stop, stop) << c.bytes;
+    }
+    // Narrow forms: well-formed UTF-8, and Shift_JIS only where code page 932 has every character.
+    EXPECT_TRUE(kcUtf8IsWhole(u8"表", 3, nullptr));
+    EXPECT_FALSE(kcUtf8IsWhole("\xE8\xA1", 2, nullptr));
+    char out[8] = "old";
+    EXPECT_FALSE(kcWideToSjisWhole(L"\x00FC", out, sizeof out)); // ü has no code page 932 form
+    EXPECT_FALSE(kcWideToSjisWhole(L"表表表表", out, 8));
+    EXPECT_STREQ("old", out);
+    EXPECT_TRUE(kcWideToSjisWhole(L"表表表", out, 7));
+    EXPECT_EQ(Sjis(u8"表表表"), out);
+}

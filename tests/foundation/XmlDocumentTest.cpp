@@ -203,6 +203,37 @@ TEST(XmlDocument, StringGettersRespectTheDestinationSize)
     EXPECT_EQ(big, out.data());
 }
 
+TEST(XmlDocument, PathGettersTakeTextsWholeOrNotAtAll)
+{
+    kcXml x;
+    Load(x, "<document><ok>C:\\" + std::string(u8"日本") + "</ok><bad>C:\\Games\\\x83\x65x</bad><long>abcd</long></document>");
+    LogCapture log;
+    const struct { const char* name; int units; int result; const wchar_t* expected; } cases[] = {
+        {"ok", 6, 1, L"C:\\日本"}, {"ok", 5, -1, L"old"}, {"bad", 64, -1, L"old"},
+        {"long", 5, 1, L"abcd"}, {"long", 4, -1, L"old"}, {"missing", 64, 0, L"old"},
+    };
+    for (const auto& c : cases) {
+        wchar_t w[64] = L"old";
+        EXPECT_EQ(c.result, x.GetPathW(w, c.units, 1, c.name)) << c.name;
+        EXPECT_STREQ(c.expected, w) << c.name;
+        std::wstring text = L"old";
+        EXPECT_EQ(c.units == 64 || c.result == 1 ? c.result : 1, x.GetPathTextWVec(&text, {c.name})) << c.name;
+    }
+    char n[8] = "old";
+    EXPECT_EQ(-1, x.GetPathVec(n, 4, {"long"}));
+    EXPECT_EQ(-1, x.GetPathVec(n, 8, {"bad"}));
+    EXPECT_EQ(0, x.GetPathVec(n, 8, {"missing"}));
+    EXPECT_STREQ("old", n);
+    EXPECT_EQ(1, x.GetPathVec(n, 5, {"long"}));
+    EXPECT_STREQ("abcd", n);
+    EXPECT_TRUE(log.Contains("kcXml : bad is not taken: byte 9 of its text is not UTF-8"));
+    EXPECT_TRUE(log.Contains("kcXml : long is not taken: it does not fit 3 units"));
+    // The display getter still cuts there.
+    wchar_t w[64];
+    x.GetStringW(w, 64, L"", 1, "bad");
+    EXPECT_STREQ(L"C:\\Games\\", w);
+}
+
 TEST(XmlDocument, SettersRefuseWhatCouldNotLoadAgain)
 {
     TempDir dir;

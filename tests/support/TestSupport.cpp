@@ -21,7 +21,9 @@ void onLog(const char* text, bool isAssert)
 }
 void onAssert(const char*, bool) {}
 
-void removeTree(const std::wstring& dir)
+} // namespace
+
+void RemoveTree(const std::wstring& dir)
 {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
@@ -31,14 +33,13 @@ void removeTree(const std::wstring& dir)
             if (n == L"." || n == L"..") continue;
             std::wstring p = dir + L"\\" + n;
             SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(p);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
             else DeleteFileW(p.c_str());
         } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
     RemoveDirectoryW(dir.c_str());
 }
-} // namespace
 
 LogCapture::LogCapture()
 {
@@ -102,11 +103,11 @@ TempDir::TempDir()
     wsprintfW(name, L"%skctest_%lu_%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
     m_path = name;
     if (!m_path.empty() && m_path.back() == L'\\') m_path.pop_back();
-    removeTree(m_path);
+    RemoveTree(m_path);
     CreateDirectoryW(m_path.c_str(), nullptr);
 }
 
-TempDir::~TempDir() { removeTree(m_path); }
+TempDir::~TempDir() { RemoveTree(m_path); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {

@@ -44,6 +44,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string* bytes);
 // A file of the given size of which only head is written: the rest is a hole, reading as zeros.
 bool WriteSparseFile(const std::wstring& path, long long size, const std::string& head = "");
+// A folder with everything in it.
+void RemoveTree(const std::wstring& dir);
 // The names of the files (not folders) in a folder, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 class kcFileBase;

@@ -84,6 +84,15 @@ TEST(UpdateInfo, EdgeCases)
         EXPECT_EQ(c.expected, Describe(info));
     }
     EXPECT_FALSE(SelectLanguageFor(info = UpdateInfo(), 0x411));
+    // A brand or app shown cut never names the installation-folder file.
+    const std::pair<std::string, bool> names[] = {{"<brand>B</brand><app>A</app>", true}, {"", true},
+                                                  {"<brand>B\x80x</brand>", false}, {"<app>A\xFF\xFF</app>", false},
+                                                  {"<brand>" + std::string(260, 'b') + "</brand>", false},
+                                                  {"<app>" + std::string(259, 'a') + "</app>", true}};
+    for (auto& [body, whole] : names) {
+        ASSERT_TRUE(Load(dir, info, body));
+        EXPECT_EQ(whole, info.namesWhole) << body;
+    }
 }
 
 TEST(UpdateInfo, LanguageSelection)
@@ -132,6 +141,14 @@ TEST(InstallPath, EncodingsAndHostileForms)
         {"260 characters", "<path>" + std::string(260, 'a') + "</path>", nullptr},
         {"over the byte buffer", "<path>" + std::string(520, 'a') + "</path>", nullptr},
         {"shift_jis too long for its UTF-8 form", sjis + "<path>" + manySjis + "</path>", nullptr},
+        // Whole or not at all: cut at its first bad byte, a path names a parent folder.
+        {"shift_jis under a lower-case declaration", "<?xml version=\"1.0\" encoding=\"shift_jis\"?><path>C:\\" + Sjis(u8"ゲーム") + "</path>", nullptr},
+        {"shift_jis without a declaration", "<path>C:\\Games\\" + Sjis(u8"テスト版") + "</path>", nullptr},
+        {"utf-8 with a bad byte", "<path>C:\\Games\\\x80x</path>", nullptr},
+        {"utf-8 overlong form", "<path>C:\\\xC0\xAFx</path>", nullptr},
+        {"the FF FF form", "<path>C:\\a\xFF\xFF</path>", nullptr},
+        {"a NUL inside", std::string("<path>C:\\a\0b</path>", 17), nullptr},
+        {"shift_jis cut lead byte", sjis + "<path>C:\\a\x83</path>", nullptr},
     };
     for (auto& c : cases) {
         const std::string padded = c.bytes + std::string(kFilePadding, '\0');
@@ -139,6 +156,12 @@ TEST(InstallPath, EncodingsAndHostileForms)
         EXPECT_EQ(c.expected != nullptr, ParseInstallPath(padded.data(), c.bytes.size(), path)) << c.name;
         EXPECT_EQ(std::wstring(c.expected ? c.expected : L"untouched"), path) << c.name;
     }
+    // The file offset of the first byte not taken, for the log.
+    const std::string bad = "<x><path>C:\\G\x80</path>" + std::string(kFilePadding, '\0');
+    wchar_t path[kPathChars];
+    size_t stop = 0;
+    EXPECT_FALSE(ParseInstallPath(bad.data(), bad.size() - kFilePadding, path, &stop));
+    EXPECT_EQ(13u, stop);
     // Only an existing folder named whole is taken, with either slash: a relative one would follow
     // the current folder.
     TempDir dir;

@@ -2,10 +2,13 @@
 //   config_peer serve <ready> <quit> <file>  builds its object in the current folder, serves the
 //                                             record and writes it to the file
 //   config_peer short <ready> <quit>          serves the true path but a record of 1000 bytes
+//   config_peer unended <ready> <quit> <file> as serve, with the title, the save folder and an
+//                                             archive folder filling their fields without an end
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "config/kcConfig.h"
@@ -28,7 +31,13 @@ int Run(const std::wstring& mode, HANDLE ready, HANDLE quit, int argc, wchar_t**
     kcDDE dde;
     kcCreateConfig(nullptr, nullptr, 0);
     kcConfig* config = kcConfig::Instance();
-    if (mode == L"serve") {
+    if (mode == L"serve" || mode == L"unended") {
+        if (mode == L"unended") {
+            ConfigBlock* b = config->GetBlock();
+            wmemset(b->title, L'T', 260);
+            wmemset(b->saveFolder, L'S', 260);
+            memset(b->intRows[0].dir, 'D', sizeof b->intRows[0].dir);
+        }
         if (argc < 5 || !config->ShareOverDde(1)) return 3;
         FILE* f = _wfopen(argv[4], L"wb");
         bool ok = f && fwrite(config->GetBlock(), sizeof(ConfigBlock), 1, f) == 1;

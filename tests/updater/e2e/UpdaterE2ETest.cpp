@@ -1,6 +1,8 @@
 // End to end: the real updater.exe in a package folder, its boxes answered by this driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "updater/e2e/Sample.h"
 #include "support/Hg3Builder.h"
 #include "support/PeFile.h"
@@ -49,6 +51,8 @@ public:
     {
         CloseHandle(held);
         DeleteFileW(InstallPathFile(package.brand, package.app).c_str());
+        if (install.rfind(kGames, 0) == 0)
+            RemoveTree(kGames);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
     }
 
@@ -122,6 +126,7 @@ public:
     }
 
     static constexpr const char* kPlanted = "the user's own notes";
+    static constexpr const wchar_t* kGames = L"C:\\Games";
     TempDir root;
     SamplePackage package;
     std::wstring packageFolder = root.File(L"package"), install = root.File(L"インストール先");
@@ -153,6 +158,32 @@ Boxes InstallPath(UpdaterE2E& f, const char* text)
     return Asked(t.wndtitle, t.error_inst);
 }
 
+// An installation at "C:\Games\テスト版" of version 0.0 whose folder file holds its path in
+// Shift_JIS after the given head. Only the exact declaration makes the file Shift_JIS; read as
+// UTF-8, the path stops at its first Japanese byte, and its parent must not be installed into.
+Boxes ShiftJisInstallPath(UpdaterE2E& f, const std::string& head)
+{
+    f.install = std::wstring(f.kGames) + L"\\テスト版";
+    f.package.major = f.package.minor = 0;
+    f.Prepare();
+    WriteFileBytes(InstallPathFile(f.package.brand, f.package.app),
+                   head + "<document><path>" + Sjis(u8"C:\\Games\\テスト版") + "</path></document>\r\n");
+    return Asked(t.wndtitle, head == "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" ? t.success : t.error_inst);
+}
+
+// The names in a folder, files and folders.
+std::vector<std::wstring> Entries(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd))
+        names.push_back(fd.cFileName);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 const SIZE kNoWindow = {0, 0}, kBackground = {320, 200};
 
 const Road kRoads[] = {
@@ -177,6 +208,22 @@ const Road kRoads[] = {
     {"Cancelled", [](UpdaterE2E& f) { f.Prepare(); return Boxes{{t.wndtitle, t.intoro}}; }, kBackground, IDCANCEL},
     {"NoInstallPathFile", [](UpdaterE2E& f) { return InstallPath(f, nullptr); }, kBackground},
     {"EmptyInstallPath", [](UpdaterE2E& f) { return InstallPath(f, ""); }, kBackground},
+    {"ShiftJisPathExactDeclaration", [](UpdaterE2E& f) { return ShiftJisInstallPath(f, "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"); }, kBackground},
+    {"ShiftJisPathLowerCaseDeclaration", [](UpdaterE2E& f) { return ShiftJisInstallPath(f, "<?xml version=\"1.0\" encoding=\"shift_jis\"?>"); }, kBackground},
+    {"ShiftJisPathNoDeclaration", [](UpdaterE2E& f) { return ShiftJisInstallPath(f, ""); }, kBackground},
+    {"Utf8PathWithABadByte", [](UpdaterE2E& f) { // cut there, it would name C:\Games
+         ShiftJisInstallPath(f, "");
+         WriteInstallPathFile(f.package.brand, f.package.app, "C:\\Games\\\x80テスト版");
+         return Asked(t.wndtitle, t.error_inst);
+     }, kBackground},
+    {"BrandWithABadByte", [](UpdaterE2E& f) { // cut there, it would name this product's file
+         f.Prepare();
+         std::string info = ReadAll(f.packageFolder + L"\\updateinfo.xml");
+         const std::string brand = "<brand>" + Utf8(f.package.brand);
+         info.replace(info.find(brand), brand.size(), brand + "\x81x");
+         WriteFileBytes(f.packageFolder + L"\\updateinfo.xml", info);
+         return Asked(t.wndtitle, t.error_inst);
+     }, kBackground},
     {"OlderInstallation", [](UpdaterE2E& f) { f.Prepare(); WriteInstallation(f.install, 1, 1); return Asked(t.title, t.error_version); }, kBackground},
     {"HugeGameDefinition", [](UpdaterE2E& f) { // refused by its size: version 0
          f.Prepare();
@@ -203,8 +250,11 @@ TEST_P(UpdaterE2E, Road)
 {
     const Road& road = GetParam();
     const Boxes expected = road.setup(*this);
+    const std::vector<std::wstring> root = Entries(L"C:"), games = Entries(kGames);
     const RunResult run = Run([&road](const BoxRecord&, HWND, DWORD) { return road.answer ? road.answer : IDOK; });
     EXPECT_EQ(expected, run.boxes);
+    EXPECT_EQ(root, Entries(L"C:")); // nothing written into the drive root or a shared folder
+    EXPECT_EQ(games, Entries(kGames));
     EXPECT_TRUE(road.client.cx == run.client.cx && road.client.cy == run.client.cy) << run.client.cx << "x" << run.client.cy;
     if (expected.back().text == t.success)
         ExpectInstalled();
