@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/kcConfig.h"
+#include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include "foundation/kcXml.h"
 
@@ -86,7 +87,11 @@ void kcConfig::ExpandMacro(wchar_t* text, int units, const wchar_t* token, int i
     const wchar_t* code = CodeFor(index);
     if (!text || units <= 0 || !code) return;
     std::wstring source(text, wcsnlen(text, (size_t)units)); // the text may be its own destination
-    kcReplaceAllWN(text, units, source.c_str(), token, code);
+    // Names files: a result cut to the buffer would name another one, so the text stays.
+    if (kcReplaceAllWN(text, units, source.c_str(), token, code) < 0) {
+        kcCopyStringWN(text, units, source.c_str());
+        kcLog("kcConfig : %%LANG%% not expanded: the result does not fit %d units", units - 1);
+    }
 }
 
 void kcConfig::ExpandMacro(char* text, int bytes, const char* token, int index) const
@@ -94,9 +99,12 @@ void kcConfig::ExpandMacro(char* text, int bytes, const char* token, int index) 
     const wchar_t* code = CodeFor(index);
     if (!text || bytes <= 0 || !code) return;
     std::vector<char> sjis(wcslen(code) * 2 + 1);
-    kcWideToSjisN(sjis.data(), (int)sjis.size(), code);
     std::string source(text, strnlen(text, (size_t)bytes));
-    kcReplaceAllAN(text, bytes, source.c_str(), token, sjis.data());
+    if (!kcWideToSjisWhole(code, sjis.data(), (int)sjis.size()) ||
+        kcReplaceAllAN(text, bytes, source.c_str(), token, sjis.data()) < 0) {
+        kcCopyStringAN(text, bytes, source.c_str());
+        kcLog("kcConfig : %%LANG%% not expanded: the code has no whole Shift_JIS form or the result does not fit");
+    }
 }
 
 void kcConfig::ExpandLanguageMacro(wchar_t* text, int units) const { ExpandMacro(text, units, L"%LANG%", m_current->languageUI); }
