@@ -33,7 +33,7 @@ bool Busy(DWORD error)
 
 // A busy destination is tried again for about this long in all, the waits doubling from 1 ms up
 // to the longest, so a holder that lets go late is not waited for long after.
-const DWORD kBusyWaitMs = 2000, kLongestWaitMs = 128;
+const DWORD kBusyWaitMs = 2000, kLongestWaitMs = 32;
 
 // Puts the closed temporary in the destination's place with one rename, so the destination is
 // never missing, and a link there is replaced by the file rather than its target being touched.
