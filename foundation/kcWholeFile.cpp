@@ -13,21 +13,40 @@ const int kMaxAttempts = 1000;
 
 bool StepAllowed(kcSaveStep step) { return !g_stepHook || g_stepHook(step); }
 
-void LogFailure(const wchar_t* what, const wchar_t* path, DWORD error)
+void LogFailure(const wchar_t* what, const wchar_t* path, DWORD error, int tries = 1)
 {
-    kcLogW(L"kcSaveWholeFile : %s failed (%d) : %s", what, (int)error, path);
+    if (tries > 1)
+        kcLogW(L"kcSaveWholeFile : %s failed (%d) after %d tries : %s", what, (int)error, tries, path);
+    else
+        kcLogW(L"kcSaveWholeFile : %s failed (%d) : %s", what, (int)error, path);
 }
+
+// A destination a save never replaces, as writing it directly would be refused.
+bool Refused(DWORD attributes) { return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0; }
+
+// How a rename over a destination that another handle holds is refused (Wine refuses any open
+// handle; on Windows, indexers, virus scanners and backups open fresh files for a moment).
+bool Busy(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// A busy destination is tried again for about this long in all, the waits doubling from 1 ms up
+// to the longest, so a holder that lets go late is not waited for long after.
+const DWORD kBusyWaitMs = 2000, kLongestWaitMs = 32;
 
 // Puts the closed temporary in the destination's place with one rename, so the destination is
 // never missing, and a link there is replaced by the file rather than its target being touched.
 // An existing destination hands on its attributes (with archive set, as any write sets it) and
-// its creation time; a read-only one is refused, as writing it directly would be.
-bool Replace(const wchar_t* temp, const wchar_t* path)
+// its creation time; a read-only one is refused, as writing it directly would be. *tries counts
+// the renames tried.
+bool Replace(const wchar_t* temp, const wchar_t* path, int* tries)
 {
+    *tries = 1;
     WIN32_FILE_ATTRIBUTE_DATA old;
     if (!GetFileAttributesExW(path, GetFileExInfoStandard, &old)) // not there yet; a move never overwrites
         return StepAllowed(KCSAVE_STEP_MOVE) && MoveFileExW(temp, path, MOVEFILE_WRITE_THROUGH);
-    if (old.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+    if (Refused(old.dwFileAttributes)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
@@ -39,8 +58,24 @@ bool Replace(const wchar_t* temp, const wchar_t* path)
     if (h == INVALID_HANDLE_VALUE || !SetFileTime(h, &old.ftCreationTime, nullptr, nullptr))
         LogFailure(L"keeping the creation time", path, GetLastError());
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    return StepAllowed(KCSAVE_STEP_MOVE) &&
-           MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!StepAllowed(KCSAVE_STEP_MOVE)) return false;
+    if (MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    // Held open for a moment: the same rename again after each wait, while the destination may
+    // still be replaced.
+    const DWORD start = GetTickCount();
+    for (DWORD wait = 1;; wait = wait < kLongestWaitMs ? wait * 2 : kLongestWaitMs) {
+        const DWORD error = GetLastError(), spent = GetTickCount() - start;
+        if (!Busy(error) || spent >= kBusyWaitMs) return false;
+        Sleep(wait < kBusyWaitMs - spent ? wait : kBusyWaitMs - spent);
+        const DWORD now = GetFileAttributesW(path);
+        if (now != INVALID_FILE_ATTRIBUTES && Refused(now)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+        ++*tries;
+        if (!StepAllowed(KCSAVE_STEP_MOVE)) return false;
+        if (MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    }
 }
 } // namespace
 
@@ -156,8 +191,9 @@ kcSaveResult kcSaveWholeFile(const wchar_t* path, const void* bytes, int size)
         discard();
         return KCSAVE_WRITE_FAILED;
     }
-    if (!Replace(temp, path)) {
-        LogFailure(L"replacing the file", path, GetLastError());
+    int tries = 0;
+    if (!Replace(temp, path, &tries)) {
+        LogFailure(L"replacing the file", path, GetLastError(), tries);
         discard();
         return KCSAVE_REPLACE_FAILED;
     }

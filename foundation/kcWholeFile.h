@@ -10,9 +10,11 @@
 // hands on its attributes (archive set, as by any write) and its creation time; the new file
 // takes its folder's inherited access list, as any new file there would. A destination that is
 // a link is replaced by the new file, and the link's target is left as it was. A read-only
-// destination is refused. On any failure the temporary is removed and the destination is left as
-// it was; a temporary left by a save that never finished (the process killed) is not removed
-// later, since a file of that name may be the user's.
+// destination or a folder is refused at once. A destination that another handle holds open
+// refuses the rename for a moment: it is tried again with growing waits for about 2 s in all
+// (a failure then logs the last code and the number of tries). On any failure the temporary is
+// removed and the destination is left as it was; a temporary left by a save that never finished
+// (the process killed) is not removed later, since a file of that name may be the user's.
 class kcFileBase;
 
 // The open file's bytes in a block of the private heap (release with kcHeapRelease), followed by
@@ -44,7 +46,8 @@ bool kcSaveTempName(const wchar_t* path, int attempt, wchar_t* out, int units);
 
 // Test seam: when set, asked before each step; false makes that step fail as a failing system
 // call would (a write stops halfway, a flush, close or move reports failure). The move step is
-// also the replace of an existing destination, asked after its attributes are set on the temporary.
+// also the replace of an existing destination, asked after its attributes are set on the temporary
+// and again before each try after a wait; a refused move is not tried again.
 enum kcSaveStep { KCSAVE_STEP_WRITE, KCSAVE_STEP_FLUSH, KCSAVE_STEP_CLOSE, KCSAVE_STEP_MOVE };
 typedef bool (*kcSaveStepFn)(kcSaveStep step);
 void kcSaveSetStepHook(kcSaveStepFn fn);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -89,29 +91,100 @@ TEST(WholeFile, ASaveKeepsTheFilesAttributes)
     }
 }
 
-// The destination is replaced in one step: a reader looking for it during many saves always finds it.
+// The destination is replaced in one step: a reader looking for it during many saves always finds
+// it. Two savers of one file each wait out the other's moment on it: every save succeeds and the
+// file ends as one of the two, whole.
 TEST(WholeFile, TheDestinationIsNeverMissingDuringSaves)
 {
-    TempDir dir;
-    const std::wstring path = dir.File(L"install.log");
-    ASSERT_TRUE(WriteBytes(path, "first"));
-    std::atomic<bool> done{false};
-    std::atomic<int> polls{0}, missing{0};
-    {
-        JoinedThread poller([&] {
-            while (!done) {
-                if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) ++missing;
-                ++polls;
-            }
-        });
-        for (int i = 0; i < 250; ++i) {
-            const std::string bytes(1000 + i, char('a' + i % 26));
-            ASSERT_EQ(KCSAVE_OK, kcSaveWholeFile(path.c_str(), bytes.data(), (int)bytes.size())) << i;
+    for (int savers : {1, 2}) {
+        SCOPED_TRACE(savers);
+        TempDir dir;
+        const std::wstring path = dir.File(L"install.log");
+        ASSERT_TRUE(WriteBytes(path, "first"));
+        std::atomic<bool> done{false};
+        std::atomic<int> polls{0}, missing{0}, failed{0};
+        const int saves = savers == 1 ? 250 : 200;
+        auto bytesOf = [&](int saver, int i) { return std::string(1000 * (saver + 1) + i, char('a' + (saver + i) % 26)); };
+        {
+            JoinedThread poller([&] {
+                while (!done) {
+                    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) ++missing;
+                    ++polls;
+                }
+            });
+            auto save = [&](int saver) {
+                for (int i = 0; i < saves; ++i) {
+                    const std::string bytes = bytesOf(saver, i);
+                    if (kcSaveWholeFile(path.c_str(), bytes.data(), (int)bytes.size()) != KCSAVE_OK) ++failed;
+                }
+            };
+            JoinedThread other([&] { if (savers == 2) save(1); });
+            save(0);
+            other.Join();
+            done = true;
         }
-        done = true;
+        EXPECT_EQ(0, failed.load());
+        EXPECT_EQ(0, missing.load()) << "in " << polls.load() << " polls";
+        std::string last;
+        EXPECT_TRUE(ReadBytes(path, &last) && (last == bytesOf(0, saves - 1) || (savers == 2 && last == bytesOf(1, saves - 1))))
+            << last.size();
+        EXPECT_EQ(Names{L"install.log"}, FilesIn(dir.Path()));
     }
-    EXPECT_EQ(0, missing.load()) << "in " << polls.load() << " polls";
-    EXPECT_EQ(Names{L"install.log"}, FilesIn(dir.Path()));
+}
+
+// Another handle holds the destination (sharing all, or reading only). Let go after 400 ms: the
+// save made during the hold succeeds. Held 6 s: the save fails after its wait, within 4 s, with
+// one line naming the code and the tries. A destination read-only before the save or during its
+// wait, or a move the hook refuses, ends the save at once. A failed save leaves the old bytes
+// and no temporary.
+TEST(WholeFile, ASaveWaitsOutADestinationHeldForAMoment)
+{
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const struct { DWORD share, holdMs; int readOnlyAtMs; bool hookRefuses, saved; DWORD withinMs; } rows[] = {
+        {all, 400, -1, false, true, 4000}, {FILE_SHARE_READ, 400, -1, false, true, 4000},
+        {all, 6000, -1, false, false, 4000}, {all, 6000, 0, false, false, 100},
+        {all, 6000, 300, false, false, 1000}, {all, 6000, -1, true, false, 100}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.share << " " << r.holdMs << " " << r.readOnlyAtMs << (r.hookRefuses ? " hook" : ""));
+        TempDir dir;
+        const std::wstring path = dir.File(L"setup.xml");
+        ASSERT_TRUE(WriteBytes(path, "old") && (r.readOnlyAtMs || SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY)));
+        HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, r.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        LogCapture capture;
+        DWORD spent;
+        {
+            JoinedThread holder([&] {
+                if (r.readOnlyAtMs > 0 && WaitForSingleObject(returned, r.readOnlyAtMs) == WAIT_TIMEOUT)
+                    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+                WaitForSingleObject(returned, r.holdMs);
+                CloseHandle(held);
+            });
+            g_failing = KCSAVE_STEP_MOVE;
+            kcSaveSetStepHook(r.hookRefuses ? FailOne : nullptr);
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(r.saved, kcSaveWholeFile(path.c_str(), "new", 3) == KCSAVE_OK);
+            spent = GetTickCount() - start;
+            kcSaveSetStepHook(nullptr);
+            SetEvent(returned);
+        }
+        CloseHandle(returned);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_LT(spent, r.withinMs);
+        std::string bytes;
+        EXPECT_TRUE(ReadBytes(path, &bytes) && bytes == (r.saved ? "new" : "old")) << bytes;
+        EXPECT_EQ(Names{L"setup.xml"}, FilesIn(dir.Path()));
+        const char* waited = "replacing the file failed (5) after ";
+        int lines = 0, tries = 0;
+        for (const std::string& line : capture.Lines()) {
+            lines += line.find("kcSaveWholeFile : ") != std::string::npos;
+            const size_t at = line.find(waited);
+            if (at != std::string::npos) tries = atoi(line.c_str() + at + strlen(waited));
+        }
+        EXPECT_EQ(r.saved ? 0 : 1, lines);
+        EXPECT_EQ(r.holdMs > 400 && r.readOnlyAtMs != 0 && !r.hookRefuses, tries > 5) << tries;
+    }
 }
 
 namespace {
