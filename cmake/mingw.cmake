@@ -1,6 +1,7 @@
 # The part of the MinGW-w64 cross toolchains that does not depend on the target: compilers from
-# KC_MINGW_TRIPLE (posix threads), Debian's target root, the dependency prefix, and Wine as the
-# emulator that CTest runs the test executables with (KC_WINE_LOADER).
+# KC_MINGW_TRIPLE (posix threads), Debian's target root, the dependency prefix, and the emulator
+# that CTest runs the test executables with: cmake/run-test around the Wine loader (KC_WINE_LOADER),
+# which runs once more a test whose Wine start ended at once with no output.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${KC_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KC_MINGW_TRIPLE}-g++-posix)
@@ -14,4 +15,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${KC_WINE_LOADER})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run-test ${KC_WINE_LOADER})

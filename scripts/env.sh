@@ -34,15 +34,78 @@ kc_missing_pkgs() {
   done
 }
 
+# The locks that apt and dpkg hold while they work (fcntl locks). On a new machine apt's daily
+# timers and unattended upgrades hold them in the first minutes after boot.
+KC_APT_LOCKS=(/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock /var/cache/apt/archives/lock)
+KC_APT_LOCK_WAIT=300 # seconds
+
+# Prints "process PID (NAME) on FILE" for the first of the apt locks that a process holds; nothing
+# when none is held. /proc/locks names a file by device and inode.
+kc_apt_lock_holder() {
+  local f dev ino id pid
+  for f in "${KC_APT_LOCKS[@]}"; do
+    read -r dev ino < <(stat -c '%d %i' "$f" 2>/dev/null) || continue
+    id="$(printf '%02x:%02x:%s' $(((dev >> 8) & 0xfff)) $(((dev & 0xff) | ((dev >> 12) & 0xfff00))) "$ino")"
+    # Lines of waiting requests carry "->" before the lock's type; only holders count.
+    pid="$(awk -v id="$id" '$2 != "->" && $6 == id { print $5; exit }' /proc/locks 2>/dev/null)"
+    [ -n "$pid" ] || continue
+    echo "process $pid ($(cat "/proc/$pid/comm" 2>/dev/null || echo "unknown")) on $f"
+    return 0
+  done
+}
+
+# Waits until no process holds an apt lock, KC_APT_LOCK_WAIT seconds at most, saying so on one
+# line. Argument: the name its messages start with.
+kc_wait_apt_lock() {
+  local holder start=$SECONDS said=""
+  while holder="$(kc_apt_lock_holder)"; [ -n "$holder" ]; do
+    if ((SECONDS - start >= KC_APT_LOCK_WAIT)); then
+      echo "$1: the apt lock is still held after $KC_APT_LOCK_WAIT s, by $holder; run again once it has ended" >&2
+      return 1
+    fi
+    [ -n "$said" ] || echo "$1: waiting for the apt lock, held by $holder (at most $KC_APT_LOCK_WAIT s)" >&2
+    said=1
+    sleep 2
+  done
+}
+
+# apt-get with its output appended to a log, after the wait for the apt lock; should another apt
+# take the lock in between, apt itself waits for it as long. KC_APT_LOCKED=1 after a failure for
+# the lock. Arguments: the messages' name, the log, apt-get's arguments.
+kc_apt_get() {
+  local name="$1" log="$2" from rc=0; shift 2
+  KC_APT_LOCKED=""
+  mkdir -p "$(dirname "$log")" && : >>"$log" || { echo "$name: cannot write $log" >&2; return 1; }
+  kc_wait_apt_lock "$name" || { KC_APT_LOCKED=1; return 1; }
+  from=$(($(wc -l <"$log") + 1))
+  echo "== $(date -u +%T) apt-get $*" >>"$log"
+  ${SUDO:-} apt-get -o DPkg::Lock::Timeout="$KC_APT_LOCK_WAIT" "$@" </dev/null >>"$log" 2>&1 || rc=$?
+  if [ $rc != 0 ] && tail -n +"$from" "$log" | grep -q '^E: Could not get lock'; then
+    KC_APT_LOCKED=1
+    echo "$name: the apt lock is still held after $KC_APT_LOCK_WAIT s ($(tail -n +"$from" "$log" | grep -m 1 '^E: Could not get lock' | sed 's/^E: //'))" >&2
+  fi
+  return $rc
+}
+
+# A failed step: the log's path and its last lines. Arguments: name, what failed, log.
+kc_step_failed() {
+  echo "$1: $2 failed; the last lines of $3:" >&2
+  tail -n 15 "$3" 2>/dev/null | sed 's/^/  /' >&2
+}
+
 # apt-get update, tried three times: a mirror in the middle of a sync refuses an index for a
 # while. When it still fails, the lists already there stay and the install decides; the reason is
-# in KC_APT_UPDATE_FAILED. Argument: the name its messages start with.
+# in KC_APT_UPDATE_FAILED. A lock held too long is not tried again (KC_APT_LOCKED=1).
+# Arguments: the name its messages start with, the log.
 kc_apt_update() {
-  local try out
+  local try from
   KC_APT_UPDATE_FAILED=""
+  echo "$1: apt-get update (log $2)" >&2
   for try in 1 2 3; do
-    out="$(${SUDO:-} apt-get update -q 2>&1)" && return 0
-    KC_APT_UPDATE_FAILED="$(grep -m 1 '^E: ' <<<"$out" | sed 's/^E: //; s/ *\[IP: [^]]*\]//')"
+    from=$(($(cat "$2" 2>/dev/null | wc -l) + 1))
+    kc_apt_get "$1" "$2" update -q && return 0
+    [ -z "$KC_APT_LOCKED" ] || return 1
+    KC_APT_UPDATE_FAILED="$(tail -n +"$from" "$2" | grep -m 1 '^E: ' | sed 's/^E: //; s/ *\[IP: [^]]*\]//')"
     [ $try = 3 ] && break
     echo "$1: apt-get update failed (${KC_APT_UPDATE_FAILED:-no reason given}); trying again in $((try * 10)) s" >&2
     sleep $((try * 10))
@@ -69,9 +132,12 @@ kc_host_runs_32bit() {
 kc_probe32() {
   local dir rc=0
   if ! command -v gcc >/dev/null; then
-    echo "env: installing gcc for the 32-bit probe" >&2
-    kc_apt_update env
-    apt-get install -y -q --no-install-recommends gcc libc6-dev >/dev/null
+    local log="$BUILD32/setup-logs/probe-gcc.log"
+    echo "env: installing gcc for the 32-bit probe (log $log)" >&2
+    kc_apt_update env "$log" || [ -z "$KC_APT_LOCKED" ] ||
+      { KC_PROBE32_WHY="gcc is not installed, and the apt lock stayed held"; return; }
+    kc_apt_get env "$log" install -y -q --no-install-recommends gcc libc6-dev ||
+      kc_step_failed env "installing gcc" "$log"
     command -v gcc >/dev/null || { KC_PROBE32_WHY="gcc is not installed and could not be installed"; return; }
   fi
   mkdir -p "$BUILD32" 2>/dev/null && dir="$(mktemp -d "$BUILD32/probe32.XXXXXX" 2>/dev/null)" ||

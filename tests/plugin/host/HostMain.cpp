@@ -28,7 +28,6 @@ bool IsNotice(HWND window, void*) { return GetWindowLongW(window, GWL_EXSTYLE) &
 void PictureOfNotice() // the notice stands between Init and Run
 {
     if (HWND notice = WaitForDialog(IsNotice, nullptr, 2000)) {
-        UpdateWindow(notice);
         SaveWindowPicture(notice, Picture(L"00_notice").c_str());
     }
 }
@@ -46,7 +45,6 @@ void Drive()
         HWND page = SelectSheetTab(sheet, i);
         if (i == 1)
             ClickControl(page, IDC_NO_SCREENSAVER);   // a change on the General page
-        UpdateWindow(sheet);
         wchar_t name[32];
         wsprintfW(name, L"%02d_page", i + 1);
         SaveWindowPicture(sheet, Picture(name).c_str());
@@ -61,10 +59,6 @@ void Drive()
         WaitGone(save, 5000);
         std::printf("driver: report saved\n");
     }
-    // What the save dialog covered is repainted only when the sheet's thread gets to it: have the
-    // whole sheet painted now, and be sure its thread is done before the picture.
-    RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    SendMessageW(sheet, WM_NULL, 0, 0);
     SaveWindowPicture(sheet, Picture(L"99_info_after_save").c_str());
     PressSheetButton(sheet, PSBTN_OK);
 }

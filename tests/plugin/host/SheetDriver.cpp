@@ -130,6 +130,8 @@ bool AnswerSaveDialog(HWND dialog, const wchar_t* path)
 
 bool SaveWindowPicture(HWND window, const wchar_t* bmpPath)
 {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SendMessageW(window, WM_NULL, 0, 0);
     RECT rect = {};
     if (!GetWindowRect(window, &rect))
         return false;

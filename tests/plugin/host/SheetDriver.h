@@ -20,5 +20,7 @@ void PostClick(HWND page, int id);          // posted: for a control that opens 
 void PressSheetButton(HWND sheet, int psbtn);
 // Fills the file name of a common save dialog and confirms it (or cancels with a null path).
 bool AnswerSaveDialog(HWND dialog, const wchar_t* path);
-// The window's own pixels (from its window DC) as a 24-bit BMP file.
+// The window's own pixels (from its window DC) as a 24-bit BMP file. It first has the window and
+// every child painted (UpdateWindow alone leaves children such as the tab strip's arrows
+// unpainted) and waits until the window's thread has handled that.
 bool SaveWindowPicture(HWND window, const wchar_t* bmpPath);
