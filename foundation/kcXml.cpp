@@ -3,10 +3,10 @@
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include "foundation/kcXmlParser.h"
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -15,8 +15,23 @@
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
 static const size_t kIndexFrom = 32;
 
+// Every table orders names byte by byte and none hashes them: a hash with a fixed seed lets a
+// file hold names crafted to collide, and lookups among those would go quadratic. A comparison
+// costs the same for every set of names of a size.
+static int CompareNames(std::string_view a, std::string_view b, size_t* compares)
+{
+    ++*compares;
+    return a.compare(b);
+}
+
+// Positions of the level's items ordered by name, and by position among equal names: those the
+// index was built with, then, in a run of their own, those appended since. The second run is
+// merged into the first once it holds twice the square root of the first's size, so that both
+// appending and looking up stay near log n comparisons.
 struct kcXmlLevel::Index {
-    std::unordered_map<std::string, std::vector<int>> positions;
+    std::vector<uint32_t> built;
+    std::vector<uint32_t> added;
+    size_t compares = 0;
 };
 
 kcXmlLevel::kcXmlLevel() : index(nullptr) {}
@@ -30,6 +45,16 @@ kcXmlLevel::~kcXmlLevel()
     delete index;
 }
 
+// The first place in order whose name is not less than name (with after, not greater).
+static std::vector<uint32_t>::const_iterator Place(const std::vector<kcXmlElement>& items, const std::vector<uint32_t>& order,
+                                                   std::vector<uint32_t>::const_iterator from, std::string_view name,
+                                                   bool after, size_t* compares)
+{
+    auto less = [&](uint32_t at, std::string_view n) { return CompareNames(items[at].name, n, compares) < 0; };
+    auto greater = [&](std::string_view n, uint32_t at) { return CompareNames(items[at].name, n, compares) > 0; };
+    return after ? std::upper_bound(from, order.end(), name, greater) : std::lower_bound(from, order.end(), name, less);
+}
+
 // The index is only a shortcut: when memory for it runs out it is dropped (and rebuilt, or the
 // level scanned, on the next lookup), so it never disagrees with the items.
 void kcXmlLevel::Append(kcXmlElement e)
@@ -37,32 +62,64 @@ void kcXmlLevel::Append(kcXmlElement e)
     items.push_back(std::move(e));
     if (!index) return;
     try {
-        index->positions[items.back().name].push_back((int)items.size() - 1);
+        const uint32_t at = (uint32_t)items.size() - 1;
+        std::vector<uint32_t>& added = index->added;
+        // Behind the equal names: they all come earlier in the table.
+        added.insert(Place(items, added, added.begin(), items[at].name, true, &index->compares), at);
+        if (added.size() * added.size() <= 4 * index->built.size()) return;
+        std::vector<uint32_t> merged;
+        merged.reserve(index->built.size() + added.size());
+        auto from = index->built.cbegin();
+        for (uint32_t a : added) {
+            auto to = Place(items, index->built, from, items[a].name, true, &index->compares);
+            merged.insert(merged.end(), from, to);
+            merged.push_back(a);
+            from = to;
+        }
+        merged.insert(merged.end(), from, index->built.cend());
+        index->built.swap(merged);
+        added.clear();
     } catch (const std::bad_alloc&) {
         delete index;
         index = nullptr;
     }
 }
 
-const std::vector<int>* kcXmlLevel::Lookup(const char* name)
+bool kcXmlLevel::Lookup(const char* name, Named* out)
 {
-    if (items.size() < kIndexFrom) return nullptr;
+    if (items.size() < kIndexFrom || items.size() >= UINT32_MAX) return false;
     if (!index) {
         try {
-            std::unique_ptr<Index> built(new Index());
-            for (size_t i = 0; i < items.size(); ++i) built->positions[items[i].name].push_back((int)i);
-            index = built.release();
+            std::unique_ptr<Index> fresh(new Index());
+            std::vector<uint32_t>& order = fresh->built;
+            order.resize(items.size());
+            for (size_t i = 0; i < order.size(); ++i) order[i] = (uint32_t)i;
+            size_t* compares = &fresh->compares;
+            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                return CompareNames(items[a].name, items[b].name, compares) < 0;
+            });
+            index = fresh.release();
         } catch (const std::bad_alloc&) {
-            return nullptr;
+            return false;
         }
     }
-    static const std::vector<int> none;
-    try {
-        auto it = index->positions.find(name);
-        return it == index->positions.end() ? &none : &it->second;
-    } catch (const std::bad_alloc&) { // no room for the key: scan
-        return nullptr;
+    const std::string_view whole(name);
+    const std::vector<uint32_t>* runs[2] = {&index->built, &index->added};
+    for (int r = 0; r < 2; ++r) {
+        auto from = Place(items, *runs[r], runs[r]->begin(), whole, false, &index->compares), to = from;
+        while (to != runs[r]->end() && CompareNames(items[*to].name, whole, &index->compares) == 0) ++to;
+        out->at[r] = runs[r]->data() + (from - runs[r]->begin());
+        out->count[r] = (size_t)(to - from);
     }
+    return true;
+}
+
+size_t kcXmlLevel::Compares() const
+{
+    size_t n = index ? index->compares : 0;
+    for (const kcXmlElement& e : items)
+        if (e.children) n += e.children->Compares();
+    return n;
 }
 
 // Calls visit(element) for each element of the name in table order until it returns non-null.
@@ -70,9 +127,11 @@ const std::vector<int>* kcXmlLevel::Lookup(const char* name)
 template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, const char* name, F visit)
 {
     if (!name) return nullptr;
-    if (const std::vector<int>* at = level->Lookup(name)) {
-        for (int i : *at)
-            if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
+    kcXmlLevel::Named at;
+    if (level->Lookup(name, &at)) {
+        for (int r = 0; r < 2; ++r)
+            for (size_t i = 0; i < at.count[r]; ++i)
+                if (const kcXmlElement* e = visit(level->items[at.at[r][i]])) return e;
         return nullptr;
     }
     const std::string_view whole(name); // measured once, not at every item
@@ -146,97 +205,50 @@ public:
     struct Group {
         size_t deadEnds = 0; // entered by searches so far, the answers' own paths aside
         bool filed = false;
-        std::vector<const kcXmlElement*> children; // of every member, each name's run in search order
+        std::vector<const kcXmlElement*> children; // of every member, by name, each name's run in search order
         std::vector<uint32_t> runs;                // where each run starts, and where the last ends
-        std::vector<uint32_t> slots;               // open addressing by name: 0 free, else run + 1
 
         // Throws std::bad_alloc, leaving the group as it was.
-        void File(const Reached& members);
-        Reached Run(const char* name) const
+        void File(const Reached& members, size_t* compares);
+        Reached Run(const char* name, size_t* compares) const
         {
             Reached r{nullptr, nullptr, children.data(), 0};
-            if (slots.empty()) return r;
-            auto nameOf = [&](uint32_t run) { return std::string_view(children[runs[run]]->name); };
-            uint32_t s = slots[Slot(slots, name, nameOf)];
-            if (s) {
-                r.run = &children[runs[s - 1]];
-                r.count = runs[s] - runs[s - 1];
+            if (runs.size() < 2) return r;
+            const std::string_view whole(name);
+            auto at = std::lower_bound(runs.begin(), runs.end() - 1, whole, [&](uint32_t start, std::string_view n) {
+                return CompareNames(children[start]->name, n, compares) < 0;
+            });
+            if (at != runs.end() - 1 && CompareNames(children[*at]->name, whole, compares) == 0) {
+                r.run = &children[*at];
+                r.count = at[1] - at[0];
             }
             return r;
         }
     };
 
     std::unordered_map<const kcXmlElement*, Group> groups;
-
-private:
-    // The slot of name: its run's, or the free one where it would go. Names compare whole, as
-    // the depth-first search compares them.
-    template <class NameOf>
-    static size_t Slot(const std::vector<uint32_t>& slots, std::string_view name, NameOf nameOf)
-    {
-        size_t mask = slots.size() - 1;
-        size_t i = std::hash<std::string_view>()(name) & mask;
-        while (slots[i] && nameOf(slots[i] - 1) != name) i = (i + 1) & mask;
-        return i;
-    }
+    size_t compares = 0;
 };
 
-void kcXmlPaths::Group::File(const Reached& members)
+void kcXmlPaths::Group::File(const Reached& members, size_t* compares)
 {
-    size_t total = 0;
-    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
-        if (m.children) total += m.children->items.size();
-        return nullptr;
-    });
-    if (total >= UINT32_MAX / 4) throw std::bad_alloc();
-    std::vector<uint32_t> newSlots, runOf, newRuns;
-    std::vector<const kcXmlElement*> firsts, placed(total);
-    auto firstName = [&](uint32_t run) { return std::string_view(firsts[run]->name); };
-    runOf.reserve(total);
-    size_t size = 1;
-    while (size < 2 * total) size <<= 1;
-    newSlots.assign(size, 0);
-    // First walk: each name's run and its length.
-    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
-        if (!m.children) return nullptr;
-        for (const kcXmlElement& c : m.children->items) {
-            uint32_t& s = newSlots[Slot(newSlots, c.name, firstName)];
-            if (!s) {
-                firsts.push_back(&c);
-                newRuns.push_back(0);
-                s = (uint32_t)firsts.size();
-            }
-            ++newRuns[s - 1];
-            runOf.push_back(s - 1);
-        }
-        return nullptr;
-    });
-    // Starts from lengths, then the second walk puts every child at its run's next place.
-    uint32_t at = 0;
-    for (uint32_t& r : newRuns) {
-        uint32_t length = r;
-        r = at;
-        at += length;
-    }
-    newRuns.push_back(at);
-    std::vector<uint32_t> next(newRuns.begin(), newRuns.end() - 1);
-    size_t k = 0;
+    std::vector<const kcXmlElement*> placed;
     ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
         if (m.children)
-            for (const kcXmlElement& c : m.children->items) placed[next[runOf[k++]]++] = &c;
+            for (const kcXmlElement& c : m.children->items) placed.push_back(&c);
         return nullptr;
     });
-    // The slots sized again for the names alone.
-    size = 1;
-    while (size < 2 * firsts.size()) size <<= 1;
-    if (size < newSlots.size()) {
-        newSlots.assign(size, 0);
-        for (uint32_t run = 0; run < firsts.size(); ++run)
-            newSlots[Slot(newSlots, firstName(run), firstName)] = run + 1;
-    }
+    if (placed.size() >= UINT32_MAX) throw std::bad_alloc();
+    // Stable: each name's run keeps search order.
+    std::stable_sort(placed.begin(), placed.end(), [&](const kcXmlElement* a, const kcXmlElement* b) {
+        return CompareNames(a->name, b->name, compares) < 0;
+    });
+    std::vector<uint32_t> starts;
+    for (size_t i = 0; i < placed.size(); ++i)
+        if (i == 0 || CompareNames(placed[i - 1]->name, placed[i]->name, compares) != 0) starts.push_back((uint32_t)i);
+    starts.push_back((uint32_t)placed.size());
     children.swap(placed);
-    runs.swap(newRuns);
-    slots.swap(newSlots);
+    runs.swap(starts);
     filed = true;
 }
 
@@ -473,9 +485,9 @@ const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool under
                     if (g) g->deadEnds += deadEnds;
                     return e;
                 }
-                g->File(r);
+                g->File(r, &paths->compares);
             }
-            r = g->Run(names[d + 1]);
+            r = g->Run(names[d + 1], &paths->compares);
         }
     } catch (const std::bad_alloc&) {
         DropPaths(); // and search without it
@@ -488,6 +500,11 @@ void kcXml::DropPaths()
 {
     delete paths;
     paths = nullptr;
+}
+
+size_t kcXml::NameCompares() const
+{
+    return (elements ? elements->Compares() : 0) + (paths ? paths->compares : 0);
 }
 
 int kcXml::GetInt(int def, int count, ...)

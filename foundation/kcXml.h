@@ -2,6 +2,8 @@
 // XML documents addressed by paths of element names. The element table keeps every level in
 // reverse file order (the parser's lists run backwards); setters append at the end of a level;
 // saving writes each level from its last entry to its first, which restores file order.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,7 @@ struct kcXmlElement {
 };
 
 // One level of the table. Lookups by name go through an index once a level is large, so that
-// reading every key of a big section costs linear time.
+// reading every key of a big section costs n log n comparisons, whatever its names.
 class kcXmlLevel {
 public:
     kcXmlLevel();
@@ -31,10 +33,19 @@ public:
     kcXmlLevel(const kcXmlLevel&) = delete;
     kcXmlLevel& operator=(const kcXmlLevel&) = delete;
 
+    // Positions of the elements of one name in table order: count[0] at at[0], then count[1]
+    // at at[1]. Valid until the level changes.
+    struct Named {
+        const uint32_t* at[2];
+        size_t count[2];
+    };
+
     std::vector<kcXmlElement> items;
     void Append(kcXmlElement e);
-    // Positions of the elements of that name in table order; null means "scan the items".
-    const std::vector<int>* Lookup(const char* name);
+    // false means "scan the items".
+    bool Lookup(const char* name, Named* out);
+    // Name comparisons that the indexes of this level and of those below have made (a test seam).
+    size_t Compares() const;
 
 private:
     struct Index;
@@ -80,6 +91,9 @@ public:
     int FindChildren(kcXmlIterator* it, int count, ...);
     int FindChildrenVec(kcXmlIterator* it, const std::vector<std::string>& path);
     int NextChild(kcXmlIterator* it, std::string* name);
+
+    // Name comparisons that the level indexes and the filed groups have made so far (a test seam).
+    size_t NameCompares() const;
 
     // Setters: 0 without a table, for a path deeper than the nesting limit, for a name the
     // dialect cannot write back, or for a text holding '<' (which would not load again).
