@@ -15,21 +15,86 @@
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
 static const size_t kIndexFrom = 32;
 
-// Every table orders names byte by byte and none hashes them: a hash with a fixed seed lets a
-// file hold names crafted to collide, and lookups among those would go quadratic. A comparison
-// costs the same for every set of names of a size.
+// Every table orders names byte by byte and searches them by halves; none hashes them. A hash
+// with a fixed seed lets a file hold names crafted to collide, and lookups among those go
+// quadratic; comparisons cost the same for every set of names of a size.
 static int CompareNames(std::string_view a, std::string_view b, size_t* compares)
 {
     ++*compares;
     return a.compare(b);
 }
 
-// Positions of the level's items ordered by name, and by position among equal names: those the
-// index was built with, then, in a run of their own, those appended since. The second run is
-// merged into the first once it holds twice the square root of the first's size, so that both
-// appending and looking up stay near log n comparisons.
+// A name's first eight bytes as a number that orders as the names do (bytes past the end count
+// as zeros): most comparisons of a search end there, without reaching the name itself.
+static uint64_t Head(std::string_view s)
+{
+    uint64_t h = 0;
+    for (size_t i = 0; i < 8; ++i) h = h << 8 | (i < s.size() ? (unsigned char)s[i] : 0u);
+    return h;
+}
+
+// Sorts entries by name, equal names keeping their order; nameOf(entry) is an entry's name.
+template <class T, class NameOf> static void SortByName(std::vector<T>* entries, NameOf nameOf, size_t* compares)
+{
+    std::vector<std::pair<uint64_t, T>> keyed(entries->size());
+    for (size_t i = 0; i < keyed.size(); ++i) keyed[i] = {Head(nameOf((*entries)[i])), (*entries)[i]};
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const std::pair<uint64_t, T>& a, const std::pair<uint64_t, T>& b) {
+        if (a.first != b.first) return ++*compares, a.first < b.first;
+        return CompareNames(nameOf(a.second), nameOf(b.second), compares) < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) (*entries)[i] = keyed[i].second;
+}
+
+// Entries in name order as runs, one for each distinct name: what a level's index and a filed
+// group search.
+struct NameRuns {
+    std::vector<uint64_t> heads;  // each run's
+    std::vector<uint32_t> starts; // where each run starts, and where the last ends
+
+    void Add(uint64_t head, size_t start)
+    {
+        heads.push_back(head);
+        starts.push_back((uint32_t)start);
+    }
+    // From entries already in order; nameAt(i) is the name of entry i.
+    template <class NameAt> void Build(size_t entries, NameAt nameAt, size_t* compares)
+    {
+        for (size_t i = 0; i < entries; ++i) {
+            const uint64_t h = Head(nameAt(i));
+            if (i == 0 || h != heads.back() || CompareNames(nameAt(i - 1), nameAt(i), compares) != 0) Add(h, i);
+        }
+        starts.push_back((uint32_t)entries);
+    }
+    // The run of name (*found), or the one before which it would be.
+    template <class NameAt> size_t Find(std::string_view name, NameAt nameAt, size_t* compares, bool* found) const
+    {
+        const uint64_t h = Head(name);
+        size_t lo = 0, hi = heads.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            int c;
+            if (heads[mid] != h)
+                c = (++*compares, heads[mid] < h ? -1 : 1);
+            else
+                c = CompareNames(nameAt(starts[mid]), name, compares);
+            if (c == 0) return *found = true, mid;
+            if (c < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        *found = false;
+        return lo;
+    }
+};
+
+// The level's positions by name, and by position among equal names: in runs those the index was
+// built with, then those appended since. These are merged into the runs once they are more than
+// twice the square root of their number, so that both appending and looking up stay near log n
+// comparisons.
 struct kcXmlLevel::Index {
-    std::vector<uint32_t> built;
+    std::vector<uint32_t> order;
+    NameRuns runs; // of order
     std::vector<uint32_t> added;
     size_t compares = 0;
 };
@@ -45,14 +110,13 @@ kcXmlLevel::~kcXmlLevel()
     delete index;
 }
 
-// The first place in order whose name is not less than name (with after, not greater).
+// The first place in the positions whose name is not less than name.
 static std::vector<uint32_t>::const_iterator Place(const std::vector<kcXmlElement>& items, const std::vector<uint32_t>& order,
-                                                   std::vector<uint32_t>::const_iterator from, std::string_view name,
-                                                   bool after, size_t* compares)
+                                                   std::string_view name, size_t* compares)
 {
-    auto less = [&](uint32_t at, std::string_view n) { return CompareNames(items[at].name, n, compares) < 0; };
-    auto greater = [&](std::string_view n, uint32_t at) { return CompareNames(items[at].name, n, compares) > 0; };
-    return after ? std::upper_bound(from, order.end(), name, greater) : std::lower_bound(from, order.end(), name, less);
+    return std::lower_bound(order.begin(), order.end(), name, [&](uint32_t at, std::string_view n) {
+        return CompareNames(items[at].name, n, compares) < 0;
+    });
 }
 
 // The index is only a shortcut: when memory for it runs out it is dropped (and rebuilt, or the
@@ -62,23 +126,38 @@ void kcXmlLevel::Append(kcXmlElement e)
     items.push_back(std::move(e));
     if (!index) return;
     try {
+        Index& x = *index;
         const uint32_t at = (uint32_t)items.size() - 1;
-        std::vector<uint32_t>& added = index->added;
-        // Behind the equal names: they all come earlier in the table.
-        added.insert(Place(items, added, added.begin(), items[at].name, true, &index->compares), at);
-        if (added.size() * added.size() <= 4 * index->built.size()) return;
-        std::vector<uint32_t> merged;
-        merged.reserve(index->built.size() + added.size());
-        auto from = index->built.cbegin();
-        for (uint32_t a : added) {
-            auto to = Place(items, index->built, from, items[a].name, true, &index->compares);
-            merged.insert(merged.end(), from, to);
-            merged.push_back(a);
-            from = to;
+        auto to = Place(items, x.added, items[at].name, &x.compares);
+        while (to != x.added.end() && CompareNames(items[*to].name, items[at].name, &x.compares) == 0) ++to;
+        x.added.insert(to, at); // behind its equals: they come earlier in the table
+        if (x.added.size() * x.added.size() <= 4 * x.order.size()) return;
+        std::vector<uint32_t> order;
+        NameRuns runs;
+        order.reserve(x.order.size() + x.added.size());
+        auto nameAt = [&](size_t i) { return std::string_view(items[x.order[i]].name); };
+        size_t next = 0; // the first run not yet copied
+        for (size_t k = 0; k < x.added.size(); ++k) {
+            const std::string& name = items[x.added[k]].name;
+            bool found;
+            const size_t r = x.runs.Find(name, nameAt, &x.compares, &found) + (found ? 1 : 0);
+            for (; next < r; ++next) {
+                runs.Add(x.runs.heads[next], order.size());
+                order.insert(order.end(), x.order.begin() + x.runs.starts[next], x.order.begin() + x.runs.starts[next + 1]);
+            }
+            // Behind the run of its name, which may be the one added just before.
+            if (!found && !(k > 0 && CompareNames(items[x.added[k - 1]].name, name, &x.compares) == 0))
+                runs.Add(Head(name), order.size());
+            order.push_back(x.added[k]);
         }
-        merged.insert(merged.end(), from, index->built.cend());
-        index->built.swap(merged);
-        added.clear();
+        for (; next < x.runs.heads.size(); ++next) {
+            runs.Add(x.runs.heads[next], order.size());
+            order.insert(order.end(), x.order.begin() + x.runs.starts[next], x.order.begin() + x.runs.starts[next + 1]);
+        }
+        runs.starts.push_back((uint32_t)order.size());
+        x.order.swap(order);
+        std::swap(x.runs, runs);
+        x.added.clear();
     } catch (const std::bad_alloc&) {
         delete index;
         index = nullptr;
@@ -91,26 +170,27 @@ bool kcXmlLevel::Lookup(const char* name, Named* out)
     if (!index) {
         try {
             std::unique_ptr<Index> fresh(new Index());
-            std::vector<uint32_t>& order = fresh->built;
+            std::vector<uint32_t>& order = fresh->order;
             order.resize(items.size());
             for (size_t i = 0; i < order.size(); ++i) order[i] = (uint32_t)i;
-            size_t* compares = &fresh->compares;
-            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-                return CompareNames(items[a].name, items[b].name, compares) < 0;
-            });
+            SortByName(&order, [&](uint32_t at) { return std::string_view(items[at].name); }, &fresh->compares);
+            fresh->runs.Build(order.size(), [&](size_t i) { return std::string_view(items[order[i]].name); }, &fresh->compares);
             index = fresh.release();
         } catch (const std::bad_alloc&) {
             return false;
         }
     }
+    Index& x = *index;
     const std::string_view whole(name);
-    const std::vector<uint32_t>* runs[2] = {&index->built, &index->added};
-    for (int r = 0; r < 2; ++r) {
-        auto from = Place(items, *runs[r], runs[r]->begin(), whole, false, &index->compares), to = from;
-        while (to != runs[r]->end() && CompareNames(items[*to].name, whole, &index->compares) == 0) ++to;
-        out->at[r] = runs[r]->data() + (from - runs[r]->begin());
-        out->count[r] = (size_t)(to - from);
-    }
+    bool found;
+    const size_t r = x.runs.Find(whole, [&](size_t i) { return std::string_view(items[x.order[i]].name); }, &x.compares, &found);
+    out->at[0] = x.order.data() + (found ? x.runs.starts[r] : 0);
+    out->count[0] = found ? x.runs.starts[r + 1] - x.runs.starts[r] : 0;
+    const auto from = Place(items, x.added, whole, &x.compares);
+    auto to = from;
+    while (to != x.added.end() && CompareNames(items[*to].name, whole, &x.compares) == 0) ++to;
+    out->at[1] = x.added.data() + (from - x.added.begin());
+    out->count[1] = (size_t)(to - from);
     return true;
 }
 
@@ -206,21 +286,18 @@ public:
         size_t deadEnds = 0; // entered by searches so far, the answers' own paths aside
         bool filed = false;
         std::vector<const kcXmlElement*> children; // of every member, by name, each name's run in search order
-        std::vector<uint32_t> runs;                // where each run starts, and where the last ends
+        NameRuns runs;                             // of children
 
         // Throws std::bad_alloc, leaving the group as it was.
         void File(const Reached& members, size_t* compares);
         Reached Run(const char* name, size_t* compares) const
         {
             Reached r{nullptr, nullptr, children.data(), 0};
-            if (runs.size() < 2) return r;
-            const std::string_view whole(name);
-            auto at = std::lower_bound(runs.begin(), runs.end() - 1, whole, [&](uint32_t start, std::string_view n) {
-                return CompareNames(children[start]->name, n, compares) < 0;
-            });
-            if (at != runs.end() - 1 && CompareNames(children[*at]->name, whole, compares) == 0) {
-                r.run = &children[*at];
-                r.count = at[1] - at[0];
+            bool found;
+            const size_t at = runs.Find(name, [&](size_t i) { return std::string_view(children[i]->name); }, compares, &found);
+            if (found) {
+                r.run = &children[runs.starts[at]];
+                r.count = runs.starts[at + 1] - runs.starts[at];
             }
             return r;
         }
@@ -239,16 +316,11 @@ void kcXmlPaths::Group::File(const Reached& members, size_t* compares)
         return nullptr;
     });
     if (placed.size() >= UINT32_MAX) throw std::bad_alloc();
-    // Stable: each name's run keeps search order.
-    std::stable_sort(placed.begin(), placed.end(), [&](const kcXmlElement* a, const kcXmlElement* b) {
-        return CompareNames(a->name, b->name, compares) < 0;
-    });
-    std::vector<uint32_t> starts;
-    for (size_t i = 0; i < placed.size(); ++i)
-        if (i == 0 || CompareNames(placed[i - 1]->name, placed[i]->name, compares) != 0) starts.push_back((uint32_t)i);
-    starts.push_back((uint32_t)placed.size());
+    SortByName(&placed, [](const kcXmlElement* e) { return std::string_view(e->name); }, compares);
+    NameRuns sorted;
+    sorted.Build(placed.size(), [&](size_t i) { return std::string_view(placed[i]->name); }, compares);
     children.swap(placed);
-    runs.swap(starts);
+    std::swap(runs, sorted);
     filed = true;
 }
 

@@ -132,8 +132,9 @@ TEST(XmlSearch, SameAnswersAsAPlainFirstMatchSearch)
 }
 
 // Thousands of names sharing one std::hash value cost the tables no more comparisons than random
-// names of the same length: in one large level (its index), and as the children of same-named
-// elements (their group, filed once its dead ends run out). Every name is also found.
+// names of the same length: in one large level (its index), in one built by setters (appends
+// between lookups), and as the children of same-named elements (their group, filed once its dead
+// ends run out). Every name is also found.
 TEST(XmlSearch, CollidingNamesCostNoMoreComparisonsThanRandomOnes)
 {
     const size_t kCount = 3000;
@@ -142,24 +143,33 @@ TEST(XmlSearch, CollidingNamesCostNoMoreComparisonsThanRandomOnes)
     struct Row {
         const char* what;
         size_t perGroup; // children of each <g>; 0: all in one level
-    } const rows[] = {{"level index", 0}, {"group file", 30}};
+        bool set;        // the level made by setters rather than loaded
+    } const rows[] = {{"loaded level", 0, false}, {"level of setters", 0, true}, {"group file", 30, false}};
     for (const Row& row : rows) {
         size_t cost[2];
         for (int set = 0; set < 2; ++set) {
             SCOPED_TRACE(std::string(row.what) + (set ? ", random names" : ", colliding names"));
             const Names& names = set ? random : colliding;
-            std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><document>";
-            for (size_t i = 0; i < kCount; ++i) {
-                if (row.perGroup && i % row.perGroup == 0) xml += i ? "</g><g>" : "<g>";
-                xml += "<" + names[i] + ">" + std::to_string(i) + "</" + names[i] + ">";
-            }
-            xml += row.perGroup ? "</g></document>" : "</document>";
             kcXml x;
-            ASSERT_EQ(1, x.OpenMemory(xml.data(), (int)xml.size()));
-            for (size_t i = 0; i < kCount; ++i) {
-                const int found = row.perGroup ? x.GetInt(-1, 2, "g", names[i].c_str()) : x.GetInt(-1, 1, names[i].c_str());
-                ASSERT_EQ((int)i, found) << names[i];
+            auto get = [&](size_t i) {
+                return row.perGroup ? x.GetInt(-1, 2, "g", names[i].c_str()) : x.GetInt(-1, 1, names[i].c_str());
+            };
+            if (row.set) {
+                x.New();
+                for (size_t i = 0; i < kCount; ++i) {
+                    ASSERT_EQ(1, x.SetInt((int)i, 1, names[i].c_str()));
+                    ASSERT_EQ((int)(i / 2), get(i / 2)) << i;
+                }
+            } else {
+                std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><document>";
+                for (size_t i = 0; i < kCount; ++i) {
+                    if (row.perGroup && i % row.perGroup == 0) xml += i ? "</g><g>" : "<g>";
+                    xml += "<" + names[i] + ">" + std::to_string(i) + "</" + names[i] + ">";
+                }
+                xml += row.perGroup ? "</g></document>" : "</document>";
+                ASSERT_EQ(1, x.OpenMemory(xml.data(), (int)xml.size()));
             }
+            for (size_t i = 0; i < kCount; ++i) ASSERT_EQ((int)i, get(i)) << names[i];
             EXPECT_EQ(-1, x.GetInt(-1, row.perGroup ? 2 : 1, row.perGroup ? "g" : "missing", "missing"));
             cost[set] = x.NameCompares();
         }
