@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -24,23 +25,43 @@ static int CompareNames(std::string_view a, std::string_view b, size_t* compares
     return a.compare(b);
 }
 
-// A name's first eight bytes as a number that orders as the names do (bytes past the end count
-// as zeros): most comparisons of a search end there, without reaching the name itself.
-static uint64_t Head(std::string_view s)
+// A name's first sixteen bytes as two numbers that order as the names do (bytes past the end
+// count as zeros): most comparisons of a search end there, without reaching the name itself.
+struct NameKey {
+    uint64_t high, low;
+    explicit NameKey(std::string_view s)
+    {
+        unsigned char b[16] = {};
+        memcpy(b, s.data(), s.size() < sizeof b ? s.size() : sizeof b);
+        memcpy(&high, b, 8);
+        memcpy(&low, b + 8, 8);
+        high = __builtin_bswap64(high); // Windows runs little-endian: the first byte becomes the highest
+        low = __builtin_bswap64(low);
+    }
+    // The order of the keys, 0 when the names must be compared whole.
+    int Compare(const NameKey& o) const
+    {
+        if (high != o.high) return high < o.high ? -1 : 1;
+        return low == o.low ? 0 : low < o.low ? -1 : 1;
+    }
+};
+
+// Names compared by their keys first; nameA() and nameB() are asked only when the keys tie.
+template <class A, class B> static int CompareKeyed(const NameKey& ka, A nameA, const NameKey& kb, B nameB, size_t* compares)
 {
-    uint64_t h = 0;
-    for (size_t i = 0; i < 8; ++i) h = h << 8 | (i < s.size() ? (unsigned char)s[i] : 0u);
-    return h;
+    const int c = ka.Compare(kb);
+    if (c) return ++*compares, c;
+    return CompareNames(nameA(), nameB(), compares);
 }
 
 // Sorts entries by name, equal names keeping their order; nameOf(entry) is an entry's name.
 template <class T, class NameOf> static void SortByName(std::vector<T>* entries, NameOf nameOf, size_t* compares)
 {
-    std::vector<std::pair<uint64_t, T>> keyed(entries->size());
-    for (size_t i = 0; i < keyed.size(); ++i) keyed[i] = {Head(nameOf((*entries)[i])), (*entries)[i]};
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const std::pair<uint64_t, T>& a, const std::pair<uint64_t, T>& b) {
-        if (a.first != b.first) return ++*compares, a.first < b.first;
-        return CompareNames(nameOf(a.second), nameOf(b.second), compares) < 0;
+    std::vector<std::pair<NameKey, T>> keyed;
+    keyed.reserve(entries->size());
+    for (const T& e : *entries) keyed.emplace_back(NameKey(nameOf(e)), e);
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const std::pair<NameKey, T>& a, const std::pair<NameKey, T>& b) {
+        return CompareKeyed(a.first, [&] { return nameOf(a.second); }, b.first, [&] { return nameOf(b.second); }, compares) < 0;
     });
     for (size_t i = 0; i < keyed.size(); ++i) (*entries)[i] = keyed[i].second;
 }
@@ -48,35 +69,32 @@ template <class T, class NameOf> static void SortByName(std::vector<T>* entries,
 // Entries in name order as runs, one for each distinct name: what a level's index and a filed
 // group search.
 struct NameRuns {
-    std::vector<uint64_t> heads;  // each run's
+    std::vector<NameKey> keys;    // each run's
     std::vector<uint32_t> starts; // where each run starts, and where the last ends
 
-    void Add(uint64_t head, size_t start)
+    void Add(const NameKey& key, size_t start)
     {
-        heads.push_back(head);
+        keys.push_back(key);
         starts.push_back((uint32_t)start);
     }
     // From entries already in order; nameAt(i) is the name of entry i.
     template <class NameAt> void Build(size_t entries, NameAt nameAt, size_t* compares)
     {
         for (size_t i = 0; i < entries; ++i) {
-            const uint64_t h = Head(nameAt(i));
-            if (i == 0 || h != heads.back() || CompareNames(nameAt(i - 1), nameAt(i), compares) != 0) Add(h, i);
+            const NameKey k(nameAt(i));
+            if (i == 0 || CompareKeyed(keys.back(), [&] { return nameAt(i - 1); }, k, [&] { return nameAt(i); }, compares) != 0)
+                Add(k, i);
         }
         starts.push_back((uint32_t)entries);
     }
     // The run of name (*found), or the one before which it would be.
     template <class NameAt> size_t Find(std::string_view name, NameAt nameAt, size_t* compares, bool* found) const
     {
-        const uint64_t h = Head(name);
-        size_t lo = 0, hi = heads.size();
+        const NameKey k(name);
+        size_t lo = 0, hi = keys.size();
         while (lo < hi) {
             const size_t mid = lo + (hi - lo) / 2;
-            int c;
-            if (heads[mid] != h)
-                c = (++*compares, heads[mid] < h ? -1 : 1);
-            else
-                c = CompareNames(nameAt(starts[mid]), name, compares);
+            const int c = CompareKeyed(keys[mid], [&] { return nameAt(starts[mid]); }, k, [&] { return name; }, compares);
             if (c == 0) return *found = true, mid;
             if (c < 0)
                 lo = mid + 1;
@@ -89,14 +107,33 @@ struct NameRuns {
 };
 
 // The level's positions by name, and by position among equal names: in runs those the index was
-// built with, then those appended since. These are merged into the runs once they are more than
-// twice the square root of their number, so that both appending and looking up stay near log n
-// comparisons.
+// built with, and in a tree those appended since. The tree is merged into the runs once it holds
+// half as many, so that each position is copied a few times at most.
 struct kcXmlLevel::Index {
+    static const uint32_t kLooked = UINT32_MAX; // the position of the name looked up
+    struct Added {
+        NameKey key;
+        uint32_t at;
+    };
+    // By name, then position; the name looked up comes before the elements of its name.
+    struct Later {
+        const std::vector<kcXmlElement>* items;
+        const std::string_view* looked;
+        size_t* compares;
+        std::string_view Name(const Added& a) const { return a.at == kLooked ? *looked : (*items)[a.at].name; }
+        bool operator()(const Added& a, const Added& b) const
+        {
+            const int c = CompareKeyed(a.key, [&] { return Name(a); }, b.key, [&] { return Name(b); }, compares);
+            return c < 0 || (c == 0 && (uint32_t)(a.at + 1) < (uint32_t)(b.at + 1));
+        }
+    };
+
+    explicit Index(const std::vector<kcXmlElement>* items) : added(Later{items, &looked, &compares}) {}
+    size_t compares = 0;
+    std::string_view looked;
     std::vector<uint32_t> order;
     NameRuns runs; // of order
-    std::vector<uint32_t> added;
-    size_t compares = 0;
+    std::set<Added, Later> added;
 };
 
 kcXmlLevel::kcXmlLevel() : index(nullptr) {}
@@ -110,15 +147,6 @@ kcXmlLevel::~kcXmlLevel()
     delete index;
 }
 
-// The first place in the positions whose name is not less than name.
-static std::vector<uint32_t>::const_iterator Place(const std::vector<kcXmlElement>& items, const std::vector<uint32_t>& order,
-                                                   std::string_view name, size_t* compares)
-{
-    return std::lower_bound(order.begin(), order.end(), name, [&](uint32_t at, std::string_view n) {
-        return CompareNames(items[at].name, n, compares) < 0;
-    });
-}
-
 // The index is only a shortcut: when memory for it runs out it is dropped (and rebuilt, or the
 // level scanned, on the next lookup), so it never disagrees with the items.
 void kcXmlLevel::Append(kcXmlElement e)
@@ -127,33 +155,30 @@ void kcXmlLevel::Append(kcXmlElement e)
     if (!index) return;
     try {
         Index& x = *index;
-        const uint32_t at = (uint32_t)items.size() - 1;
-        auto to = Place(items, x.added, items[at].name, &x.compares);
-        while (to != x.added.end() && CompareNames(items[*to].name, items[at].name, &x.compares) == 0) ++to;
-        x.added.insert(to, at); // behind its equals: they come earlier in the table
-        if (x.added.size() * x.added.size() <= 4 * x.order.size()) return;
+        x.added.insert(Index::Added{NameKey(items.back().name), (uint32_t)items.size() - 1});
+        if (2 * x.added.size() < x.order.size()) return;
         std::vector<uint32_t> order;
         NameRuns runs;
         order.reserve(x.order.size() + x.added.size());
         auto nameAt = [&](size_t i) { return std::string_view(items[x.order[i]].name); };
-        size_t next = 0; // the first run not yet copied
-        for (size_t k = 0; k < x.added.size(); ++k) {
-            const std::string& name = items[x.added[k]].name;
+        auto copy = [&](size_t run) {
+            runs.Add(x.runs.keys[run], order.size());
+            order.insert(order.end(), x.order.begin() + x.runs.starts[run], x.order.begin() + x.runs.starts[run + 1]);
+        };
+        size_t next = 0;             // the first run not yet copied
+        const std::string* previous = nullptr; // the name added last
+        for (const Index::Added& added : x.added) {
+            const uint32_t a = added.at;
+            const std::string& name = items[a].name;
             bool found;
             const size_t r = x.runs.Find(name, nameAt, &x.compares, &found) + (found ? 1 : 0);
-            for (; next < r; ++next) {
-                runs.Add(x.runs.heads[next], order.size());
-                order.insert(order.end(), x.order.begin() + x.runs.starts[next], x.order.begin() + x.runs.starts[next + 1]);
-            }
+            for (; next < r; ++next) copy(next);
             // Behind the run of its name, which may be the one added just before.
-            if (!found && !(k > 0 && CompareNames(items[x.added[k - 1]].name, name, &x.compares) == 0))
-                runs.Add(Head(name), order.size());
-            order.push_back(x.added[k]);
+            if (!found && !(previous && CompareNames(*previous, name, &x.compares) == 0)) runs.Add(added.key, order.size());
+            order.push_back(a);
+            previous = &name;
         }
-        for (; next < x.runs.heads.size(); ++next) {
-            runs.Add(x.runs.heads[next], order.size());
-            order.insert(order.end(), x.order.begin() + x.runs.starts[next], x.order.begin() + x.runs.starts[next + 1]);
-        }
+        for (; next < x.runs.keys.size(); ++next) copy(next);
         runs.starts.push_back((uint32_t)order.size());
         x.order.swap(order);
         std::swap(x.runs, runs);
@@ -164,12 +189,12 @@ void kcXmlLevel::Append(kcXmlElement e)
     }
 }
 
-bool kcXmlLevel::Lookup(const char* name, Named* out)
+bool kcXmlLevel::Visit(const char* name, Visitor visit, void* context, const kcXmlElement** found)
 {
     if (items.size() < kIndexFrom || items.size() >= UINT32_MAX) return false;
     if (!index) {
         try {
-            std::unique_ptr<Index> fresh(new Index());
+            std::unique_ptr<Index> fresh(new Index(&items));
             std::vector<uint32_t>& order = fresh->order;
             order.resize(items.size());
             for (size_t i = 0; i < order.size(); ++i) order[i] = (uint32_t)i;
@@ -182,15 +207,19 @@ bool kcXmlLevel::Lookup(const char* name, Named* out)
     }
     Index& x = *index;
     const std::string_view whole(name);
-    bool found;
-    const size_t r = x.runs.Find(whole, [&](size_t i) { return std::string_view(items[x.order[i]].name); }, &x.compares, &found);
-    out->at[0] = x.order.data() + (found ? x.runs.starts[r] : 0);
-    out->count[0] = found ? x.runs.starts[r + 1] - x.runs.starts[r] : 0;
-    const auto from = Place(items, x.added, whole, &x.compares);
-    auto to = from;
-    while (to != x.added.end() && CompareNames(items[*to].name, whole, &x.compares) == 0) ++to;
-    out->at[1] = x.added.data() + (from - x.added.begin());
-    out->count[1] = (size_t)(to - from);
+    bool in;
+    const size_t r = x.runs.Find(whole, [&](size_t i) { return std::string_view(items[x.order[i]].name); }, &x.compares, &in);
+    *found = nullptr;
+    for (uint32_t i = in ? x.runs.starts[r] : 0, end = in ? x.runs.starts[r + 1] : 0; i < end; ++i)
+        if ((*found = visit(context, items[x.order[i]]))) return true;
+    if (x.added.empty()) return true;
+    const NameKey key(whole);
+    auto same = [&](const Index::Added& a) {
+        return CompareKeyed(a.key, [&] { return std::string_view(items[a.at].name); }, key, [&] { return whole; }, &x.compares) == 0;
+    };
+    x.looked = whole;
+    for (auto it = x.added.lower_bound(Index::Added{key, Index::kLooked}); it != x.added.end() && same(*it); ++it)
+        if ((*found = visit(context, items[it->at]))) return true;
     return true;
 }
 
@@ -207,13 +236,9 @@ size_t kcXmlLevel::Compares() const
 template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, const char* name, F visit)
 {
     if (!name) return nullptr;
-    kcXmlLevel::Named at;
-    if (level->Lookup(name, &at)) {
-        for (int r = 0; r < 2; ++r)
-            for (size_t i = 0; i < at.count[r]; ++i)
-                if (const kcXmlElement* e = visit(level->items[at.at[r][i]])) return e;
-        return nullptr;
-    }
+    const kcXmlElement* found;
+    auto call = [](void* f, const kcXmlElement& e) -> const kcXmlElement* { return (*static_cast<F*>(f))(e); };
+    if (level->Visit(name, call, &visit, &found)) return found;
     const std::string_view whole(name); // measured once, not at every item
     for (size_t i = 0; i < level->items.size(); ++i)
         if (level->items[i].name == whole)

@@ -33,17 +33,13 @@ public:
     kcXmlLevel(const kcXmlLevel&) = delete;
     kcXmlLevel& operator=(const kcXmlLevel&) = delete;
 
-    // Positions of the elements of one name in table order: count[0] at at[0], then count[1]
-    // at at[1]. Valid until the level changes.
-    struct Named {
-        const uint32_t* at[2];
-        size_t count[2];
-    };
+    typedef const kcXmlElement* (*Visitor)(void* context, const kcXmlElement& e);
 
     std::vector<kcXmlElement> items;
     void Append(kcXmlElement e);
-    // false means "scan the items".
-    bool Lookup(const char* name, Named* out);
+    // Calls visit for each element of the name in table order until it returns non-null, and
+    // gives that in *found (else null); false, having visited nothing, means "scan the items".
+    bool Visit(const char* name, Visitor visit, void* context, const kcXmlElement** found);
     // Name comparisons that the indexes of this level and of those below have made (a test seam).
     size_t Compares() const;
 
