@@ -32,7 +32,7 @@ struct NameKey {
     explicit NameKey(std::string_view s)
     {
         unsigned char b[16] = {};
-        memcpy(b, s.data(), s.size() < sizeof b ? s.size() : sizeof b);
+        if (!s.empty()) memcpy(b, s.data(), s.size() < sizeof b ? s.size() : sizeof b);
         memcpy(&high, b, 8);
         memcpy(&low, b + 8, 8);
         high = __builtin_bswap64(high); // Windows runs little-endian: the first byte becomes the highest
@@ -165,7 +165,7 @@ void kcXmlLevel::Append(kcXmlElement e)
             runs.Add(x.runs.keys[run], order.size());
             order.insert(order.end(), x.order.begin() + x.runs.starts[run], x.order.begin() + x.runs.starts[run + 1]);
         };
-        size_t next = 0;             // the first run not yet copied
+        size_t next = 0;                       // the first run not yet copied
         const std::string* previous = nullptr; // the name added last
         for (const Index::Added& added : x.added) {
             const uint32_t a = added.at;
