@@ -178,3 +178,37 @@ TEST(XmlSearch, CollidingNamesCostNoMoreComparisonsThanRandomOnes)
         EXPECT_LE(cost[0], cost[1] + cost[1] / 2) << cost[0] << " against " << cost[1];
     }
 }
+
+// A level's index gives every name's elements in table order, as a scan would, while elements
+// are appended after it was built: names it holds, new ones, and new ones appended again.
+TEST(XmlSearch, LevelIndexAgreesWithAScanThroughAppends)
+{
+    std::mt19937 rng(7);
+    const Names pool = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p"};
+    kcXmlLevel level;
+    auto positions = [&](const std::string& name, bool scan) {
+        std::vector<size_t> at;
+        if (scan) {
+            for (const kcXmlElement& e : level.items)
+                if (e.name == name) at.push_back((size_t)(&e - level.items.data()));
+            return at;
+        }
+        const kcXmlElement* found = nullptr;
+        auto visit = [](void* context, const kcXmlElement& e) -> const kcXmlElement* {
+            static_cast<std::vector<const kcXmlElement*>*>(context)->push_back(&e);
+            return nullptr;
+        };
+        std::vector<const kcXmlElement*> seen;
+        EXPECT_TRUE(level.Visit(name.c_str(), visit, &seen, &found));
+        EXPECT_EQ(nullptr, found);
+        for (const kcXmlElement* e : seen) at.push_back((size_t)(e - level.items.data()));
+        return at;
+    };
+    for (int i = 0; i < 400; ++i) {
+        // The first 40 from the first half of the pool; later ones from all of it.
+        const std::string& name = pool[std::uniform_int_distribution<size_t>(0, i < 40 ? 7 : 15)(rng)];
+        level.Append(kcXmlElement{name, "", nullptr, nullptr});
+        if (i < 40) continue;
+        for (const std::string& n : pool) ASSERT_EQ(positions(n, true), positions(n, false)) << n << " after " << i;
+    }
+}
