@@ -6,7 +6,8 @@
 // and the installed-font list and special-folder lookups that construction makes. Last, a sound-group
 // definition of 16,000 same-named parts against one of 16,000 distinct names, each loaded whole, and
 // one of 100,000 same-named filler parts against its twin, each loaded by a child run for its peak
-// memory.
+// memory; then one of 2,000 parts whose children's names all share one std::hash value against
+// one with random names of the same length.
 #include "bench/BenchChild.h"
 #include "bench/BenchClock.h"
 #include <windows.h>
@@ -25,6 +26,7 @@
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
+#include "tests/support/CollidingNames.h"
 
 static void SetPath(kcXml& x, const char* path, const wchar_t* text, int value)
 {
@@ -140,6 +142,17 @@ static std::string PartsShape(int n, int m, bool twin)
         x += "</" + c + ">";
     }
     return x + "</PART></document>\r\n";
+}
+
+// Groups <PART> of per children with the names given, each child empty.
+static std::string NamedPartsShape(const std::vector<std::string>& names, size_t per)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>";
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i % per == 0) x += i ? "</PART><PART>" : "<PART>";
+        x += "<" + names[i] + "></" + names[i] + ">";
+    }
+    return x + (names.empty() ? "" : "</PART>") + "</document>\r\n";
 }
 
 // The child's work: the definition loaded whole.
@@ -291,6 +304,22 @@ int wmain(int argc, wchar_t** argv)
             runs[twin] = RunChildOnFile(name, PartsShape(n, m, twin), name + L" " + std::to_wstring(m), dir, 3);
         }
         parts = PrintShape("soundgroup_parts", n, m, runs[0], runs[1], true);
+    }
+    // Parts whose children's names share one std::hash value, against random names.
+    {
+        const int n = 2000, m = 31;
+        const std::vector<std::string> colliding = kcCollide::Colliding((size_t)n * m), random = kcCollide::Twins(colliding.size());
+        if (!kcCollide::ShareOneHash(colliding)) {
+            printf("soundgroup_collide: the names do not share one std::hash value\n");
+            parts = false;
+        } else {
+            ChildRun runs[2];
+            for (int twin = 0; twin < 2; ++twin) {
+                const std::wstring name = twin ? L"sg_collide_twin.xml" : L"sg_collide.xml";
+                runs[twin] = RunChildOnFile(name, NamedPartsShape(twin ? random : colliding, m), name + L" " + std::to_wstring(m), dir, 3);
+            }
+            parts = PrintShape("soundgroup_collide", n, m, runs[0], runs[1], true) && parts;
+        }
     }
     SetCurrentDirectoryW(old);
     // Leave nothing behind.

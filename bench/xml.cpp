@@ -3,12 +3,15 @@
 // stay flat as the document grows. Then files full of same-named elements against twins whose
 // fillers have names of their own, read by the document's lookups and by the updater's
 // "updateinfo.xml" reader, each in a child run for its peak memory ("--shape lookup|updater N M"
-// runs one pair at other sizes).
+// runs one pair at other sizes). Last, files whose names all share one std::hash value against
+// twins with random names of the same length: an "updateinfo.xml" of many <language> with such
+// children, and one level of such names.
 #include "bench/BenchChild.h"
 #include "bench/BenchClock.h"
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
+#include "tests/support/CollidingNames.h"
 #include "updater/UpdateInfo.h"
 #include <windows.h>
 #include <cstdio>
@@ -132,12 +135,50 @@ static std::string UpdaterShape(int n, int m, bool twin)
     return x + "</language></document>\r\n";
 }
 
+// The level shape: every name a child of document, its text its place.
+static std::string LevelShape(const std::vector<std::string>& names)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document>";
+    for (size_t i = 0; i < names.size(); ++i) x += "<" + names[i] + ">" + std::to_string(i) + "</" + names[i] + ">";
+    return x + "</document>\r\n";
+}
+
+// Its lookups: every child of document by its name, as enumerated.
+static long long LevelShapeRead(const wchar_t* path)
+{
+    kcXml x;
+    kcXmlIterator it;
+    if (!x.Open(path) || !x.FindChildren(&it, 0)) return -1;
+    long long sum = 0;
+    for (std::string name; x.NextChild(&it, &name);) sum += x.GetInt(-1, 1, name.c_str());
+    return sum;
+}
+
+// The updater's shape with the names given: groups <language> of per children each, then one
+// <language> holding lang00 to lang(m-1) with code and prifix.
+static std::string NamedUpdaterShape(const std::vector<std::string>& names, size_t per, int m)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<document><version><major>1</major></version>";
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i % per == 0) x += i ? "</language><language>" : "<language>";
+        x += "<" + names[i] + "></" + names[i] + ">";
+    }
+    x += names.empty() ? "<language>" : "</language><language>";
+    for (int i = 0; i < m; ++i) {
+        std::string l = Tag("lang%02d", i);
+        x += "<" + l + "><code>" + std::to_string(1000 + i) + "</code><prifix>" + Tag("p%d", i) + "</prifix></" + l + ">";
+    }
+    return x + "</language></document>\r\n";
+}
+
 // The child's work: one file read and asked.
 static int Child(const wchar_t* result, const wchar_t* kind, const wchar_t* path, int m)
 {
     double t = Now();
     if (wcscmp(kind, L"lookup") == 0) {
         if (LookupShapeRead(path, m) < 0) return 1;
+    } else if (wcscmp(kind, L"level") == 0) {
+        if (LevelShapeRead(path) != (long long)m * (m - 1) / 2) return 1;
     } else {
         UpdateInfo info;
         if (!LoadUpdateInfo(info, path) || (int)info.languages.size() != m) return 1;
@@ -146,19 +187,43 @@ static int Child(const wchar_t* result, const wchar_t* kind, const wchar_t* path
     return 0;
 }
 
-// A shape and its twin, each read by child runs.
-static bool RunShape(const char* name, const wchar_t* kind, int n, int m)
+// A shape and its twin (their bytes), each read by child runs of kind with arg.
+static bool RunPair(const char* name, const wchar_t* kind, const std::string (&bytes)[2], int n, int m, int arg, bool mem)
 {
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
-    const bool lookup = wcscmp(kind, L"lookup") == 0;
     ChildRun runs[2];
     for (int twin = 0; twin < 2; ++twin) {
         std::wstring path = std::wstring(tmp) + L"bench_xml_shape" + (twin ? L"_twin.xml" : L".xml");
-        runs[twin] = RunChildOnFile(path, lookup ? LookupShape(n, m, twin) : UpdaterShape(n, m, twin),
-                                    std::wstring(kind) + L" \"" + path + L"\" " + std::to_wstring(m), nullptr, 3);
+        runs[twin] = RunChildOnFile(path, bytes[twin], std::wstring(kind) + L" \"" + path + L"\" " + std::to_wstring(arg), nullptr, 3);
     }
-    return PrintShape(name, n, m, runs[0], runs[1], lookup);
+    return PrintShape(name, n, m, runs[0], runs[1], mem);
+}
+
+// A shape and its twin, each read by child runs.
+static bool RunShape(const char* name, const wchar_t* kind, int n, int m)
+{
+    const bool lookup = wcscmp(kind, L"lookup") == 0;
+    const std::string bytes[2] = {lookup ? LookupShape(n, m, false) : UpdaterShape(n, m, false),
+                                  lookup ? LookupShape(n, m, true) : UpdaterShape(n, m, true)};
+    return RunPair(name, kind, bytes, n, m, m, lookup);
+}
+
+// Names crafted to share one std::hash value against random ones: groups <language> of 31 such
+// children read by the updater, and one level of such names read by the document's lookups.
+static bool RunColliding()
+{
+    const int groups = 2000, per = 31, level = 40000, languages = 3;
+    const std::vector<std::string> colliding = kcCollide::Colliding((size_t)groups * per), random = kcCollide::Twins(colliding.size());
+    if (!kcCollide::ShareOneHash(colliding)) {
+        printf("xml_collide: the names do not share one std::hash value\n");
+        return false;
+    }
+    const std::string updater[2] = {NamedUpdaterShape(colliding, per, languages), NamedUpdaterShape(random, per, languages)};
+    bool ok = RunPair("xml_names_collide", L"updater", updater, groups, per, languages, true);
+    const std::vector<std::string> few[2] = {{colliding.begin(), colliding.begin() + level}, {random.begin(), random.begin() + level}};
+    const std::string one[2] = {LevelShape(few[0]), LevelShape(few[1])};
+    return RunPair("xml_index_collide", L"level", one, level, 1, level, true) && ok;
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -176,5 +241,6 @@ int wmain(int argc, wchar_t** argv)
     kcHeapDestroy();
     bool ok = RunShape("xml_lookup_samename", L"lookup", 32000, 32000);
     ok = RunShape("updateinfo_samename", L"updater", 250000, 10000) && ok;
+    ok = RunColliding() && ok;
     return ok ? 0 : 1;
 }

@@ -3,20 +3,137 @@
 #include "foundation/kcLog.h"
 #include "foundation/kcString.h"
 #include "foundation/kcXmlParser.h"
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
 // Levels smaller than this are scanned; larger ones get a name index on first lookup.
 static const size_t kIndexFrom = 32;
 
+// Every table orders names byte by byte and searches them by halves; none hashes them. A hash
+// with a fixed seed lets a file hold names crafted to collide, and lookups among those go
+// quadratic; comparisons cost the same for every set of names of a size.
+static int CompareNames(std::string_view a, std::string_view b, size_t* compares)
+{
+    ++*compares;
+    return a.compare(b);
+}
+
+// A name's first sixteen bytes as two numbers that order as the names do (bytes past the end
+// count as zeros): most comparisons of a search end there, without reaching the name itself.
+struct NameKey {
+    uint64_t high, low;
+    explicit NameKey(std::string_view s)
+    {
+        unsigned char b[16] = {};
+        if (!s.empty()) memcpy(b, s.data(), s.size() < sizeof b ? s.size() : sizeof b);
+        memcpy(&high, b, 8);
+        memcpy(&low, b + 8, 8);
+        high = __builtin_bswap64(high); // Windows runs little-endian: the first byte becomes the highest
+        low = __builtin_bswap64(low);
+    }
+    // The order of the keys, 0 when the names must be compared whole.
+    int Compare(const NameKey& o) const
+    {
+        if (high != o.high) return high < o.high ? -1 : 1;
+        return low == o.low ? 0 : low < o.low ? -1 : 1;
+    }
+};
+
+// Names compared by their keys first; nameA() and nameB() are asked only when the keys tie.
+template <class A, class B> static int CompareKeyed(const NameKey& ka, A nameA, const NameKey& kb, B nameB, size_t* compares)
+{
+    const int c = ka.Compare(kb);
+    if (c) return ++*compares, c;
+    return CompareNames(nameA(), nameB(), compares);
+}
+
+// Sorts entries by name, equal names keeping their order; nameOf(entry) is an entry's name.
+template <class T, class NameOf> static void SortByName(std::vector<T>* entries, NameOf nameOf, size_t* compares)
+{
+    std::vector<std::pair<NameKey, T>> keyed;
+    keyed.reserve(entries->size());
+    for (const T& e : *entries) keyed.emplace_back(NameKey(nameOf(e)), e);
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const std::pair<NameKey, T>& a, const std::pair<NameKey, T>& b) {
+        return CompareKeyed(a.first, [&] { return nameOf(a.second); }, b.first, [&] { return nameOf(b.second); }, compares) < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) (*entries)[i] = keyed[i].second;
+}
+
+// Entries in name order as runs, one for each distinct name: what a level's index and a filed
+// group search.
+struct NameRuns {
+    std::vector<NameKey> keys;    // each run's
+    std::vector<uint32_t> starts; // where each run starts, and where the last ends
+
+    void Add(const NameKey& key, size_t start)
+    {
+        keys.push_back(key);
+        starts.push_back((uint32_t)start);
+    }
+    // From entries already in order; nameAt(i) is the name of entry i.
+    template <class NameAt> void Build(size_t entries, NameAt nameAt, size_t* compares)
+    {
+        for (size_t i = 0; i < entries; ++i) {
+            const NameKey k(nameAt(i));
+            if (i == 0 || CompareKeyed(keys.back(), [&] { return nameAt(i - 1); }, k, [&] { return nameAt(i); }, compares) != 0)
+                Add(k, i);
+        }
+        starts.push_back((uint32_t)entries);
+    }
+    // The run of name (*found), or the one before which it would be.
+    template <class NameAt> size_t Find(std::string_view name, NameAt nameAt, size_t* compares, bool* found) const
+    {
+        const NameKey k(name);
+        size_t lo = 0, hi = keys.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            const int c = CompareKeyed(keys[mid], [&] { return nameAt(starts[mid]); }, k, [&] { return name; }, compares);
+            if (c == 0) return *found = true, mid;
+            if (c < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        *found = false;
+        return lo;
+    }
+};
+
+// The level's positions by name, and by position among equal names: in runs those the index was
+// built with, and in a tree those appended since. The tree is merged into the runs once it holds
+// half as many, so that each position is copied a few times at most.
 struct kcXmlLevel::Index {
-    std::unordered_map<std::string, std::vector<int>> positions;
+    static const uint32_t kLooked = UINT32_MAX; // the position of the name looked up
+    struct Added {
+        NameKey key;
+        uint32_t at;
+    };
+    // By name, then position; the name looked up comes before the elements of its name.
+    struct Later {
+        const std::vector<kcXmlElement>* items;
+        const std::string_view* looked;
+        size_t* compares;
+        std::string_view Name(const Added& a) const { return a.at == kLooked ? *looked : (*items)[a.at].name; }
+        bool operator()(const Added& a, const Added& b) const
+        {
+            const int c = CompareKeyed(a.key, [&] { return Name(a); }, b.key, [&] { return Name(b); }, compares);
+            return c < 0 || (c == 0 && (uint32_t)(a.at + 1) < (uint32_t)(b.at + 1));
+        }
+    };
+
+    explicit Index(const std::vector<kcXmlElement>* items) : added(Later{items, &looked, &compares}) {}
+    size_t compares = 0;
+    std::string_view looked;
+    std::vector<uint32_t> order;
+    NameRuns runs; // of order
+    std::set<Added, Later> added;
 };
 
 kcXmlLevel::kcXmlLevel() : index(nullptr) {}
@@ -37,32 +154,81 @@ void kcXmlLevel::Append(kcXmlElement e)
     items.push_back(std::move(e));
     if (!index) return;
     try {
-        index->positions[items.back().name].push_back((int)items.size() - 1);
+        Index& x = *index;
+        x.added.insert(Index::Added{NameKey(items.back().name), (uint32_t)items.size() - 1});
+        if (2 * x.added.size() < x.order.size()) return;
+        std::vector<uint32_t> order;
+        NameRuns runs;
+        order.reserve(x.order.size() + x.added.size());
+        auto nameAt = [&](size_t i) { return std::string_view(items[x.order[i]].name); };
+        auto copy = [&](size_t run) {
+            runs.Add(x.runs.keys[run], order.size());
+            order.insert(order.end(), x.order.begin() + x.runs.starts[run], x.order.begin() + x.runs.starts[run + 1]);
+        };
+        size_t next = 0;                       // the first run not yet copied
+        const std::string* previous = nullptr; // the name added last
+        for (const Index::Added& added : x.added) {
+            const uint32_t a = added.at;
+            const std::string& name = items[a].name;
+            bool found;
+            const size_t r = x.runs.Find(name, nameAt, &x.compares, &found) + (found ? 1 : 0);
+            for (; next < r; ++next) copy(next);
+            // Behind the run of its name, which may be the one added just before.
+            if (!found && !(previous && CompareNames(*previous, name, &x.compares) == 0)) runs.Add(added.key, order.size());
+            order.push_back(a);
+            previous = &name;
+        }
+        for (; next < x.runs.keys.size(); ++next) copy(next);
+        runs.starts.push_back((uint32_t)order.size());
+        x.order.swap(order);
+        std::swap(x.runs, runs);
+        x.added.clear();
     } catch (const std::bad_alloc&) {
         delete index;
         index = nullptr;
     }
 }
 
-const std::vector<int>* kcXmlLevel::Lookup(const char* name)
+bool kcXmlLevel::Visit(const char* name, Visitor visit, void* context, const kcXmlElement** found)
 {
-    if (items.size() < kIndexFrom) return nullptr;
+    if (items.size() < kIndexFrom || items.size() >= UINT32_MAX) return false;
     if (!index) {
         try {
-            std::unique_ptr<Index> built(new Index());
-            for (size_t i = 0; i < items.size(); ++i) built->positions[items[i].name].push_back((int)i);
-            index = built.release();
+            std::unique_ptr<Index> fresh(new Index(&items));
+            std::vector<uint32_t>& order = fresh->order;
+            order.resize(items.size());
+            for (size_t i = 0; i < order.size(); ++i) order[i] = (uint32_t)i;
+            SortByName(&order, [&](uint32_t at) { return std::string_view(items[at].name); }, &fresh->compares);
+            fresh->runs.Build(order.size(), [&](size_t i) { return std::string_view(items[order[i]].name); }, &fresh->compares);
+            index = fresh.release();
         } catch (const std::bad_alloc&) {
-            return nullptr;
+            return false;
         }
     }
-    static const std::vector<int> none;
-    try {
-        auto it = index->positions.find(name);
-        return it == index->positions.end() ? &none : &it->second;
-    } catch (const std::bad_alloc&) { // no room for the key: scan
-        return nullptr;
-    }
+    Index& x = *index;
+    const std::string_view whole(name);
+    bool in;
+    const size_t r = x.runs.Find(whole, [&](size_t i) { return std::string_view(items[x.order[i]].name); }, &x.compares, &in);
+    *found = nullptr;
+    for (uint32_t i = in ? x.runs.starts[r] : 0, end = in ? x.runs.starts[r + 1] : 0; i < end; ++i)
+        if ((*found = visit(context, items[x.order[i]]))) return true;
+    if (x.added.empty()) return true;
+    const NameKey key(whole);
+    auto same = [&](const Index::Added& a) {
+        return CompareKeyed(a.key, [&] { return std::string_view(items[a.at].name); }, key, [&] { return whole; }, &x.compares) == 0;
+    };
+    x.looked = whole;
+    for (auto it = x.added.lower_bound(Index::Added{key, Index::kLooked}); it != x.added.end() && same(*it); ++it)
+        if ((*found = visit(context, items[it->at]))) return true;
+    return true;
+}
+
+size_t kcXmlLevel::Compares() const
+{
+    size_t n = index ? index->compares : 0;
+    for (const kcXmlElement& e : items)
+        if (e.children) n += e.children->Compares();
+    return n;
 }
 
 // Calls visit(element) for each element of the name in table order until it returns non-null.
@@ -70,11 +236,9 @@ const std::vector<int>* kcXmlLevel::Lookup(const char* name)
 template <class F> static const kcXmlElement* ForEachNamed(kcXmlLevel* level, const char* name, F visit)
 {
     if (!name) return nullptr;
-    if (const std::vector<int>* at = level->Lookup(name)) {
-        for (int i : *at)
-            if (const kcXmlElement* r = visit(level->items[(size_t)i])) return r;
-        return nullptr;
-    }
+    const kcXmlElement* found;
+    auto call = [](void* f, const kcXmlElement& e) -> const kcXmlElement* { return (*static_cast<F*>(f))(e); };
+    if (level->Visit(name, call, &visit, &found)) return found;
     const std::string_view whole(name); // measured once, not at every item
     for (size_t i = 0; i < level->items.size(); ++i)
         if (level->items[i].name == whole)
@@ -146,97 +310,42 @@ public:
     struct Group {
         size_t deadEnds = 0; // entered by searches so far, the answers' own paths aside
         bool filed = false;
-        std::vector<const kcXmlElement*> children; // of every member, each name's run in search order
-        std::vector<uint32_t> runs;                // where each run starts, and where the last ends
-        std::vector<uint32_t> slots;               // open addressing by name: 0 free, else run + 1
+        std::vector<const kcXmlElement*> children; // of every member, by name, each name's run in search order
+        NameRuns runs;                             // of children
 
         // Throws std::bad_alloc, leaving the group as it was.
-        void File(const Reached& members);
-        Reached Run(const char* name) const
+        void File(const Reached& members, size_t* compares);
+        Reached Run(const char* name, size_t* compares) const
         {
             Reached r{nullptr, nullptr, children.data(), 0};
-            if (slots.empty()) return r;
-            auto nameOf = [&](uint32_t run) { return std::string_view(children[runs[run]]->name); };
-            uint32_t s = slots[Slot(slots, name, nameOf)];
-            if (s) {
-                r.run = &children[runs[s - 1]];
-                r.count = runs[s] - runs[s - 1];
+            bool found;
+            const size_t at = runs.Find(name, [&](size_t i) { return std::string_view(children[i]->name); }, compares, &found);
+            if (found) {
+                r.run = &children[runs.starts[at]];
+                r.count = runs.starts[at + 1] - runs.starts[at];
             }
             return r;
         }
     };
 
     std::unordered_map<const kcXmlElement*, Group> groups;
-
-private:
-    // The slot of name: its run's, or the free one where it would go. Names compare whole, as
-    // the depth-first search compares them.
-    template <class NameOf>
-    static size_t Slot(const std::vector<uint32_t>& slots, std::string_view name, NameOf nameOf)
-    {
-        size_t mask = slots.size() - 1;
-        size_t i = std::hash<std::string_view>()(name) & mask;
-        while (slots[i] && nameOf(slots[i] - 1) != name) i = (i + 1) & mask;
-        return i;
-    }
+    size_t compares = 0;
 };
 
-void kcXmlPaths::Group::File(const Reached& members)
+void kcXmlPaths::Group::File(const Reached& members, size_t* compares)
 {
-    size_t total = 0;
-    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
-        if (m.children) total += m.children->items.size();
-        return nullptr;
-    });
-    if (total >= UINT32_MAX / 4) throw std::bad_alloc();
-    std::vector<uint32_t> newSlots, runOf, newRuns;
-    std::vector<const kcXmlElement*> firsts, placed(total);
-    auto firstName = [&](uint32_t run) { return std::string_view(firsts[run]->name); };
-    runOf.reserve(total);
-    size_t size = 1;
-    while (size < 2 * total) size <<= 1;
-    newSlots.assign(size, 0);
-    // First walk: each name's run and its length.
-    ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
-        if (!m.children) return nullptr;
-        for (const kcXmlElement& c : m.children->items) {
-            uint32_t& s = newSlots[Slot(newSlots, c.name, firstName)];
-            if (!s) {
-                firsts.push_back(&c);
-                newRuns.push_back(0);
-                s = (uint32_t)firsts.size();
-            }
-            ++newRuns[s - 1];
-            runOf.push_back(s - 1);
-        }
-        return nullptr;
-    });
-    // Starts from lengths, then the second walk puts every child at its run's next place.
-    uint32_t at = 0;
-    for (uint32_t& r : newRuns) {
-        uint32_t length = r;
-        r = at;
-        at += length;
-    }
-    newRuns.push_back(at);
-    std::vector<uint32_t> next(newRuns.begin(), newRuns.end() - 1);
-    size_t k = 0;
+    std::vector<const kcXmlElement*> placed;
     ForEachReached(members, [&](const kcXmlElement& m) -> const kcXmlElement* {
         if (m.children)
-            for (const kcXmlElement& c : m.children->items) placed[next[runOf[k++]]++] = &c;
+            for (const kcXmlElement& c : m.children->items) placed.push_back(&c);
         return nullptr;
     });
-    // The slots sized again for the names alone.
-    size = 1;
-    while (size < 2 * firsts.size()) size <<= 1;
-    if (size < newSlots.size()) {
-        newSlots.assign(size, 0);
-        for (uint32_t run = 0; run < firsts.size(); ++run)
-            newSlots[Slot(newSlots, firstName(run), firstName)] = run + 1;
-    }
+    if (placed.size() >= UINT32_MAX) throw std::bad_alloc();
+    SortByName(&placed, [](const kcXmlElement* e) { return std::string_view(e->name); }, compares);
+    NameRuns sorted;
+    sorted.Build(placed.size(), [&](size_t i) { return std::string_view(placed[i]->name); }, compares);
     children.swap(placed);
-    runs.swap(newRuns);
-    slots.swap(newSlots);
+    std::swap(runs, sorted);
     filed = true;
 }
 
@@ -473,9 +582,9 @@ const kcXmlElement* kcXml::Reach(const char* const* names, int count, bool under
                     if (g) g->deadEnds += deadEnds;
                     return e;
                 }
-                g->File(r);
+                g->File(r, &paths->compares);
             }
-            r = g->Run(names[d + 1]);
+            r = g->Run(names[d + 1], &paths->compares);
         }
     } catch (const std::bad_alloc&) {
         DropPaths(); // and search without it
@@ -488,6 +597,11 @@ void kcXml::DropPaths()
 {
     delete paths;
     paths = nullptr;
+}
+
+size_t kcXml::NameCompares() const
+{
+    return (elements ? elements->Compares() : 0) + (paths ? paths->compares : 0);
 }
 
 int kcXml::GetInt(int def, int count, ...)

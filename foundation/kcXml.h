@@ -2,6 +2,8 @@
 // XML documents addressed by paths of element names. The element table keeps every level in
 // reverse file order (the parser's lists run backwards); setters append at the end of a level;
 // saving writes each level from its last entry to its first, which restores file order.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,7 @@ struct kcXmlElement {
 };
 
 // One level of the table. Lookups by name go through an index once a level is large, so that
-// reading every key of a big section costs linear time.
+// reading every key of a big section costs n log n comparisons, whatever its names.
 class kcXmlLevel {
 public:
     kcXmlLevel();
@@ -31,10 +33,15 @@ public:
     kcXmlLevel(const kcXmlLevel&) = delete;
     kcXmlLevel& operator=(const kcXmlLevel&) = delete;
 
+    typedef const kcXmlElement* (*Visitor)(void* context, const kcXmlElement& e);
+
     std::vector<kcXmlElement> items;
     void Append(kcXmlElement e);
-    // Positions of the elements of that name in table order; null means "scan the items".
-    const std::vector<int>* Lookup(const char* name);
+    // Calls visit for each element of the name in table order until it returns non-null, and
+    // gives that in *found (else null); false, having visited nothing, means "scan the items".
+    bool Visit(const char* name, Visitor visit, void* context, const kcXmlElement** found);
+    // Name comparisons that the indexes of this level and of those below have made (a test seam).
+    size_t Compares() const;
 
 private:
     struct Index;
@@ -88,6 +95,9 @@ public:
     int FindChildren(kcXmlIterator* it, int count, ...);
     int FindChildrenVec(kcXmlIterator* it, const std::vector<std::string>& path);
     int NextChild(kcXmlIterator* it, std::string* name);
+
+    // Name comparisons that the level indexes and the filed groups have made so far (a test seam).
+    size_t NameCompares() const;
 
     // Setters: 0 without a table, for a path deeper than the nesting limit, for a name the
     // dialect cannot write back, or for a text holding '<' (which would not load again).
