@@ -26,7 +26,7 @@
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
-#include "tests/support/CollidingNames.h"
+#include "bench/CollidingNames.h"
 
 static void SetPath(kcXml& x, const char* path, const wchar_t* text, int value)
 {

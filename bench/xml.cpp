@@ -11,7 +11,7 @@
 #include "foundation/kcFormat.h"
 #include "foundation/kcHeap.h"
 #include "foundation/kcXml.h"
-#include "tests/support/CollidingNames.h"
+#include "bench/CollidingNames.h"
 #include "updater/UpdateInfo.h"
 #include <windows.h>
 #include <cstdio>

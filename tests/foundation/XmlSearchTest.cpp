@@ -2,7 +2,7 @@
 // same-named elements go past what a search walks before it files them, with changes between;
 // and what names crafted to share one std::hash value cost the tables.
 #include "foundation/kcXml.h"
-#include "tests/support/CollidingNames.h"
+#include "bench/CollidingNames.h"
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
