@@ -169,9 +169,12 @@ static int wholeSjisChar(const unsigned char* p, size_t left, wchar_t units[2], 
 
 typedef int (*wholeChar)(const unsigned char*, size_t, wchar_t*, int*);
 
-// Two passes, so that dst is written only when the whole text converts and fits.
+// Two passes, so that dst is written only when the whole text converts and fits; a null dst
+// only checks the bytes.
 static bool convertWhole(wholeChar step, const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
 {
+    if (stop) *stop = 0;
+    if (dst && dstUnits <= 0) return false;
     const unsigned char* p = (const unsigned char*)(src ? src : "");
     if (!src) bytes = 0;
     size_t units = 0;
@@ -179,53 +182,37 @@ static bool convertWhole(wholeChar step, const char* src, size_t bytes, wchar_t*
     int count = 0;
     for (size_t i = 0; i < bytes;) {
         int len = step(p + i, bytes - i, u, &count);
-        if (!len || !dst || dstUnits <= 0 || units + count > (size_t)dstUnits - 1) {
+        if (!len || (dst && units + count > (size_t)dstUnits - 1)) {
             if (stop) *stop = i;
             return false;
         }
         units += count;
         i += len;
     }
+    if (stop) *stop = bytes;
+    if (!dst) return true;
     size_t n = 0;
     for (size_t i = 0; i < bytes;) {
         i += step(p + i, bytes - i, u, &count);
         for (int k = 0; k < count; k++) dst[n++] = u[k];
     }
-    if (!dst || dstUnits <= 0) {
-        if (stop) *stop = 0;
-        return false;
-    }
     dst[n] = 0;
-    if (stop) *stop = bytes;
     return true;
 }
 
 bool kcUtf8ToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
 {
-    return convertWhole(wholeUtf8Char, src, bytes, dst, dstUnits, stop);
+    return dst && convertWhole(wholeUtf8Char, src, bytes, dst, dstUnits, stop);
 }
 
 bool kcSjisToWideWhole(const char* src, size_t bytes, wchar_t* dst, int dstUnits, size_t* stop)
 {
-    return convertWhole(wholeSjisChar, src, bytes, dst, dstUnits, stop);
+    return dst && convertWhole(wholeSjisChar, src, bytes, dst, dstUnits, stop);
 }
 
 bool kcUtf8IsWhole(const char* src, size_t bytes, size_t* stop)
 {
-    const unsigned char* p = (const unsigned char*)(src ? src : "");
-    if (!src) bytes = 0;
-    wchar_t u[2];
-    int count;
-    for (size_t i = 0; i < bytes;) {
-        int len = wholeUtf8Char(p + i, bytes - i, u, &count);
-        if (!len) {
-            if (stop) *stop = i;
-            return false;
-        }
-        i += len;
-    }
-    if (stop) *stop = bytes;
-    return true;
+    return convertWhole(wholeUtf8Char, src, bytes, nullptr, 0, stop);
 }
 
 bool kcWideToSjisWhole(const wchar_t* src, char* dst, int dstBytes)
